@@ -1,0 +1,75 @@
+// Menus built from tables: a menu bar for a form and popup menus (the tray's).
+// Each entry has a caption, a component name and an optional click handler; "-" is a
+// separator. Command ids are allocated here and routed back through Dispatch().
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class TMenuItem {
+ public:
+  std::wstring Name;     // component name, e.g. "RestoreM"
+  std::wstring Caption;  // "-" draws a separator line
+  std::function<void()> OnClick;
+  std::vector<std::unique_ptr<TMenuItem>> Items;  // sub-entries
+
+  UINT CommandId() const { return FCommandId; }
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool checked);
+  // Runs OnClick inside the application's guard, as a user's click does.
+  void Click();
+
+ private:
+  friend class TMenu;
+  UINT FCommandId = 0;
+  bool FChecked = false;
+  HMENU FParentMenu = nullptr;
+};
+
+// Describes one entry of a menu table: depth 0 for top-level, 1 for their children.
+struct TMenuEntry {
+  int Depth = 0;
+  const wchar_t* Name = L"";
+  const wchar_t* Caption = L"";
+  std::function<void()> OnClick;
+  bool Checked = false;
+};
+
+class TMenu {
+ public:
+  explicit TMenu(bool popup);
+  ~TMenu();
+  TMenu(const TMenu&) = delete;
+  TMenu& operator=(const TMenu&) = delete;
+
+  // Builds the entries of a table, in order.
+  void Build(const std::vector<TMenuEntry>& table);
+  HMENU Handle() const { return FHandle; }
+  TMenuItem* Find(const std::wstring& name) const;
+  // Runs the handler of the entry with this command id; false when it is not ours.
+  bool Dispatch(UINT commandId) const;
+  const std::vector<std::unique_ptr<TMenuItem>>& Items() const { return FItems; }
+
+ private:
+  void Append(HMENU parent, TMenuItem& item);
+  HMENU FHandle = nullptr;
+  std::vector<std::unique_ptr<TMenuItem>> FItems;
+};
+
+using TMainMenu = TMenu;
+
+class TPopupMenu : public TMenu {
+ public:
+  TPopupMenu() : TMenu(true) {}
+  // Shows the menu at screen point (x, y) for the owner window, waits until the user
+  // picks an entry or dismisses it, and runs the picked entry's handler.
+  void Popup(int x, int y, HWND owner);
+};
+
+}  // namespace ui
