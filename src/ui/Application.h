@@ -63,7 +63,7 @@ class TApplication {
 
   // A message box captioned with `caption` (the title when empty), owned by the
   // active window; returns the button pressed. Goes to the responder when one is set.
-  int MessageBox(const std::wstring& text, const std::wstring& caption, UINT flags);
+  int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags);
   // A notice: the title as caption, the text, one OK button.
   void ShowNotice(const std::wstring& text);
   // The error box: stop icon, the title as caption, the message with "." appended
@@ -75,7 +75,9 @@ class TApplication {
   // message handler runs inside this guard.
   void Guard(const std::function<void()>& fn) noexcept;
 
-  void SetMessageBoxResponder(TMessageBoxResponder responder) { FMessageBoxResponder = std::move(responder); }
+  void SetMessageBoxResponder(TMessageBoxResponder responder) {
+    FMessageBoxResponder = std::move(responder);
+  }
   void SetModalResponder(TModalResponder responder) { FModalResponder = std::move(responder); }
   const TModalResponder& ModalResponder() const { return FModalResponder; }
 
@@ -95,7 +97,9 @@ class TApplication {
   TModalResponder FModalResponder;
 };
 
-inline TApplication& Application() { return TApplication::Get(); }
+inline TApplication& Application() {
+  return TApplication::Get();
+}
 
 // UTF-8 <-> UTF-16 and ANSI code page conversions used across the window layer.
 std::wstring Widen(const std::string& utf8);

@@ -1,0 +1,163 @@
+// Child controls, each a small wrapper over one Win32 window, created from one
+// description. A control's parent window reflects WM_COMMAND and WM_NOTIFY back to the
+// control object (see TControl::Reflect), which runs its std::function events inside
+// the application's guard.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+enum class TControlKind {
+  Panel,
+  GroupBox,
+  Label,
+  Button,
+  BitBtn,
+  Edit,
+  CheckBox,
+  RadioButton,
+  ProgressBar,
+  ListView,
+  PageControl,
+  TabSheet,
+};
+
+// One row of a form's layout table. Parent is the name of another row, or empty for
+// the form itself. An Align of Top/Bottom/Client makes a panel follow its parent's size.
+enum class TAlign { None, Top, Bottom, Client };
+
+struct TControlDesc {
+  TControlKind Kind = TControlKind::Label;
+  const wchar_t* Name = L"";
+  const wchar_t* Caption = L"";
+  const wchar_t* Parent = L"";
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  bool Visible = true;
+  TAlign Align = TAlign::None;
+};
+
+class TControl {
+ public:
+  virtual ~TControl();
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+
+  HWND Handle() const { return FHandle; }
+  const std::wstring& Name() const { return FName; }
+
+  std::wstring Caption() const;
+  void SetCaption(const std::wstring& caption);
+  bool Visible() const;
+  void SetVisible(bool visible);
+  bool Enabled() const;
+  void SetEnabled(bool enabled);
+  void SetFont(HFONT font);
+  void SetBounds(int left, int top, int width, int height);
+  RECT BoundsRect() const;
+  TAlign Align() const { return FAlign; }
+
+  // The control object behind a window we created, or nullptr.
+  static TControl* FromHandle(HWND window);
+  // Called by every parent window for WM_COMMAND and WM_NOTIFY: hands the message to
+  // the control that sent it. Returns true and sets `result` when a control took it.
+  static bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+ protected:
+  TControl() = default;
+  // Creates the window; called by the factory once the object exists.
+  void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, const TControlDesc& desc,
+                    HWND parent);
+  virtual bool OnCommand(WORD /*code*/) { return false; }
+  virtual bool OnNotify(NMHDR* /*header*/, LRESULT& /*result*/) { return false; }
+
+  friend TControl* CreateControl(const TControlDesc& desc, HWND parent);
+  HWND FHandle = nullptr;
+  std::wstring FName;
+  TAlign FAlign = TAlign::None;
+};
+
+// Creates the control a description asks for, as a child of `parent`.
+TControl* CreateControl(const TControlDesc& desc, HWND parent);
+
+// A plain container window that reflects its children's notifications; also the
+// pages of a page control.
+class TPanel : public TControl {
+ public:
+  static void RegisterWindowClass();
+};
+
+class TGroupBox : public TControl {};
+
+class TLabel : public TControl {};
+
+class TButton : public TControl {
+ public:
+  std::function<void()> OnClick;
+  // Runs the button's command exactly as a user's click does.
+  void Click();
+
+ protected:
+  bool OnCommand(WORD code) override;
+};
+
+// A push button with an image to the left of its caption.
+class TBitBtn : public TButton {
+ public:
+  void SetGlyph(HBITMAP bitmap);  // the button takes ownership
+  ~TBitBtn() override;
+
+ private:
+  HBITMAP FGlyph = nullptr;
+};
+
+class TEdit : public TControl {
+ public:
+  std::wstring Text() const { return Caption(); }
+  void SetText(const std::wstring& text) { SetCaption(text); }
+};
+
+class TCheckBox : public TButton {
+ public:
+  bool Checked() const;
+  void SetChecked(bool checked);
+};
+
+class TRadioButton : public TCheckBox {};
+
+class TProgressBar : public TControl {
+ public:
+  void SetMax(int max);
+  int Max() const;
+  void SetPosition(int position);
+  // The position as the bar reports it, after clamping to its range.
+  int Position() const;
+};
+
+class TPageControl : public TControl {
+ public:
+  // Adds a page (a TPanel created by the factory) with a tab caption.
+  void AddPage(TControl* page, const std::wstring& caption);
+  int ActivePageIndex() const;
+  void SetActivePageIndex(int index);
+
+ protected:
+  bool OnNotify(NMHDR* header, LRESULT& result) override;
+
+ private:
+  void LayoutPages();
+  std::vector<TControl*> FPages;
+};
+
+// Default GUI fonts, created once: face name and point size.
+HFONT GetFont(const wchar_t* face, int pointSize, bool bold = false);
+HFONT GetFontByPixels(const wchar_t* face, int pixelHeight, bool bold = false);
+
+}  // namespace ui

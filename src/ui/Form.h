@@ -1,0 +1,95 @@
+// A top-level window built from a layout table, with named controls, a menu bar, the
+// show/close events of a form and a modal loop. One class per window derives from it
+// and names its handlers after component and event.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+#include "ui/Menus.h"
+
+namespace ui {
+
+enum TModalResult { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
+
+// The window itself: outer bounds in pixels and the window styles.
+struct TFormDesc {
+  const wchar_t* Caption = L"";
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  DWORD ExStyle = 0;
+  HFONT Font = nullptr;
+};
+
+class TForm {
+ public:
+  TForm() = default;
+  virtual ~TForm();
+  TForm(const TForm&) = delete;
+  TForm& operator=(const TForm&) = delete;
+
+  HWND Handle() const { return FHandle; }
+  std::wstring Caption() const;
+  void SetCaption(const std::wstring& caption);
+
+  // Control of the layout table by name; nullptr when absent or of another kind.
+  template <typename T>
+  T* Find(const std::wstring& name) const {
+    auto it = FControls.find(name);
+    return it == FControls.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+  }
+
+  bool Visible() const { return FHandle && IsWindowVisible(FHandle); }
+  void Show();
+  void Hide();
+  // Asks the form to close, as the caption's close box does: CloseQuery decides.
+  void Close();
+  // Shows the form modally and returns its modal result; with a modal responder
+  // installed in the application, the responder runs instead of the modal loop.
+  int ShowModal();
+  bool Modal() const { return FModal; }
+  int ModalResult() const { return FModalResult; }
+  void SetModalResult(int result) { FModalResult = result; }
+
+  // Lays out the aligned panels again (after one was shown or hidden).
+  void Realign();
+  void SetMenu(TMenu* menu);
+
+  // The window procedure of every form; binds the object at WM_NCCREATE.
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ protected:
+  // Creates the window and every control of the table, in table order.
+  void CreateForm(const TFormDesc& desc, const std::vector<TControlDesc>& layout);
+
+  // Form events: the window became visible; the user or code asks it to close.
+  virtual void DoShow() {}
+  virtual bool CloseQuery() { return true; }
+  // Any message not handled here; return true and set `result` to take it.
+  virtual bool HandleMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
+                             LRESULT& /*result*/) {
+    return false;
+  }
+
+  std::map<std::wstring, std::unique_ptr<TControl>> FControls;
+  std::vector<TControl*> FOrder;  // table order, parents before children
+  HWND FHandle = nullptr;
+
+ private:
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  void AlignChildren(HWND parent);
+
+  TMenu* FMenu = nullptr;
+  bool FModal = false;
+  int FModalResult = mrNone;
+};
+
+}  // namespace ui

@@ -1,0 +1,102 @@
+#include "ui/Menus.h"
+
+#include "ui/Application.h"
+
+namespace ui {
+
+namespace {
+UINT gNextCommandId = 100;
+}
+
+void TMenuItem::SetChecked(bool checked) {
+  FChecked = checked;
+  if (FParentMenu)
+    CheckMenuItem(FParentMenu, FCommandId, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TMenuItem::Click() {
+  if (!OnClick) return;
+  Application().Guard(OnClick);
+}
+
+TMenu::TMenu(bool popup) : FHandle(popup ? CreatePopupMenu() : CreateMenu()) {}
+
+TMenu::~TMenu() {
+  if (FHandle) DestroyMenu(FHandle);
+}
+
+void TMenu::Build(const std::vector<TMenuEntry>& table) {
+  // The last item seen at each depth is the parent of the next deeper one.
+  std::vector<TMenuItem*> chain;
+  for (const TMenuEntry& entry : table) {
+    auto item = std::make_unique<TMenuItem>();
+    item->Name = entry.Name;
+    item->Caption = entry.Caption;
+    item->OnClick = entry.OnClick;
+    item->FChecked = entry.Checked;
+    item->FCommandId = gNextCommandId++;
+    TMenuItem* raw = item.get();
+    if (entry.Depth == 0 || chain.empty()) {
+      FItems.push_back(std::move(item));
+      chain.assign(1, raw);
+    } else {
+      size_t depth = std::min<size_t>(static_cast<size_t>(entry.Depth), chain.size());
+      chain.resize(depth);
+      chain.back()->Items.push_back(std::move(item));
+      chain.push_back(raw);
+    }
+  }
+  for (auto& item : FItems) Append(FHandle, *item);
+}
+
+void TMenu::Append(HMENU parent, TMenuItem& item) {
+  item.FParentMenu = parent;
+  if (item.Caption == L"-") {
+    AppendMenuW(parent, MF_SEPARATOR, item.FCommandId, nullptr);
+    return;
+  }
+  if (!item.Items.empty()) {
+    HMENU sub = CreatePopupMenu();
+    for (auto& child : item.Items) Append(sub, *child);
+    AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
+                item.Caption.c_str());
+    return;
+  }
+  AppendMenuW(parent, MF_STRING | (item.FChecked ? MF_CHECKED : 0), item.FCommandId,
+              item.Caption.c_str());
+}
+
+namespace {
+TMenuItem* FindIn(const std::vector<std::unique_ptr<TMenuItem>>& items,
+                  const std::function<bool(const TMenuItem&)>& match) {
+  for (const auto& item : items) {
+    if (match(*item)) return item.get();
+    if (TMenuItem* found = FindIn(item->Items, match)) return found;
+  }
+  return nullptr;
+}
+}  // namespace
+
+TMenuItem* TMenu::Find(const std::wstring& name) const {
+  return FindIn(FItems, [&](const TMenuItem& item) { return item.Name == name; });
+}
+
+bool TMenu::Dispatch(UINT commandId) const {
+  TMenuItem* item = FindIn(
+      FItems, [&](const TMenuItem& candidate) { return candidate.CommandId() == commandId; });
+  if (!item) return false;
+  item->Click();
+  return true;
+}
+
+void TPopupMenu::Popup(int x, int y, HWND owner) {
+  // The owner must be foreground, or the menu would not close when the user clicks
+  // elsewhere; the posted WM_NULL lets the owner's queue settle afterwards.
+  SetForegroundWindow(owner);
+  UINT command = static_cast<UINT>(TrackPopupMenu(
+      Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
+  PostMessageW(owner, WM_NULL, 0, 0);
+  if (command) Dispatch(command);
+}
+
+}  // namespace ui
