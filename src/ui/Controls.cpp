@@ -46,6 +46,14 @@ LRESULT CALLBACK GroupBoxSubclass(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CTLCOLORBTN:
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_ERASEBKGND: {
+      // A group box paints only its frame; its face must be filled here, because the
+      // parent clips its children and would leave the inside unpainted.
+      RECT client{};
+      GetClientRect(window, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
     default:
       break;
   }

@@ -190,6 +190,9 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
       if (TControl::Reflect(message, wParam, lParam, result)) return result;
       break;
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) Realign();
+      break;
     case WM_SHOWWINDOW:
       if (wParam && lParam == 0) Application().Guard([this] { DoShow(); });
       break;

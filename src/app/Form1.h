@@ -1,0 +1,145 @@
+// The main window: layout, creation and showing sequence, commands, close and docking.
+// Its handlers are named after component and event; commands that run another button's
+// command call that button's Click(), so the result is exactly a user's click.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "config/Form2.h"
+#include "ui/Form.h"
+#include "ui/ListView.h"
+#include "ui/Menus.h"
+#include "ui/Timer.h"
+
+namespace app {
+
+class TForm1 : public ui::TForm {
+ public:
+  TForm1();
+  ~TForm1() override;
+
+  // Controls of the layout table.
+  ui::TPanel* Panel1;
+  ui::TPanel* Panel5;
+  ui::TPanel* Panel6;
+  ui::TPanel* Panel2;
+  ui::TPanel* Panel4;
+  ui::TLabel* Label8;
+  ui::TLabel* Label9;
+  ui::TLabel* Label10;
+  ui::TLabel* Label11;
+  ui::TLabel* Label12;
+  ui::TLabel* Label13;
+  ui::TLabel* Label14;
+  ui::TLabel* Label15;
+  ui::TListView* ListView1;
+  ui::TBitBtn* BitBtn1;
+  ui::TBitBtn* BitBtn2;
+  ui::TButton* Button2;
+  ui::TBitBtn* Button3;
+  ui::TBitBtn* Button7;
+  ui::TBitBtn* Button1;
+  ui::TBitBtn* Button8;
+  ui::TBitBtn* BitBtn3;
+  ui::TBitBtn* BitBtn4;
+  ui::TButton* Button10;
+  ui::TGroupBox* GroupBox1;
+  ui::TLabel* Label6;
+  ui::TProgressBar* ProgressBar1;
+  ui::TLabel* Label7;
+  ui::TProgressBar* ProgressBar2;
+  ui::TButton* Button4;
+
+  ui::TMainMenu MainMenu1{false};
+  ui::TPopupMenu PopupMenu1;
+  ui::TTimer Timer1;
+  ui::TTimer Timer3;
+  ui::TTimer Timer4;
+
+  // The settings dialog in use: replaced by a fresh one at every show.
+  config::TForm2& Form2() const { return *FForm2; }
+  void SetForm2(std::unique_ptr<config::TForm2> form);
+
+  int LaunchAddonCount = 0;
+  int InstalledVersion = 0;
+  int ServerVersion = 0;
+  bool CanQuit() const { return FCanQuit; }
+
+  // Creation and showing.
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+
+  // Commands.
+  void BitBtn3Click();  // game launch
+  void Button7Click();  // settings
+  void StopTaskMClick();
+  void N11Click();
+  void N7Click();   // about
+  void N14Click();  // exit
+  void N3Click();
+  void N12Click();       // check for updates
+  void Button10Click();  // record the add-on count
+  void UI1Click();
+  void N13Click();
+  void N17Click();
+  void N4Click();
+  void RestoreMClick();
+  void N9Click();
+  void N5Click();
+  void N6Click();
+
+  // Shown modally by every command that finds the game path not set.
+  void ShowSettings();
+  // The game path test of the commands: false (after the notice and the settings
+  // dialog) when the path is not set.
+  bool RequireGamePath();
+
+  // Add-on list and catalogue.
+  void Button3Click();  // catalogue load
+  void ParseCatalogue(const std::vector<std::vector<std::wstring>>& items);
+  bool AddAddonRow(const std::wstring& name, const std::wstring& id, const std::wstring& folder,
+                   const std::wstring& description, const std::wstring& author);
+  void Button5Click();  // catalogue export
+  void BitBtn4Click();  // status check
+  void BitBtn1Click();  // select all
+  void BitBtn2Click();  // select none
+  void Button2Click();  // enlarge or restore the list
+  void ListView1ColumnClick(int column);
+  int CompareRows(const ui::TListView::TRow& row1, const ui::TListView::TRow& row2,
+                  int column) const;
+  void ListView1InfoTip(int row, std::wstring& tip);
+  void ListView1SelectItem(int row);
+  bool SortAscending = false;
+
+  // Downloads and installation.
+  void Button4Click();  // archive refresh
+  void Button1Click();  // install
+  void Button8Click();  // remove
+
+  // Showing step: start the version-file download.
+  void StartVersionCheck();
+
+  // Self-update timers.
+  void Timer1Timer();
+  void Timer3Timer();
+  void Timer4Timer();
+
+ protected:
+  void DoShow() override { FormShow(); }
+  bool CloseQuery() override { return FormCloseQuery(); }
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  void BuildMenus();
+  void WireEvents();
+
+  bool FCanQuit = false;
+  bool FLoadingCatalogue = false;
+  std::unique_ptr<config::TForm2> FForm2;
+  // Dialogs replaced while they may still be on screen; released at a later show.
+  std::vector<std::unique_ptr<config::TForm2>> FRetiredForms;
+};
+
+}  // namespace app

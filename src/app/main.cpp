@@ -1,0 +1,29 @@
+// Entry point: the application title, the single-instance guard, the two forms and
+// the message loop.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/Form1.h"
+#include "config/Form2.h"
+#include "ui/Application.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  ui::TApplication& application = ui::Application();
+  application.Initialize(instance);
+  application.SetTitle(L"VornisTools");
+
+  // Never released on purpose: the system frees it when the process ends.
+  CreateMutexW(nullptr, FALSE, L"VornisTools");
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    application.ShowNotice(L"程式已經開啟");
+    return 0;
+  }
+
+  auto form1 = std::make_unique<app::TForm1>();
+  application.SetMainForm(form1.get());
+  form1->SetForm2(std::make_unique<config::TForm2>());
+  application.Run();
+  application.SetMainForm(nullptr);
+  return 0;
+}
