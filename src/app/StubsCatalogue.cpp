@@ -1,4 +1,4 @@
-// Handlers whose modules have not landed yet.
+// Catalogue and add-on list handlers: placeholders until the catalogue module lands.
 #include "app/Form1.h"
 
 namespace app {
@@ -20,16 +20,5 @@ int TForm1::CompareRows(const ui::TListView::TRow&, const ui::TListView::TRow&, 
 }
 void TForm1::ListView1InfoTip(int, std::wstring&) {}
 void TForm1::ListView1SelectItem(int) {}
-void TForm1::Button4Click() {}
-void TForm1::Button1Click() {}
-void TForm1::Button8Click() {}
-void TForm1::StartVersionCheck() {}
-void TForm1::Timer1Timer() {
-  Timer1.SetEnabled(false);
-}
-void TForm1::Timer3Timer() {
-  Timer3.SetEnabled(false);
-}
-void TForm1::Timer4Timer() {}
 
 }  // namespace app
