@@ -15,7 +15,9 @@ using ui::TControlKind;
 
 // The main window's form definition: kind, name, caption, parent, left, top, width,
 // height, visible, alignment. Parents come before their children.
-const std::vector<ui::TControlDesc>& Layout() {
+}  // namespace
+
+const std::vector<ui::TControlDesc>& TForm1::Layout() {
   static const std::vector<ui::TControlDesc> layout = {
       {TControlKind::Panel, L"Panel1", L"", L"", 0, 0, 578, 209, true, TAlign::Top},
       {TControlKind::Panel, L"Panel2", L"", L"", 0, 0, 578, 183, true, TAlign::Bottom},
@@ -50,8 +52,6 @@ const std::vector<ui::TControlDesc>& Layout() {
   };
   return layout;
 }
-
-}  // namespace
 
 TForm1::TForm1() {
   ui::TFormDesc desc;

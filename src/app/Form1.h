@@ -16,6 +16,10 @@ namespace app {
 
 class TForm1 : public ui::TForm {
  public:
+  // The form definition: one row per control, parents first. Row i has control id
+  // ui::ControlId(i).
+  static const std::vector<ui::TControlDesc>& Layout();
+
   TForm1();
   ~TForm1() override;
 

@@ -11,7 +11,9 @@ namespace {
 
 using ui::TControlKind;
 
-const std::vector<ui::TControlDesc>& Layout() {
+}  // namespace
+
+const std::vector<ui::TControlDesc>& TForm2::Layout() {
   static const std::vector<ui::TControlDesc> layout = {
       {TControlKind::PageControl, L"PageControl1", L"", L"", 8, 8, 513, 297},
       {TControlKind::TabSheet, L"TabSheet1", L"啟動方式", L"PageControl1", 0, 0, 0, 0},
@@ -36,8 +38,6 @@ const std::vector<ui::TControlDesc>& Layout() {
   };
   return layout;
 }
-
-}  // namespace
 
 TForm2::TForm2() {
   ui::TFormDesc desc;

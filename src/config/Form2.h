@@ -11,6 +11,10 @@ namespace config {
 
 class TForm2 : public ui::TForm {
  public:
+  // The form definition: one row per control, parents first. Row i has control id
+  // ui::ControlId(i).
+  static const std::vector<ui::TControlDesc>& Layout();
+
   TForm2();
 
   ui::TPageControl* PageControl1;

@@ -70,13 +70,14 @@ TControl::~TControl() {
 }
 
 void TControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle,
-                            const TControlDesc& desc, HWND parent) {
+                            const TControlDesc& desc, HWND parent, int id) {
   FName = desc.Name;
   FAlign = desc.Align;
   if (desc.Visible) style |= WS_VISIBLE;
-  FHandle =
-      CreateWindowExW(exStyle, className, desc.Caption, WS_CHILD | style, desc.Left, desc.Top,
-                      desc.Width, desc.Height, parent, nullptr, Application().Instance(), nullptr);
+  FHandle = CreateWindowExW(exStyle, className, desc.Caption, WS_CHILD | style, desc.Left, desc.Top,
+                            desc.Width, desc.Height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            Application().Instance(), nullptr);
   SetPropW(FHandle, kControlProperty, this);
   SetFont(GetFont(L"Arial", 9));
 }
@@ -262,7 +263,7 @@ HFONT GetFont(const wchar_t* face, int pointSize, bool bold) {
   return GetFontByPixels(face, MulDiv(pointSize, dpi, 72), bold);
 }
 
-TControl* CreateControl(const TControlDesc& desc, HWND parent) {
+TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
   TControl* control = nullptr;
   switch (desc.Kind) {
     case TControlKind::Panel:
@@ -270,54 +271,55 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent) {
       TPanel::RegisterWindowClass();
       control = new TPanel;
       control->CreateHandle(kPanelClass, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
-                            desc, parent);
+                            desc, parent, id);
       break;
     case TControlKind::GroupBox:
       control = new TGroupBox;
       control->CreateHandle(WC_BUTTONW, BS_GROUPBOX | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, desc,
-                            parent);
+                            parent, id);
       SetWindowSubclass(control->FHandle, GroupBoxSubclass, 1, 0);
       break;
     case TControlKind::Label:
       control = new TLabel;
-      control->CreateHandle(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, desc, parent);
+      control->CreateHandle(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, desc, parent, id);
       break;
     case TControlKind::Button:
       control = new TButton;
-      control->CreateHandle(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, desc, parent);
+      control->CreateHandle(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, desc, parent, id);
       break;
     case TControlKind::BitBtn:
       control = new TBitBtn;
-      control->CreateHandle(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, desc, parent);
+      control->CreateHandle(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, desc, parent, id);
       break;
     case TControlKind::Edit:
       control = new TEdit;
-      control->CreateHandle(WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, desc, parent);
+      control->CreateHandle(WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, desc, parent,
+                            id);
       break;
     case TControlKind::CheckBox:
       control = new TCheckBox;
-      control->CreateHandle(WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0, desc, parent);
+      control->CreateHandle(WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0, desc, parent, id);
       break;
     case TControlKind::RadioButton:
       control = new TRadioButton;
-      control->CreateHandle(WC_BUTTONW, BS_AUTORADIOBUTTON | WS_TABSTOP, 0, desc, parent);
+      control->CreateHandle(WC_BUTTONW, BS_AUTORADIOBUTTON | WS_TABSTOP, 0, desc, parent, id);
       break;
     case TControlKind::ProgressBar:
       control = new TProgressBar;
-      control->CreateHandle(PROGRESS_CLASSW, 0, 0, desc, parent);
+      control->CreateHandle(PROGRESS_CLASSW, 0, 0, desc, parent, id);
       SendMessageW(control->FHandle, PBM_SETRANGE32, 0, 100);
       break;
     case TControlKind::ListView:
       control = new TListView;
       control->CreateHandle(WC_LISTVIEWW,
                             LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL,
-                            WS_EX_CLIENTEDGE, desc, parent);
+                            WS_EX_CLIENTEDGE, desc, parent, id);
       static_cast<TListView*>(control)->Setup();
       break;
     case TControlKind::PageControl:
       control = new TPageControl;
       control->CreateHandle(WC_TABCONTROLW, WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP,
-                            WS_EX_CONTROLPARENT, desc, parent);
+                            WS_EX_CONTROLPARENT, desc, parent, id);
       SetWindowSubclass(control->FHandle, GroupBoxSubclass, 1, 0);
       break;
   }

@@ -74,18 +74,23 @@ class TControl {
   TControl() = default;
   // Creates the window; called by the factory once the object exists.
   void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, const TControlDesc& desc,
-                    HWND parent);
+                    HWND parent, int id);
   virtual bool OnCommand(WORD /*code*/) { return false; }
   virtual bool OnNotify(NMHDR* /*header*/, LRESULT& /*result*/) { return false; }
 
-  friend TControl* CreateControl(const TControlDesc& desc, HWND parent);
+  friend TControl* CreateControl(const TControlDesc& desc, HWND parent, int id);
   HWND FHandle = nullptr;
   std::wstring FName;
   TAlign FAlign = TAlign::None;
 };
 
-// Creates the control a description asks for, as a child of `parent`.
-TControl* CreateControl(const TControlDesc& desc, HWND parent);
+// Creates the control a description asks for, as a child of `parent`, with control id
+// `id`. Forms give row i of their layout table the id ControlId(i), so an outside
+// driver that knows the table can find a control by name.
+TControl* CreateControl(const TControlDesc& desc, HWND parent, int id);
+constexpr int ControlId(size_t tableIndex) {
+  return 1000 + static_cast<int>(tableIndex);
+}
 
 // A plain container window that reflects its children's notifications; also the
 // pages of a page control.

@@ -46,7 +46,7 @@ void TForm::CreateForm(const TFormDesc& desc, const std::vector<TControlDesc>& l
       auto it = FControls.find(row.Parent);
       if (it != FControls.end()) parent = it->second->Handle();
     }
-    TControl* control = CreateControl(row, parent);
+    TControl* control = CreateControl(row, parent, ControlId(FOrder.size()));
     control->SetFont(font);
     if (row.Kind == TControlKind::TabSheet)
       if (auto* pages = Find<TPageControl>(row.Parent)) pages->AddPage(control, row.Caption);
