@@ -1,0 +1,6 @@
+-- 背包整理 (BagSort)
+local addon = CreateFrame("Frame", "BagSortFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

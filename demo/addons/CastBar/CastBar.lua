@@ -1,0 +1,6 @@
+-- 施法條 (CastBar)
+local addon = CreateFrame("Frame", "CastBarFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

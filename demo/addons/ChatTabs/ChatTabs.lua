@@ -1,0 +1,6 @@
+-- 聊天分頁 (ChatTabs)
+local addon = CreateFrame("Frame", "ChatTabsFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

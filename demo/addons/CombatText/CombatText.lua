@@ -1,0 +1,6 @@
+-- 戰鬥文字 (CombatText)
+local addon = CreateFrame("Frame", "CombatTextFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

@@ -1,0 +1,6 @@
+-- 地圖增強 (MapPlus)
+local addon = CreateFrame("Frame", "MapPlusFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

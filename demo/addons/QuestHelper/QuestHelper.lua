@@ -1,0 +1,6 @@
+-- 任務助手 (QuestHelper)
+local addon = CreateFrame("Frame", "QuestHelperFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)

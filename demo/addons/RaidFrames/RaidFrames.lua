@@ -1,0 +1,6 @@
+-- 團隊框架 (RaidFrames)
+local addon = CreateFrame("Frame", "RaidFramesFrame", UIParent)
+addon:RegisterEvent("PLAYER_LOGIN")
+addon:SetScript("OnEvent", function(self, event)
+  DEFAULT_CHAT_FRAME:AddMessage(L["LOADED"])
+end)
