@@ -165,10 +165,9 @@ void TForm1::WireEvents() {
 }
 
 void TForm1::SetForm2(std::unique_ptr<config::TForm2> form) {
-  // A dialog on screen (shown modally) is released only once it has closed.
-  for (auto it = FRetiredForms.begin(); it != FRetiredForms.end();)
-    it = (*it)->Modal() ? it + 1 : FRetiredForms.erase(it);
-  if (FForm2) FRetiredForms.push_back(std::move(FForm2));
+  // A dialog still on screen (shown modally) is released only once it has closed.
+  std::erase_if(FRetiredForms, [](const auto& retired) { return !retired->Modal(); });
+  if (FForm2 && FForm2->Modal()) FRetiredForms.push_back(std::move(FForm2));
   FForm2 = std::move(form);
   FForm2->OnConfirmed = [this] { BitBtn4->Click(); };
 }
