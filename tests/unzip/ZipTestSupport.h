@@ -1,0 +1,99 @@
+// Helpers of the engine's tests: a scratch folder, file helpers, and a small archive
+// writer for hand-made (and deliberately broken) archives.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace ziptest {
+
+namespace fs = std::filesystem;
+
+inline std::string DataDir() {
+  return std::string(VORNIS_SOURCE_DIR) + "/tests/data/zip";
+}
+
+inline std::vector<uint8_t> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const fs::path& path, const std::vector<uint8_t>& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+inline uint32_t Crc(const std::vector<uint8_t>& data) {
+  return static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
+}
+
+// Engine path of a std::filesystem path (UTF-8 natively; the tests use ASCII names).
+inline std::string EnginePath(const fs::path& path) {
+  return path.string();
+}
+// File system path of an engine path ("\" separators become "/" on POSIX).
+inline fs::path NativePath(std::string path) {
+#ifndef _WIN32
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  return fs::path(path);
+}
+
+// A fresh folder under the system temporary folder, removed with everything in it.
+class TScratch {
+ public:
+  TScratch();
+  ~TScratch();
+  const fs::path& Path() const { return FPath; }
+  fs::path operator/(const std::string& name) const { return FPath / name; }
+
+ private:
+  fs::path FPath;
+};
+
+// Makes every file under |root| writable again (read-only test files).
+void MakeWritable(const fs::path& root);
+// Number of regular files below |root|.
+int CountFiles(const fs::path& root);
+
+inline std::vector<uint8_t> Bytes(const std::string& text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
+
+// Writes archives entry by entry; every field can be overridden to break it.
+class TZipWriter {
+ public:
+  struct TEntry {
+    std::string Name;
+    std::vector<uint8_t> Data;  // stored as given (already compressed if Method != 0)
+    uint16_t Method = 0;
+    uint16_t Flags = 0;
+    uint16_t VersionMadeBy = 0x031E;  // Unix host
+    uint32_t DosDateTime = 0x5A8B6000;
+    uint32_t Crc = 0;
+    uint64_t UncompressedSize = 0;
+    uint32_t ExternalAttributes = 0;
+    bool Zip64 = false;  // sizes and offset through the Zip64 extra
+    std::string Comment;
+    int64_t OffsetOverride = -1;  // central record points here instead
+  };
+
+  // Adds a stored or deflated entry of |content|.
+  TEntry& Add(const std::string& name, const std::vector<uint8_t>& content, bool deflate = false);
+  // Adds an entry with raw data and explicit fields.
+  TEntry& AddRaw(const TEntry& entry);
+  std::vector<uint8_t> Build(const std::string& comment = std::string(), bool zip64End = false);
+
+  std::vector<TEntry> Entries;
+};
+
+}  // namespace ziptest
