@@ -1,0 +1,156 @@
+// Start-up, single instance, shortcut, first show and the settings dialog, seen from
+// outside the real executable.
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string TestName() {
+  return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+std::wstring DesktopLink() {
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOP, FALSE);
+  return std::wstring(desktop) + L"\\維諾斯獵手.lnk";
+}
+
+// Opens the settings dialog through " 操作設置" and returns it.
+HWND OpenSettings(HWND main, DWORD pid) {
+  Click(FindButton(main, L" 操作設置"));
+  HWND settings = nullptr;
+  WaitUntil([&] {
+    settings = FindTopWindow(pid, L"設置", L"VornisForm");
+    return settings && IsWindowVisible(settings);
+  });
+  return settings;
+}
+
+}  // namespace
+
+TEST(StartupE2E, SecondCopyIsRefusedAndFirstKeepsRunning) {
+  TSandbox box(TestName());
+  TProcess first = TProcess::Start(box.ExePath());
+  ASSERT_TRUE(WaitMainWindow(first.Pid()));
+
+  TProcess second = TProcess::Start(box.ExePath());
+  auto notice = WaitMessageBox(second.Pid());
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(L"程式已經開啟", notice->Text);
+  EXPECT_FALSE(WaitMainWindow(second.Pid(), 1s));
+  Answer(*notice);
+  EXPECT_TRUE(second.WaitExit(10s));
+  EXPECT_TRUE(first.Running());
+  EXPECT_TRUE(WaitMainWindow(first.Pid(), 1s));
+}
+
+TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
+  TSandbox box(TestName());
+  DeleteFileW(DesktopLink().c_str());
+  box.WriteFile(L"VornisTools.old", "old");
+  box.WriteFile(L"delme.bat", "rem");
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+
+  EXPECT_EQ(L"正在檢查是否有新版本中,請稍候...", Text(MainControl(main, L"Label6")));
+  HWND settings = FindTopWindow(manager.Pid(), L"設置", L"VornisForm");
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(L"", Text(SettingsControl(settings, L"Edit1")));
+  EXPECT_TRUE(IsChecked(SettingsControl(settings, L"CheckBox1")));
+  EXPECT_TRUE(
+      WaitUntil([&] { return !box.Exists(L"VornisTools.old") && !box.Exists(L"delme.bat"); }, 5s));
+
+  // The shortcut points at this copy, with its folder as working directory.
+  ASSERT_TRUE(WaitUntil(
+      [] { return GetFileAttributesW(DesktopLink().c_str()) != INVALID_FILE_ATTRIBUTES; }));
+  CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkW, reinterpret_cast<void**>(&link))));
+  IPersistFile* file = nullptr;
+  link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  ASSERT_TRUE(SUCCEEDED(file->Load(DesktopLink().c_str(), STGM_READ)));
+  wchar_t text[MAX_PATH * 2] = {};
+  link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+  EXPECT_EQ(0, lstrcmpiW(box.ExePath().c_str(), text));
+  link->GetDescription(text, MAX_PATH * 2);
+  EXPECT_STREQ(L"維諾斯獵手", text);
+  link->GetWorkingDirectory(text, MAX_PATH * 2);
+  EXPECT_EQ(0, lstrcmpiW(box.Dir().c_str(), text));
+  file->Release();
+  link->Release();
+  CoUninitialize();
+}
+
+TEST(StartupE2E, AutoUpdateOffLeavesStatusLine) {
+  TSandbox box(TestName());
+  box.WriteFile(L"Config.ini",
+                "[game]\r\ngamepath=C:\\Game\\bin\\VNgame.exe\r\n[updata]\r\nautoupdata=0\r\n");
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  HWND settings = FindTopWindow(manager.Pid(), L"設置", L"VornisForm");
+  EXPECT_EQ(L"C:\\Game\\bin\\VNgame.exe", Text(SettingsControl(settings, L"Edit1")));
+  EXPECT_FALSE(IsChecked(SettingsControl(settings, L"CheckBox1")));
+  EXPECT_EQ(L"正常", Text(MainControl(main, L"Label6")));
+}
+
+TEST(StartupE2E, SettingsRefuseBlankAndStoreTrimmed) {
+  TSandbox box(TestName());
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+
+  HWND settings = OpenSettings(main, manager.Pid());
+  ASSERT_TRUE(settings);
+  SetText(SettingsControl(settings, L"Edit1"), L"   ");
+  Click(SettingsControl(settings, L"Button1"));
+  auto notice = WaitMessageBox(manager.Pid());
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(L"不可以設為空", notice->Text);
+  Answer(*notice);
+  EXPECT_TRUE(IsWindowVisible(settings));
+  EXPECT_FALSE(box.Exists(L"Config.ini"));
+
+  SetText(SettingsControl(settings, L"Edit1"), L"  C:\\遊戲\\bin\\VNgame.exe  ");
+  SetChecked(SettingsControl(settings, L"CheckBox1"), false);
+  Click(SettingsControl(settings, L"Button1"));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(settings); }));
+  // The status check after confirming may reach the (absent) server; dismiss its error.
+  if (auto error = WaitMessageBox(manager.Pid(), 3s)) Answer(*error);
+
+  wchar_t value[512] = {};
+  GetPrivateProfileStringW(L"game", L"gamepath", L"", value, 512, box.Path(L"Config.ini").c_str());
+  EXPECT_STREQ(L"C:\\遊戲\\bin\\VNgame.exe", value);
+  EXPECT_EQ(0, GetPrivateProfileIntW(L"updata", L"autoupdata", 7, box.Path(L"Config.ini").c_str()));
+  // The field keeps what was typed until the next show.
+  EXPECT_EQ(L"  C:\\遊戲\\bin\\VNgame.exe  ", Text(SettingsControl(settings, L"Edit1")));
+}
+
+TEST(StartupE2E, SettingsInReadOnlyFolderSayContactOrin) {
+  TSandbox box(TestName());
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  // As root, only an immutable folder refuses new files.
+  RunUnix("chattr +i '" + box.UnixDir() + "'");
+  HWND settings = OpenSettings(main, manager.Pid());
+  ASSERT_TRUE(settings);
+  SetText(SettingsControl(settings, L"Edit1"), L"C:\\Game\\bin\\VNgame.exe");
+  Click(SettingsControl(settings, L"Button1"));
+  auto error = WaitMessageBox(manager.Pid());
+  RunUnix("chattr -i '" + box.UnixDir() + "'");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(L"contact Orin.", error->Text);
+  Answer(*error);
+  EXPECT_TRUE(IsWindowVisible(settings));
+  EXPECT_FALSE(box.Exists(L"Config.ini"));
+}
