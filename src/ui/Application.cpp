@@ -62,6 +62,7 @@ void TApplication::Run() {
   while (!FTerminated) {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
+    if (FilterMessage(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -81,9 +82,17 @@ void TApplication::ProcessMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
+    if (FilterMessage(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+}
+
+bool TApplication::FilterMessage(const MSG& msg) {
+  if (!OnMessage) return false;
+  bool handled = false;
+  Guard([&] { handled = OnMessage(msg); });
+  return handled;
 }
 
 void TApplication::Synchronize(const std::function<void()>& fn) {

@@ -57,6 +57,12 @@ class TApplication {
   // Dispatches every message waiting in this thread's queue, then returns.
   void ProcessMessages();
 
+  // Runs for every message taken from the queue before it is dispatched (by Run,
+  // ProcessMessages and modal loops); returning true marks it handled, and a handled
+  // message is not dispatched.
+  std::function<bool(const MSG& msg)> OnMessage;
+  bool FilterMessage(const MSG& msg);
+
   // Runs fn on the window thread and waits until it has run. On the window thread it
   // runs at once. An exception thrown by fn is rethrown in the calling thread.
   void Synchronize(const std::function<void()>& fn);

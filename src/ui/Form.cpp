@@ -113,6 +113,7 @@ int TForm::ShowModal() {
       if (FModalResult == mrNone) FModalResult = mrCancel;
       break;
     }
+    if (Application().FilterMessage(msg)) continue;
     if (!IsDialogMessageW(FHandle, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
