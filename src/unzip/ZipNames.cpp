@@ -137,7 +137,7 @@ std::string ConvertEntryName(const std::string& raw, bool fromDosHost, uint16_t 
   } else if (fromDosHost && convert != TOEMConvert::oemNever) {
     name = zipplatform::EngineFromUnicode(FromCp437(raw));
   } else {
-    name = raw;
+    name = zipplatform::EngineFromRaw(raw);
   }
   for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
     if (name[i] == '/') name[i] = '\\';

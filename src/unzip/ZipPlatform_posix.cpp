@@ -213,6 +213,42 @@ std::string EngineFromUnicode(const std::u32string& text) {
   return result;
 }
 
+std::string EngineFromRaw(const std::string& raw) {
+  std::string result;
+  result.reserve(raw.size());
+  size_t i = 0;
+  while (i < raw.size()) {
+    unsigned char c = static_cast<unsigned char>(raw[i]);
+    size_t extra = c < 0x80             ? 0
+                   : (c & 0xE0) == 0xC0 ? 1
+                   : (c & 0xF0) == 0xE0 ? 2
+                   : (c & 0xF8) == 0xF0 ? 3
+                                        : 9;
+    bool good = extra <= 3 && i + extra < raw.size();
+    uint32_t value = extra == 0 ? c : c & (0x3Fu >> extra);
+    for (size_t k = 1; good && k <= extra; ++k) {
+      unsigned char next = static_cast<unsigned char>(raw[i + k]);
+      good = (next & 0xC0) == 0x80;
+      value = (value << 6) | (next & 0x3F);
+    }
+    static const uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
+    if (good && extra > 0 &&
+        (value < kMinimum[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)))
+      good = false;
+    if (!good) {
+      // "%XX" keeps distinct names distinct.
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      result += escape;
+      ++i;
+      continue;
+    }
+    result.append(raw, i, extra + 1);
+    i += extra + 1;
+  }
+  return result;
+}
+
 bool IsLeadByte(unsigned char) {
   return false;
 }

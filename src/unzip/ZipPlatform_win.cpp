@@ -5,6 +5,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "unzip/ZipPlatform.h"
@@ -176,20 +177,59 @@ bool IsRemovableDrive(char drive) {
 }
 
 std::string EngineFromUnicode(const std::u32string& text) {
-  std::wstring wide;
-  wide.reserve(text.size());
+  std::string result;
+  result.reserve(text.size());
   for (char32_t c : text) {
+    if (c < 0x80) {
+      result += static_cast<char>(c);
+      continue;
+    }
+    wchar_t wide[2];
+    int units = 1;
     if (c >= 0x10000 && c < 0x110000) {
-      c -= 0x10000;
-      wide += static_cast<wchar_t>(0xD800 + (c >> 10));
-      wide += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-    } else if (c < 0x10000 && !(c >= 0xD800 && c <= 0xDFFF)) {
-      wide += static_cast<wchar_t>(c);
+      wide[0] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      wide[1] = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      units = 2;
     } else {
-      wide += L'_';
+      wide[0] = static_cast<wchar_t>(c < 0x10000 ? c : 0xFFFD);
+    }
+    char narrow[8];
+    BOOL usedDefault = FALSE;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, narrow, sizeof narrow,
+                                   nullptr, &usedDefault);
+    if (size > 0 && !usedDefault) {
+      result.append(narrow, static_cast<size_t>(size));
+    } else {
+      // A character the code page cannot hold: "%" and its code point keeps names apart.
+      char escape[16];
+      std::snprintf(escape, sizeof escape, "%%%04X", static_cast<unsigned>(c));
+      result += escape;
     }
   }
-  return Narrow(wide);
+  return result;
+}
+
+std::string EngineFromRaw(const std::string& raw) {
+  std::string result;
+  result.reserve(raw.size());
+  size_t i = 0;
+  while (i < raw.size()) {
+    unsigned char c = static_cast<unsigned char>(raw[i]);
+    int length = (c >= 0x80 && IsDBCSLeadByte(c) && i + 1 < raw.size()) ? 2 : 1;
+    wchar_t wide[2];
+    if (c < 0x80 ||
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, raw.data() + i, length, wide, 2) > 0) {
+      result.append(raw, i, static_cast<size_t>(length));
+      i += static_cast<size_t>(length);
+    } else {
+      // "%XX" keeps distinct names distinct.
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      result += escape;
+      ++i;
+    }
+  }
+  return result;
 }
 
 bool IsLeadByte(unsigned char byte) {

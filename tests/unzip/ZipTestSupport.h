@@ -4,6 +4,10 @@
 
 #include <zlib.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -38,12 +42,18 @@ inline std::string EnginePath(const fs::path& path) {
 }
 // File system path of an engine path ("\" separators become "/" on POSIX).
 inline fs::path NativePath(std::string path) {
-#ifndef _WIN32
+#ifdef _WIN32
+  std::wstring wide(path.size() + 1, L'\0');
+  int size = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
+                                 static_cast<int>(wide.size()));
+  wide.resize(static_cast<size_t>(size > 0 ? size : 0));
+  return fs::path(wide);
+#else
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-#endif
   return fs::path(path);
+#endif
 }
 
 // A fresh folder under the system temporary folder, removed with everything in it.
