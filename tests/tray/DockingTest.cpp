@@ -1,10 +1,9 @@
 // Docking geometry: the dragged window stays on the screen, touching edges docks it,
 // and a docked window slides in under the cursor and out leaving a 5-pixel strip.
+// Pure functions: no window, no cursor.
 #include "tray/Docking.h"
 
 #include <gtest/gtest.h>
-
-#include "TrayTestSupport.h"
 
 using namespace dock;
 
@@ -114,34 +113,6 @@ TEST(DockSlide, SlidingBackAndForthIsStable) {
   // A full-width window docked left and right: right comes last and wins.
   POINT wide = SlidePosition(RECT{0, 300, 1024, 400}, kLeftEdge | kRightEdge, kScreen, false);
   EXPECT_EQ(1024 - 5, wide.x);
-}
-
-TEST(DockHover, CursorOverAChildControlCountsAsOverTheWindow) {
-  HWND window = traytest::CreateTestWindow(nullptr, WS_POPUP | WS_VISIBLE);
-  ASSERT_NE(nullptr, window);
-  SetWindowPos(window, HWND_TOPMOST, 200, 200, 300, 200, SWP_SHOWWINDOW);
-  HWND child = CreateWindowExW(0, L"BUTTON", L"child", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50,
-                               window, nullptr, GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(nullptr, child);
-  traytest::PumpUntil([] { return true; });
-
-  SetCursorPos(400, 350);  // the window itself
-  EXPECT_TRUE(CursorOverWindow(window));
-  SetCursorPos(230, 230);  // the child button
-  ASSERT_EQ(child, WindowFromPoint(POINT{230, 230}));
-  EXPECT_TRUE(CursorOverWindow(window));
-  SetCursorPos(100, 100);  // outside
-  EXPECT_FALSE(CursorOverWindow(window));
-  EXPECT_FALSE(CursorOverWindow(nullptr));
-  DestroyWindow(window);
-}
-
-TEST(DockHover, PrimaryScreenIsTheSystemMetrics) {
-  RECT screen = PrimaryScreenRect();
-  EXPECT_EQ(0, screen.left);
-  EXPECT_EQ(0, screen.top);
-  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), screen.right);
-  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), screen.bottom);
 }
 
 }  // namespace

@@ -325,3 +325,27 @@ TEST(TrayIconData, IconIsCopiedAndSentToTheShell) {
 }
 
 }  // namespace
+
+namespace {
+
+// The committed tray image must stay a loadable 64 x 64 icon.
+TEST(TrayIconData, TrayImageLoadsAsA64By64Icon) {
+  const std::string path = std::string("Z:") + VORNIS_SOURCE_DIR + "/src/res/tray/tray.ico";
+  HICON image =
+      static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+  ASSERT_NE(nullptr, image) << path;
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(image, &info));
+  BITMAP colour{};
+  GetObjectW(info.hbmColor, sizeof(colour), &colour);
+  EXPECT_EQ(64, colour.bmWidth);
+  EXPECT_EQ(64, colour.bmHeight);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  TTrayIcon icon;
+  icon.SetIcon(image);
+  EXPECT_NE(nullptr, icon.Icon());
+  DestroyIcon(image);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // The tray icon against real windows: the shell's notification area, the main window
-// it conceals and restores, its popup menu, and icon cycling.
+// it conceals and restores, its popup menu, and icon cycling; and the docking hover
+// test, which reads the real cursor.
 #include "tray/TrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "TrayTestSupport.h"
+#include "tray/Docking.h"
 #include "ui/Menus.h"
 
 using namespace tray;
@@ -341,6 +343,36 @@ TEST_F(TrayCycle, IconIndexStaysInsideTheList) {
   icon.SetIconIndex(1);
   icon.SetIconList(nullptr);
   EXPECT_EQ(0, icon.IconIndex());
+}
+
+// --- Docking hover ---
+
+TEST(DockHover, CursorOverAChildControlCountsAsOverTheWindow) {
+  HWND window = traytest::CreateTestWindow(nullptr, WS_POPUP | WS_VISIBLE);
+  ASSERT_NE(nullptr, window);
+  SetWindowPos(window, HWND_TOPMOST, 200, 200, 300, 200, SWP_SHOWWINDOW);
+  HWND child = CreateWindowExW(0, L"BUTTON", L"child", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50,
+                               window, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, child);
+  traytest::PumpUntil([] { return true; });
+
+  SetCursorPos(400, 350);  // the window itself
+  EXPECT_TRUE(dock::CursorOverWindow(window));
+  SetCursorPos(230, 230);  // the child button
+  ASSERT_EQ(child, WindowFromPoint(POINT{230, 230}));
+  EXPECT_TRUE(dock::CursorOverWindow(window));
+  SetCursorPos(100, 100);  // outside
+  EXPECT_FALSE(dock::CursorOverWindow(window));
+  EXPECT_FALSE(dock::CursorOverWindow(nullptr));
+  DestroyWindow(window);
+}
+
+TEST(DockHover, PrimaryScreenIsTheSystemMetrics) {
+  RECT screen = dock::PrimaryScreenRect();
+  EXPECT_EQ(0, screen.left);
+  EXPECT_EQ(0, screen.top);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), screen.right);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), screen.bottom);
 }
 
 }  // namespace
