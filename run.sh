@@ -80,7 +80,12 @@ log=$demo/server.log
 : >"$log"
 python3 demo/serve.py "$site" --bind 127.0.0.1 --port "$port" --log "$log" &
 server_pid=$!
-trap 'kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true' EXIT
+stop_server() {
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
 for _ in $(seq 1 100); do
     python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' \
         "$port" 2>/dev/null && break

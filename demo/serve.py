@@ -4,14 +4,17 @@
     serve.py SITE_DIR [--bind 127.0.0.1] [--port 8611] [--log FILE]
 
 Static files from SITE_DIR; "vornistools.php" is sent as an HTML page, a folder as its
-index.html. Each request line is appended to --log (flushed at once), so a caller can
-see when the manager has fetched the catalogue and the archives.
+index.html, also when it is named without a trailing "/". Each request line is appended
+to --log (flushed at once), so a caller can see when the manager has fetched the
+catalogue and the archives.
 """
 
 import argparse
 import functools
 import http.server
+import os
 import sys
+import urllib.parse
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -25,6 +28,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         ".exe": "application/octet-stream",
     }
     log_file = None
+
+    def send_head(self):
+        # A folder named without its trailing "/" is answered with its index page
+        # directly, as the publisher's server answers "/ad/vornisshow/id/25".
+        parts = urllib.parse.urlsplit(self.path)
+        if not parts.path.endswith("/") and os.path.isdir(self.translate_path(self.path)):
+            self.path = parts.path + "/" + ("?" + parts.query if parts.query else "")
+        return super().send_head()
 
     def log_message(self, format, *args):
         line = "%s %s\n" % (self.log_date_time_string(), format % args)
