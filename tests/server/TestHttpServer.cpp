@@ -215,6 +215,9 @@ class TTestHttpServer::TImpl {
   // Sends one answer; false when the connection must end (closed already or to close).
   bool Answer(TConnection& connection, const TRequest& request, bool keepAlive);
   bool WaitUnlessStopping(std::chrono::milliseconds time);
+  // Waits until the socket has data (or an end); false once the server stops. A recv
+  // blocked on an idle keep-alive connection would not wake on shutdown() under Wine.
+  bool WaitReadable(SOCKET socket);
   void Stall(std::chrono::milliseconds time);
   void CloseConnection(TConnection& connection, bool reset);
 
@@ -329,6 +332,7 @@ bool TTestHttpServer::TImpl::ReadRequest(SOCKET socket, std::string& buffer, TRe
   size_t headEnd;
   while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
     if (buffer.size() > kMaxHeadBytes) return false;
+    if (!WaitReadable(socket)) return false;
     char chunk[4096];
     int received = recv(socket, chunk, sizeof chunk, 0);
     if (received <= 0) return false;
@@ -361,6 +365,7 @@ bool TTestHttpServer::TImpl::ReadRequest(SOCKET socket, std::string& buffer, TRe
   std::string lengthText = request.Header("Content-Length");
   size_t bodyBytes = lengthText.empty() ? 0 : std::strtoull(lengthText.c_str(), nullptr, 10);
   while (buffer.size() < bodyBytes) {
+    if (!WaitReadable(socket)) return false;
     char chunk[4096];
     int received = recv(socket, chunk, sizeof chunk, 0);
     if (received <= 0) return false;
@@ -414,6 +419,21 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
   }
   if (answer.Status == 304) answer.SendBody = false;
   return answer;
+}
+
+bool TTestHttpServer::TImpl::WaitReadable(SOCKET socket) {
+  for (;;) {
+    {
+      std::lock_guard lock(FMutex);
+      if (FStopping) return false;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval wait{0, 50 * 1000};
+    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready != 0) return true;  // data, end of stream or an error: recv tells which
+  }
 }
 
 bool TTestHttpServer::TImpl::WaitUnlessStopping(std::chrono::milliseconds time) {

@@ -1,0 +1,127 @@
+#include "download/DownLoadMonitor.h"
+
+#include "download/FileDownLoadThread.h"
+
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <string_view>
+
+namespace download {
+
+namespace {
+
+// The value of a header in a CR LF separated block, or an empty view.
+std::wstring_view HeaderValue(std::wstring_view headers, std::wstring_view name) {
+  size_t start = 0;
+  while (start < headers.size()) {
+    size_t end = headers.find(L"\r\n", start);
+    if (end == std::wstring_view::npos) end = headers.size();
+    std::wstring_view line = headers.substr(start, end - start);
+    start = end + 2;
+    if (line.size() <= name.size() || line[name.size()] != L':') continue;
+    if (_wcsnicmp(line.data(), name.data(), name.size()) != 0) continue;
+    std::wstring_view value = line.substr(name.size() + 1);
+    while (!value.empty() && std::iswspace(value.front())) value.remove_prefix(1);
+    while (!value.empty() && std::iswspace(value.back())) value.remove_suffix(1);
+    return value;
+  }
+  return {};
+}
+
+}  // namespace
+
+TDownLoadMonitor::TDownLoadMonitor(TFileDownLoadThread* thread) : FThread(thread) {}
+
+HRESULT TDownLoadMonitor::QueryInterface(REFIID id, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kBindStatusCallbackId)) {
+    *object = static_cast<IBindStatusCallback*>(this);
+  } else if (IsEqualIID(id, IID_IHttpNegotiate)) {
+    *object = static_cast<IHttpNegotiate*>(this);
+  } else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG TDownLoadMonitor::AddRef() {
+  return ++FReferences;
+}
+
+ULONG TDownLoadMonitor::Release() {
+  ULONG left = --FReferences;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT TDownLoadMonitor::OnStartBinding(DWORD, IBinding*) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::GetPriority(LONG*) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnLowResource(DWORD) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR) {
+  if (TFileDownLoadThread* thread = FThread) {
+    thread->DownloadProgress(progress, progressMax, statusCode, std::wstring());
+  }
+  return FAbort ? E_ABORT : S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnStopBinding(HRESULT, LPCWSTR) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::GetBindInfo(DWORD* flags, BINDINFO*) {
+  // Never answer from, or fill, the URL cache: the server's current content decides.
+  if (flags != nullptr)
+    *flags |= BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE | BINDF_PRAGMA_NO_CACHE;
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnObjectAvailable(REFIID, IUnknown*) {
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
+  if (additionalHeaders == nullptr) return S_OK;
+  // Proxies and caches on the way revalidate with the server too.
+  static constexpr wchar_t kNoCache[] = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  *additionalHeaders = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof kNoCache));
+  if (*additionalHeaders != nullptr) std::memcpy(*additionalHeaders, kNoCache, sizeof kNoCache);
+  return S_OK;
+}
+
+HRESULT TDownLoadMonitor::OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR,
+                                     LPWSTR* additionalRequestHeaders) {
+  if (additionalRequestHeaders != nullptr) *additionalRequestHeaders = nullptr;
+  FResponseCode = responseCode;
+  FContentLength = -1;
+  FContentEncoded = false;
+  if (responseHeaders != nullptr) {
+    std::wstring_view length = HeaderValue(responseHeaders, L"Content-Length");
+    if (!length.empty()) {
+      std::wstring text(length);
+      wchar_t* end = nullptr;
+      long long value = std::wcstoll(text.c_str(), &end, 10);
+      if (end != nullptr && *end == L'\0' && value >= 0) FContentLength = value;
+    }
+    std::wstring_view encoding = HeaderValue(responseHeaders, L"Content-Encoding");
+    FContentEncoded = !encoding.empty() && _wcsnicmp(encoding.data(), L"identity", 8) != 0;
+  }
+  return S_OK;
+}
+
+}  // namespace download

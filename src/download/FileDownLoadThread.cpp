@@ -1,0 +1,172 @@
+#include "download/FileDownLoadThread.h"
+
+#include "base/Exception.h"
+#include "download/DownLoadMonitor.h"
+#include "download/TargetLock.h"
+#include "ui/Application.h"
+
+#include <wininet.h>
+#include <process.h>
+
+namespace download {
+
+namespace {
+
+// Releases the reference the creator of a monitor holds.
+struct TMonitorRelease {
+  void operator()(TDownLoadMonitor* monitor) const { monitor->Release(); }
+};
+
+// Removes the temporary file on every way out, unless it was renamed away.
+class TPartialFile {
+ public:
+  explicit TPartialFile(std::wstring path) : FPath(std::move(path)) {}
+  ~TPartialFile() { DeleteFileW(FPath.c_str()); }
+  TPartialFile(const TPartialFile&) = delete;
+  TPartialFile& operator=(const TPartialFile&) = delete;
+  const std::wstring& Path() const { return FPath; }
+
+ private:
+  std::wstring FPath;
+};
+
+long long FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A caller's content check; whatever it throws counts as a refusal, because a broken
+// check must not let a file through nor end the worker before its notification.
+bool Accepts(const TContentCheck& check, const std::wstring& path) {
+  try {
+    return check(path);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
+    std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
+    TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
+    bool createSuspended, TContentCheck contentCheck) {
+  bool suspended =
+      createSuspended || !onDownloadProgress || !onDownloadComplete || !onDownloadError;
+  std::shared_ptr<TFileDownLoadThread> thread(new TFileDownLoadThread(
+      std::move(url), std::move(fileName), std::move(onDownloadProgress),
+      std::move(onDownloadComplete), std::move(onDownloadError), std::move(contentCheck)));
+  // The platform thread always starts suspended, so the object is complete before it runs.
+  thread->FHandle = reinterpret_cast<HANDLE>(_beginthreadex(
+      nullptr, 0, &TFileDownLoadThread::ThreadProc, thread.get(), CREATE_SUSPENDED, nullptr));
+  if (thread->FHandle == nullptr) throw Exception("cannot start a download thread");
+  if (!suspended) thread->Resume();
+  return thread;
+}
+
+TFileDownLoadThread::TFileDownLoadThread(std::wstring url, std::wstring fileName,
+                                         TDownloadProgressEvent onDownloadProgress,
+                                         TDownloadNotifyEvent onDownloadComplete,
+                                         TDownloadErrorEvent onDownloadError,
+                                         TContentCheck contentCheck)
+    : FURL(std::move(url)),
+      FFileName(std::move(fileName)),
+      FOnDownloadProgress(std::move(onDownloadProgress)),
+      FOnDownloadComplete(std::move(onDownloadComplete)),
+      FOnDownloadError(std::move(onDownloadError)),
+      FContentCheck(std::move(contentCheck)) {}
+
+TFileDownLoadThread::~TFileDownLoadThread() {
+  if (FHandle == nullptr) return;
+  if (!FStarted) {
+    // Never resumed: let the platform thread run just far enough to see the cancellation.
+    FCancelled = true;
+    ResumeThread(FHandle);
+    WaitForSingleObject(FHandle, INFINITE);
+  }
+  CloseHandle(FHandle);
+}
+
+void TFileDownLoadThread::Resume() {
+  if (!FStarted.exchange(true)) FSelf = shared_from_this();
+  ResumeThread(FHandle);
+}
+
+unsigned __stdcall TFileDownLoadThread::ThreadProc(void* parameter) {
+  auto* thread = static_cast<TFileDownLoadThread*>(parameter);
+  if (thread->FCancelled) return 0;
+  std::shared_ptr<TFileDownLoadThread> self = std::move(thread->FSelf);
+  thread->Execute();
+  self.reset();  // may destroy the object: nothing touches it after this
+  return 0;
+}
+
+void TFileDownLoadThread::Execute() {
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HRESULT result = Run();
+  if (!FHandlerFailed) {
+    try {
+      if (result == S_OK) {
+        if (FOnDownloadComplete)
+          ui::Application().Synchronize([this] { FOnDownloadComplete(this); });
+      } else if (FOnDownloadError) {
+        ui::Application().Synchronize([this, result] { FOnDownloadError(this, result); });
+      }
+    } catch (...) {
+      // An error in a final handler ends the worker quietly: there is nobody to tell.
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+HRESULT TFileDownLoadThread::Run() {
+  TTargetLock target(FFileName, [this] { return Terminated(); });
+  if (!target.Held() || Terminated()) return E_ABORT;
+
+  TPartialFile partial(FFileName + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(GetCurrentThreadId()) + L".part");
+  // No entry is the usual case; a stale one must not answer for the server.
+  DeleteUrlCacheEntryW(FURL.c_str());
+
+  std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
+  FMonitor = monitor.get();
+  HRESULT result = URLDownloadToFileW(nullptr, FURL.c_str(), partial.Path().c_str(), 0,
+                                      static_cast<IBindStatusCallback*>(monitor.get()));
+  monitor->DetachThread();
+  FMonitor = nullptr;
+  FHttpStatus = monitor->ResponseCode();
+
+  if (monitor->Abort()) return E_ABORT;  // our abort, whatever the service made of it
+  if (result != S_OK) return result;
+  DWORD status = monitor->ResponseCode();
+  if (status != 0 && (status < 200 || status > 299))
+    return status == 404 || status == 410 ? kErrorNotFound : kErrorHttpStatus;
+  long long expected = monitor->ContentLength();
+  if (monitor->ContentEncoded()) expected = -1;
+  if (expected < 0 && FProgressMax > 0) expected = FProgressMax;
+  long long received = FileSize(partial.Path());
+  if (received < 0 || (expected >= 0 && received != expected)) return kErrorIncomplete;
+  if (FContentCheck && !Accepts(FContentCheck, partial.Path())) return kErrorRejected;
+  if (!MoveFileExW(partial.Path().c_str(), FFileName.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return HRESULT_FROM_WIN32(GetLastError());
+  return S_OK;
+}
+
+void TFileDownLoadThread::DownloadProgress(ULONG progress, ULONG progressMax, ULONG,
+                                           const std::wstring&) {
+  FProgress = progress;
+  FProgressMax = progressMax;
+  if (FOnDownloadProgress) {
+    try {
+      ui::Application().Synchronize([&] { FOnDownloadProgress(this, progress, progressMax); });
+    } catch (...) {
+      // The exception cannot cross the download service; it ends the run quietly instead.
+      FHandlerFailed = true;
+    }
+  }
+  if ((Terminated() || FHandlerFailed) && FMonitor != nullptr) FMonitor->SetAbort();
+}
+
+}  // namespace download

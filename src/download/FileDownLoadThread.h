@@ -1,0 +1,129 @@
+// TFileDownLoadThread: one URL fetched into one local file on a worker thread of its
+// own, with progress, completion and failure reported on the window thread.
+//
+// Every notification goes through ui::Application().Synchronize: the worker waits until
+// the window thread has run the handler, so handlers may touch controls and counters.
+// Each run ends with exactly one final notification, OnDownloadComplete or
+// OnDownloadError (none when that one is not assigned, or when a handler threw: an
+// exception in a handler ends the worker quietly). The worker holds the object alive
+// until that notification has returned, then lets it go; callers need not keep it.
+//
+// What reaches the target file: the transfer goes into a temporary file beside the
+// target ("<target>.<pid>-<thread>.part"), and only a complete, successful transfer
+// replaces the target, in one rename. Complete and successful means: the service
+// returned S_OK, the HTTP status was 2xx, the file holds as many bytes as the response
+// announced, and the optional content check accepts it. Otherwise the target keeps its
+// previous content (or stays absent) and the temporary file is removed. The URL cache is
+// neither read nor written (see TDownLoadMonitor).
+//
+// One target, one writer: two downloads in this process whose targets are the same file
+// never run at the same time. The later one waits until the earlier has replaced (or
+// kept) the file, then fetches again on its own, so the file ends with what the server
+// published last and each request still gets its own final notification. A terminate
+// request ends the wait with OnDownloadError(E_ABORT).
+//
+// What it does not do: retry, time out on its own (the HTTP client's time-outs apply),
+// limit the number of parallel downloads, or cancel a transfer that receives no data (a
+// terminate request takes effect at the next progress report).
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace download {
+
+class TDownLoadMonitor;
+class TFileDownLoadThread;
+
+using TDownloadProgressEvent =
+    std::function<void(TFileDownLoadThread* sender, uint32_t progress, uint32_t progressMax)>;
+using TDownloadNotifyEvent = std::function<void(TFileDownLoadThread* sender)>;
+using TDownloadErrorEvent = std::function<void(TFileDownLoadThread* sender, HRESULT errorCode)>;
+// Decides, on the worker thread, whether a completely received file may replace the
+// target (e.g. a ZIP end record, an INI that parses, a PE image). An exception counts as
+// a refusal.
+using TContentCheck = std::function<bool(const std::wstring& path)>;
+
+// Error codes of failures the download service itself reports as success.
+inline constexpr HRESULT kErrorNotFound = INET_E_OBJECT_NOT_FOUND;    // HTTP 404 or 410
+inline constexpr HRESULT kErrorHttpStatus = INET_E_DOWNLOAD_FAILURE;  // any other non-2xx
+inline constexpr HRESULT kErrorIncomplete =
+    INET_E_DATA_NOT_AVAILABLE;  // fewer/more bytes than announced
+inline constexpr HRESULT kErrorRejected =
+    HRESULT_FROM_WIN32(ERROR_INVALID_DATA);  // content check said no
+
+class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThread> {
+ public:
+  // Creates the thread. It starts at once unless createSuspended is true or any of the
+  // three notifications is missing; then it waits for Resume(). Throws Exception when
+  // the platform thread cannot be created. Dropping the last reference to a thread
+  // that never started cancels it; a started thread keeps itself alive until its final
+  // notification has returned.
+  static std::shared_ptr<TFileDownLoadThread> Create(std::wstring url, std::wstring fileName,
+                                                     TDownloadProgressEvent onDownloadProgress,
+                                                     TDownloadNotifyEvent onDownloadComplete,
+                                                     TDownloadErrorEvent onDownloadError,
+                                                     bool createSuspended,
+                                                     TContentCheck contentCheck = nullptr);
+  ~TFileDownLoadThread();
+  TFileDownLoadThread(const TFileDownLoadThread&) = delete;
+  TFileDownLoadThread& operator=(const TFileDownLoadThread&) = delete;
+
+  // Lets a suspended thread run. Any thread.
+  void Resume();
+  bool Suspended() const { return !FStarted; }
+  // Asks the run to stop: the next progress report aborts the transfer (E_ABORT), and a
+  // run still waiting for its target ends at once. Any thread.
+  void Terminate() { FTerminated = true; }
+  bool Terminated() const { return FTerminated; }
+
+  const std::wstring& URL() const { return FURL; }
+  const std::wstring& FileName() const { return FFileName; }
+  // From the last progress report.
+  uint32_t Progress() const { return FProgress; }
+  uint32_t ProgressMax() const { return FProgressMax; }
+  // Status of the last HTTP response, 0 before one arrived (or for other schemes).
+  DWORD HttpStatus() const { return FHttpStatus; }
+
+  // Progress relay, called by the monitor on the worker thread: stores the counts, runs
+  // OnDownloadProgress on the window thread, and arms the monitor's abort when a
+  // terminate request has arrived meanwhile.
+  void DownloadProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                        const std::wstring& statusText);
+
+ private:
+  TFileDownLoadThread(std::wstring url, std::wstring fileName,
+                      TDownloadProgressEvent onDownloadProgress,
+                      TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
+                      TContentCheck contentCheck);
+  static unsigned __stdcall ThreadProc(void* parameter);
+  void Execute();
+  // The transfer into the temporary file and the replacement; returns the final result.
+  HRESULT Run();
+
+  const std::wstring FURL;
+  const std::wstring FFileName;
+  std::atomic<uint32_t> FProgress{0};
+  std::atomic<uint32_t> FProgressMax{0};
+  const TDownloadProgressEvent FOnDownloadProgress;
+  const TDownloadNotifyEvent FOnDownloadComplete;
+  const TDownloadErrorEvent FOnDownloadError;
+  TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not a counted reference
+  const TContentCheck FContentCheck;
+
+  HANDLE FHandle = nullptr;
+  std::atomic<bool> FStarted{false};
+  std::atomic<bool> FCancelled{false};
+  std::atomic<bool> FTerminated{false};
+  bool FHandlerFailed = false;  // worker thread only
+  std::atomic<DWORD> FHttpStatus{0};
+  std::shared_ptr<TFileDownLoadThread> FSelf;  // the worker's hold on the object
+};
+
+}  // namespace download

@@ -1,0 +1,463 @@
+// TFileDownLoadThread against the test HTTP server on 127.0.0.1, in process under Wine:
+// the notifications arrive on this (window) thread while it pumps messages.
+#include "download/DownLoadMonitor.h"
+#include "download/FileDownLoadThread.h"
+#include "ui/Application.h"
+
+#include "TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using download::TFileDownLoadThread;
+using testserver::TFault;
+using testserver::TTestHttpServer;
+namespace fs = std::filesystem;
+
+std::string Pattern(size_t size, int seed = 0) {
+  std::string text(size, '\0');
+  for (size_t i = 0; i < size; ++i)
+    text[i] = static_cast<char>((i * 31 + seed * 7 + i / 251) & 0xff);
+  return text;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Pumps this thread's messages until `done` holds; false after a minute (a hang, not a
+// measurement).
+template <typename TPredicate>
+bool PumpUntil(TPredicate done) {
+  auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ui::Application().ProcessMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
+}
+
+// What the window saw of the downloads, recorded on the window thread only.
+struct TRecorder {
+  struct TProgress {
+    TFileDownLoadThread* Sender;
+    uint32_t Progress;
+    uint32_t ProgressMax;
+  };
+  std::vector<TProgress> ProgressReports;
+  std::vector<TFileDownLoadThread*> Completed;
+  std::vector<std::pair<TFileDownLoadThread*, HRESULT>> Failed;
+  int OffWindowThread = 0;
+  std::function<void(TFileDownLoadThread*)> DuringProgress;
+
+  download::TDownloadProgressEvent OnProgress() {
+    return [this](TFileDownLoadThread* sender, uint32_t progress, uint32_t progressMax) {
+      if (!ui::Application().IsWindowThread()) ++OffWindowThread;
+      ProgressReports.push_back({sender, progress, progressMax});
+      if (DuringProgress) DuringProgress(sender);
+    };
+  }
+  download::TDownloadNotifyEvent OnComplete() {
+    return [this](TFileDownLoadThread* sender) {
+      if (!ui::Application().IsWindowThread()) ++OffWindowThread;
+      Completed.push_back(sender);
+    };
+  }
+  download::TDownloadErrorEvent OnError() {
+    return [this](TFileDownLoadThread* sender, HRESULT error) {
+      if (!ui::Application().IsWindowThread()) ++OffWindowThread;
+      Failed.emplace_back(sender, error);
+    };
+  }
+  size_t Finals() const { return Completed.size() + Failed.size(); }
+};
+
+class FileDownLoadThread : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static bool initialized = false;
+    if (!initialized) ui::Application().Initialize(GetModuleHandleW(nullptr));
+    initialized = true;
+  }
+
+  void SetUp() override {
+    FFolder = fs::temp_directory_path() /
+              ("vornis-download-" + std::to_string(GetCurrentProcessId()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(FFolder);
+    fs::create_directories(FFolder);
+    FServer = std::make_unique<TTestHttpServer>(std::wstring(), 0);
+  }
+
+  void TearDown() override {
+    FServer.reset();
+    fs::remove_all(FFolder);
+  }
+
+  // Starts a download with all three notifications of FRecorder.
+  std::weak_ptr<TFileDownLoadThread> Start(const std::string& path, const fs::path& target,
+                                           download::TContentCheck check = nullptr) {
+    return TFileDownLoadThread::Create(FServer->Url(path), target.wstring(), FRecorder.OnProgress(),
+                                       FRecorder.OnComplete(), FRecorder.OnError(), false,
+                                       std::move(check));
+  }
+
+  // Files left in the folder other than the targets: temporary files must not survive.
+  std::vector<std::string> Leftovers(const std::vector<std::string>& targets) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(FFolder)) {
+      std::string name = entry.path().filename().string();
+      if (std::find(targets.begin(), targets.end(), name) == targets.end()) names.push_back(name);
+    }
+    return names;
+  }
+
+  fs::path FFolder;
+  std::unique_ptr<TTestHttpServer> FServer;
+  TRecorder FRecorder;
+};
+
+TEST_F(FileDownLoadThread, TransfersWithProgressReplacesTheFileAndReleasesItself) {
+  std::string body = Pattern(300000);
+  FServer->SetBody("/zip/a.zip", body);
+  WriteFile(FFolder / "a.zip", "old archive");
+
+  std::weak_ptr<TFileDownLoadThread> thread = Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1 && thread.expired(); }));
+
+  ASSERT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_TRUE(FRecorder.Failed.empty());
+  EXPECT_EQ(0, FRecorder.OffWindowThread);
+  EXPECT_EQ(body, ReadFile(FFolder / "a.zip"));
+  EXPECT_TRUE(Leftovers({"a.zip"}).empty());
+  ASSERT_FALSE(FRecorder.ProgressReports.empty());
+  for (const auto& report : FRecorder.ProgressReports)
+    EXPECT_EQ(FRecorder.Completed[0], report.Sender);
+  EXPECT_EQ(body.size(), FRecorder.ProgressReports.back().Progress);
+  EXPECT_EQ(body.size(), FRecorder.ProgressReports.back().ProgressMax);
+
+  // The request asks every cache on the way to revalidate.
+  ASSERT_EQ(1, FServer->RequestCount("/zip/a.zip"));
+  EXPECT_EQ("no-cache", FServer->Requests()[0].Header("Cache-Control"));
+}
+
+TEST_F(FileDownLoadThread, UnknownLengthReportsMaximumZero) {
+  std::string body = Pattern(70000);
+  FServer->SetBody("/UPdate.ini", body);
+  FServer->SetFault("/UPdate.ini", TFault{.NoContentLength = true});
+
+  Start("/UPdate.ini", FFolder / "UPdate.ini");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  ASSERT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(body, ReadFile(FFolder / "UPdate.ini"));
+  ASSERT_FALSE(FRecorder.ProgressReports.empty());
+  for (const auto& report : FRecorder.ProgressReports) EXPECT_EQ(0u, report.ProgressMax);
+}
+
+// URLDownloadToFile reports success for these; the error page must not become the file.
+TEST_F(FileDownLoadThread, HttpErrorFailsAndLeavesTheTargetAsItWas) {
+  struct TCase {
+    int Status;
+    bool OldFile;
+    HRESULT Expected;
+  } cases[] = {
+      {404, true, download::kErrorNotFound},
+      {404, false, download::kErrorNotFound},
+      {500, true, download::kErrorHttpStatus},
+  };
+  int index = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "status " << c.Status << ", old file " << c.OldFile);
+    std::string name = "t" + std::to_string(index++) + ".zip";
+    if (c.OldFile) WriteFile(FFolder / name, "good old archive");
+    FServer->SetBody("/zip/" + name, Pattern(5000));
+    FServer->SetFault("/zip/" + name, TFault{.Status = c.Status});
+    FRecorder = TRecorder();
+
+    Start("/zip/" + name, FFolder / name);
+    ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+    ASSERT_EQ(1u, FRecorder.Failed.size());
+    EXPECT_EQ(c.Expected, FRecorder.Failed[0].second);
+    EXPECT_EQ(static_cast<DWORD>(c.Status), FRecorder.Failed[0].first->HttpStatus());
+    if (c.OldFile) {
+      EXPECT_EQ("good old archive", ReadFile(FFolder / name));
+    } else {
+      EXPECT_FALSE(fs::exists(FFolder / name));
+    }
+  }
+  EXPECT_EQ(2u, Leftovers({}).size());  // only the two old archives
+}
+
+// A body that ends early, by a reset or by a close short of the announced length, or
+// that the caller's content check refuses, never replaces the cached archive.
+TEST_F(FileDownLoadThread, CutOffOrRefusedBodyKeepsTheOldArchive) {
+  struct TCase {
+    const char* Name;
+    TFault Fault;
+    bool Refuse;
+  } cases[] = {
+      {"reset", TFault{.ResetAfterBytes = 50000}, false},
+      {"short", TFault{.AnnouncedLength = 150000}, false},
+      {"refused", TFault{}, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string name = std::string(c.Name) + ".zip";
+    WriteFile(FFolder / name, "good old archive");
+    FServer->SetBody("/zip/" + name, Pattern(100000));
+    FServer->SetFault("/zip/" + name, c.Fault);
+    FRecorder = TRecorder();
+    std::wstring checked;
+    auto check = [&checked, refuse = c.Refuse](const std::wstring& path) {
+      checked = path;
+      return !refuse;
+    };
+
+    Start("/zip/" + name, FFolder / name, check);
+    ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+    ASSERT_EQ(1u, FRecorder.Failed.size());
+    EXPECT_NE(S_OK, FRecorder.Failed[0].second);
+    if (c.Refuse) {
+      EXPECT_EQ(download::kErrorRejected, FRecorder.Failed[0].second);
+      EXPECT_EQ(FFolder.wstring(), fs::path(checked).parent_path().wstring());
+    }
+    EXPECT_EQ("good old archive", ReadFile(FFolder / name));
+  }
+  EXPECT_EQ(3u, Leftovers({}).size());
+
+  // The same check accepting lets the complete file in.
+  FServer->ClearFaults();
+  FRecorder = TRecorder();
+  Start("/zip/refused.zip", FFolder / "refused.zip", [](const std::wstring&) { return true; });
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(100000), ReadFile(FFolder / "refused.zip"));
+}
+
+TEST_F(FileDownLoadThread, StalledServerLeavesTheWindowAnswering) {
+  std::string body = Pattern(100000);
+  FServer->SetBody("/VornisTools.exe", body);
+  FServer->SetFault("/VornisTools.exe", TFault{.StallAfterBytes = 1004});
+  HWND window = CreateWindowExW(0, L"STATIC", L"stalled", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, window);
+
+  Start("/VornisTools.exe", FFolder / "VornisTools2.exe");
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  // Another thread talks to the window while the transfer hangs; every call is answered.
+  std::atomic<int> answered{0};
+  std::thread caller([&] {
+    for (int i = 0; i < 20; ++i) {
+      wchar_t text[32] = {};
+      DWORD_PTR result = 0;
+      if (SendMessageTimeoutW(window, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                              30000, &result) &&
+          std::wstring(text) == L"stalled")
+        ++answered;
+    }
+  });
+  EXPECT_TRUE(PumpUntil([&] { return answered == 20; }));
+  caller.join();
+  EXPECT_EQ(0u, FRecorder.Finals());
+  EXPECT_EQ(1, FServer->StalledCount());
+
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(body, ReadFile(FFolder / "VornisTools2.exe"));
+  DestroyWindow(window);
+}
+
+TEST_F(FileDownLoadThread, TwoHundredDownloadsAtOnceAllComplete) {
+  constexpr int kCount = 200;
+  for (int i = 0; i < kCount; ++i)
+    FServer->SetBody("/zip/" + std::to_string(i) + ".zip", Pattern(40000, i));
+  for (int i = 0; i < kCount; ++i) {
+    std::string name = std::to_string(i) + ".zip";
+    Start("/zip/" + name, FFolder / name);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == kCount; }));
+  EXPECT_EQ(static_cast<size_t>(kCount), FRecorder.Completed.size());
+  EXPECT_TRUE(FRecorder.Failed.empty());
+  EXPECT_EQ(0, FRecorder.OffWindowThread);
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(Pattern(40000, i), ReadFile(FFolder / (std::to_string(i) + ".zip"))) << i;
+  }
+  std::vector<std::string> names;
+  for (int i = 0; i < kCount; ++i) names.push_back(std::to_string(i) + ".zip");
+  EXPECT_TRUE(Leftovers(names).empty());
+}
+
+TEST_F(FileDownLoadThread, TerminateDuringTransferEndsWithError) {
+  FServer->SetBody("/zip/big.zip", Pattern(2000000));
+  WriteFile(FFolder / "big.zip", "good old archive");
+  int terminateAt = -1;
+  FRecorder.DuringProgress = [&](TFileDownLoadThread* sender) {
+    if (sender->Progress() > 0 && terminateAt < 0) {
+      terminateAt = static_cast<int>(FRecorder.ProgressReports.size());
+      sender->Terminate();
+    }
+  };
+  Start("/zip/big.zip", FFolder / "big.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  ASSERT_EQ(1u, FRecorder.Failed.size());
+  EXPECT_EQ(E_ABORT, FRecorder.Failed[0].second);
+  EXPECT_TRUE(FRecorder.Completed.empty());
+  // The service stops: the bytes reported never reach the whole body.
+  ASSERT_GT(terminateAt, 0);
+  EXPECT_LT(FRecorder.ProgressReports.back().Progress, 2000000u);
+  EXPECT_EQ("good old archive", ReadFile(FFolder / "big.zip"));
+  EXPECT_TRUE(Leftovers({"big.zip"}).empty());
+}
+
+TEST_F(FileDownLoadThread, WithoutErrorHandlerWaitsUntilResumed) {
+  FServer->SetBody("/held", "held body");
+  FServer->SetBody("/other", "other body");
+  std::shared_ptr<TFileDownLoadThread> held =
+      TFileDownLoadThread::Create(FServer->Url("/held"), (FFolder / "held").wstring(),
+                                  FRecorder.OnProgress(), FRecorder.OnComplete(), nullptr, false);
+  std::shared_ptr<TFileDownLoadThread> asked = TFileDownLoadThread::Create(
+      FServer->Url("/held"), (FFolder / "asked").wstring(), FRecorder.OnProgress(),
+      FRecorder.OnComplete(), FRecorder.OnError(), true);
+  EXPECT_TRUE(held->Suspended());
+  EXPECT_TRUE(asked->Suspended());
+
+  // A full download elsewhere gives the held threads every chance to run; they do not.
+  Start("/other", FFolder / "other");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(0, FServer->RequestCount("/held"));
+
+  // Dropping a thread that never ran cancels it.
+  asked.reset();
+  held->Resume();
+  EXPECT_FALSE(held->Suspended());
+  std::weak_ptr<TFileDownLoadThread> watch = held;
+  held.reset();  // the running thread keeps itself alive
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 2 && watch.expired(); }));
+  EXPECT_EQ(2u, FRecorder.Completed.size());
+  EXPECT_EQ("held body", ReadFile(FFolder / "held"));
+  EXPECT_FALSE(fs::exists(FFolder / "asked"));
+  EXPECT_EQ(1, FServer->RequestCount("/held"));
+}
+
+// The automatic update asks for every archive twice in a row: the second transfer waits
+// for the first instead of writing the same file at the same time.
+TEST_F(FileDownLoadThread, TwoRequestsForOneFileRunOneAfterTheOther) {
+  FServer->SetBody("/zip/a.zip", Pattern(100000, 1));
+  FServer->SetFault("/zip/a.zip", TFault{.StallAfterBytes = 1000, .Times = 1});
+  FServer->SetBody("/zip/b.zip", "b");
+
+  Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  Start("/zip/a.zip", FFolder / "a.zip");
+  Start("/zip/b.zip", FFolder / "b.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Completed.size() == 1; }));  // b
+  EXPECT_EQ(1, FServer->RequestCount("/zip/a.zip"));
+
+  // What the server publishes by the time the second transfer runs is what stays.
+  FServer->SetBody("/zip/a.zip", Pattern(120000, 2));
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 3; }));
+  EXPECT_EQ(3u, FRecorder.Completed.size());
+  EXPECT_NE(FRecorder.Completed[1], FRecorder.Completed[2]);
+  EXPECT_EQ(2, FServer->RequestCount("/zip/a.zip"));
+  EXPECT_EQ(Pattern(120000, 2), ReadFile(FFolder / "a.zip"));
+  EXPECT_TRUE(Leftovers({"a.zip", "b.zip"}).empty());
+
+  // A waiting request that is asked to terminate gives up without fetching.
+  FServer->SetFault("/zip/a.zip", TFault{.StallAfterBytes = 1000, .Times = 1});
+  FRecorder = TRecorder();
+  Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  std::shared_ptr<TFileDownLoadThread> waiting = TFileDownLoadThread::Create(
+      FServer->Url("/zip/a.zip"), (FFolder / "A.ZIP").wstring(), FRecorder.OnProgress(),
+      FRecorder.OnComplete(), FRecorder.OnError(), false);
+  waiting->Terminate();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Failed.size() == 1; }));
+  EXPECT_EQ(E_ABORT, FRecorder.Failed[0].second);
+  EXPECT_EQ(3, FServer->RequestCount("/zip/a.zip"));
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 2; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+}
+
+TEST_F(FileDownLoadThread, ThrowingFinalHandlerEndsTheWorkerQuietly) {
+  std::vector<ui::TMessageBoxRecord> boxes;
+  ui::Application().SetMessageBoxResponder([&](const ui::TMessageBoxRecord& box) {
+    boxes.push_back(box);
+    return IDOK;
+  });
+  FServer->SetBody("/x", "x");
+  bool thrown = false;
+  std::weak_ptr<TFileDownLoadThread> thread = TFileDownLoadThread::Create(
+      FServer->Url("/x"), (FFolder / "x").wstring(),
+      [](TFileDownLoadThread*, uint32_t, uint32_t) {},
+      [&](TFileDownLoadThread*) {
+        thrown = true;
+        throw std::runtime_error("handler fault");
+      },
+      FRecorder.OnError(), false);
+  ASSERT_TRUE(PumpUntil([&] { return thrown && thread.expired(); }));
+  EXPECT_TRUE(FRecorder.Failed.empty());
+  EXPECT_TRUE(boxes.empty());
+  ui::Application().SetMessageBoxResponder(nullptr);
+}
+
+TEST(DownLoadMonitor, AnswersItsInterfacesAndRecordsTheResponse) {
+  EXPECT_TRUE(IsEqualIID(IID_IBindStatusCallback, download::kBindStatusCallbackId));
+  auto* monitor = new download::TDownLoadMonitor(nullptr);
+  IBindStatusCallback* callback = nullptr;
+  ASSERT_EQ(S_OK, monitor->QueryInterface(download::kBindStatusCallbackId,
+                                          reinterpret_cast<void**>(&callback)));
+  IHttpNegotiate* negotiate = nullptr;
+  ASSERT_EQ(S_OK,
+            callback->QueryInterface(IID_IHttpNegotiate, reinterpret_cast<void**>(&negotiate)));
+  IUnknown* unknown = nullptr;
+  EXPECT_EQ(E_NOINTERFACE,
+            callback->QueryInterface(IID_IStream, reinterpret_cast<void**>(&unknown)));
+
+  DWORD flags = BINDF_ASYNCHRONOUS;
+  BINDINFO info{};
+  info.cbSize = sizeof info;
+  EXPECT_EQ(S_OK, callback->GetBindInfo(&flags, &info));
+  EXPECT_EQ(static_cast<DWORD>(BINDF_ASYNCHRONOUS | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE |
+                               BINDF_PRAGMA_NO_CACHE),
+            flags);
+
+  LPWSTR extra = nullptr;
+  EXPECT_EQ(S_OK, negotiate->OnResponse(404,
+                                        L"HTTP/1.1 404 Not Found\r\ncontent-length:  1234 \r\n"
+                                        L"Content-Encoding: gzip\r\n\r\n",
+                                        L"", &extra));
+  EXPECT_EQ(nullptr, extra);
+  EXPECT_EQ(404u, monitor->ResponseCode());
+  EXPECT_EQ(1234, monitor->ContentLength());
+  EXPECT_TRUE(monitor->ContentEncoded());
+
+  EXPECT_EQ(S_OK, callback->OnProgress(1, 2, BINDSTATUS_DOWNLOADINGDATA, L""));
+  monitor->SetAbort();
+  EXPECT_EQ(E_ABORT, callback->OnProgress(1, 2, BINDSTATUS_DOWNLOADINGDATA, L""));
+
+  negotiate->Release();
+  callback->Release();
+  EXPECT_EQ(0u, monitor->Release());
+}
+
+}  // namespace
