@@ -107,3 +107,49 @@ class TZipWriter {
 };
 
 }  // namespace ziptest
+
+#include "unzip/UnZip.h"
+
+namespace ziptest {
+
+// Records every event of one component; message boxes are answered with |Answer|.
+struct TRecorder {
+  std::vector<std::pair<int, std::string>> Ended;
+  std::vector<std::pair<TSkipReason, std::string>> Skipped;
+  std::vector<int> BadCrc;
+  std::vector<int> Messages;
+  int Completed = -1;
+  int Answer = 1;
+
+  void Attach(TUnZip& zip) {
+    zip.DoProcessMessages = false;
+    zip.OnEndUnZip = [this](TUnZip*, int index, const std::string& name) {
+      Ended.emplace_back(index, name);
+    };
+    zip.OnSkippingFile = [this](TUnZip*, TSkipReason reason, const std::string& name, int, bool&) {
+      Skipped.emplace_back(reason, name);
+    };
+    zip.OnBadCRC = [this](TUnZip*, uint32_t, uint32_t, int index) { BadCrc.push_back(index); };
+    zip.OnHandleMessage = [this](TUnZip*, int id, const std::string&, const std::string&, uint32_t,
+                                 int& answer) {
+      Messages.push_back(id);
+      answer = Answer;
+    };
+    zip.OnUnZipComplete = [this](TUnZip*, int count) { Completed = count; };
+  }
+};
+
+// Writes |archive| to |path| and prepares |zip| with the installer's settings.
+inline void PrepareInstall(TUnZip& zip, const fs::path& path, const std::vector<uint8_t>& archive,
+                           const fs::path& dest) {
+  WriteFile(path, archive);
+  zip.SetZipName(EnginePath(path));
+  zip.LoadDirectory();
+  zip.SetDestDir(EnginePath(dest) + "\\");
+  zip.RecreateDirs = true;
+  zip.FilesList().push_back("*.*");
+  zip.DoAll = true;
+  zip.OverwriteMode = TUZOverwriteMode::Always;
+}
+
+}  // namespace ziptest

@@ -1,0 +1,315 @@
+// The directory reader: end record search, Zip64, names, dates, lists and the refusal
+// of overlapping entries.
+#include <gtest/gtest.h>
+
+#include "ZipTestSupport.h"
+#include "unzip/ZipPlatform.h"
+
+using namespace ziptest;
+
+namespace {
+
+std::vector<uint8_t> TwoFiles() {
+  TZipWriter writer;
+  writer.Add("a.txt", Bytes("alpha alpha alpha"));
+  writer.Add("dir/b.txt", Bytes(std::string(3000, 'b')), true);
+  return writer.Build();
+}
+
+TEST(EndRecord, EmptyAndTinyFiles) {
+  TScratch scratch;
+  // An empty file is an archive without entries.
+  {
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    PrepareInstall(zip, scratch / "empty.zip", {}, scratch / "out");
+    EXPECT_EQ(zip.Count(), 0);
+    EXPECT_EQ(zip.ExtractFiles(), 0);
+  }
+  // 1 to 21 bytes hold no end record: loading absorbs it, extracting raises it.
+  for (size_t size = 1; size <= 21; ++size) {
+    TUnZip zip;
+    std::vector<uint8_t> data(size, 'P');
+    PrepareInstall(zip, scratch / "tiny.zip", data, scratch / "out");
+    EXPECT_EQ(zip.Count(), 0);
+    EXPECT_THROW(zip.ExtractFiles(), EIncompleteZip) << size;
+  }
+  TUnZip notZip;
+  notZip.IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
+  WriteFile(scratch / "text.zip", Bytes(std::string(100, 'x')));
+  notZip.SetZipName(EnginePath(scratch / "text.zip"));
+  try {
+    notZip.LoadDirectory();
+    FAIL();
+  } catch (const ENotAZipFile& error) {
+    EXPECT_EQ(error.Message(), "Not a valid zip file!");
+  }
+  EXPECT_EQ(notZip.ZipName(), "");
+}
+
+TEST(EndRecord, LongCommentAndNearestSignature) {
+  TScratch scratch;
+  std::string comment(65535, 'c');
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "long.zip", TZipWriter().Build(comment), scratch / "out");
+  TZipWriter writer;
+  writer.Add("x.txt", Bytes("x"));
+  PrepareInstall(zip, scratch / "long2.zip", writer.Build(comment), scratch / "out");
+  EXPECT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.ZipComment(), comment);
+  // A second end signature inside the comment, nearer the end of the file, wins: it
+  // declares no entries.
+  std::string fake = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+  PrepareInstall(zip, scratch / "fake.zip", writer.Build("lead " + fake), scratch / "out");
+  EXPECT_EQ(zip.Count(), 0);
+}
+
+TEST(EndRecord, DiskNumberSanity) {
+  TScratch scratch;
+  for (int variant = 0; variant < 2; ++variant) {
+    std::vector<uint8_t> data = TwoFiles();
+    size_t end = data.size() - 22;
+    if (variant == 0) {
+      data[end + 4] = 0xE8;  // this disk 1000
+      data[end + 5] = 0x03;
+    } else {
+      data[end + 6] = 1;  // central start disk 1 > this disk 0
+    }
+    TUnZip zip;
+    PrepareInstall(zip, scratch / "disk.zip", data, scratch / "out");
+    EXPECT_EQ(zip.Count(), 0);
+    EXPECT_THROW(zip.ExtractFiles(), EIncompleteZip);
+  }
+}
+
+TEST(Directory, Zip64SizesAndEndRecord) {
+  TScratch scratch;
+  TZipWriter writer;
+  std::vector<uint8_t> content = Bytes(std::string(5000, 'z'));
+  writer.Add("big.bin", content, true).Zip64 = true;
+  writer.Add("small.txt", Bytes("small"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "z64.zip", writer.Build("", true), scratch / "out");
+  ASSERT_EQ(zip.Count(), 2);
+  EXPECT_TRUE(zip.Header(0).HasZip64Extra());
+  EXPECT_EQ(zip.Header(0).CompressedSize32, 0xFFFFFFFFu);
+  EXPECT_EQ(zip.Header(0).UncompressedSize(), 5000u);
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  EXPECT_EQ(ReadFile(scratch / "out" / "big.bin"), content);
+}
+
+TEST(Directory, NamesSplitAndConvert) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("docs/", {});
+  writer.Add("a/b/c.txt", Bytes("c"));
+  writer
+      .Add(
+          "\x9A"
+          "BER.TXT",
+          Bytes("u"))
+      .VersionMadeBy = 0x0014;  // MS-DOS host
+  writer
+      .Add(
+          "\x9A"
+          "NTFS.TXT",
+          Bytes("n"))
+      .VersionMadeBy = 0x0B14;  // NTFS host: kept
+  auto& utf8 = writer.Add(
+      "\xC3\xBC"
+      "tf.txt",
+      Bytes("t"));
+  utf8.VersionMadeBy = 0x0014;
+  utf8.Flags = 0x0800;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "names.zip", writer.Build(), scratch / "out");
+  ASSERT_EQ(zip.Count(), 5);
+  EXPECT_EQ(zip.Header(0).Directory, "docs\\");
+  EXPECT_EQ(zip.Header(0).FileName, "");
+  EXPECT_EQ(zip.Header(1).Directory, "a\\b\\");
+  EXPECT_EQ(zip.Header(1).FileName, "c.txt");
+  EXPECT_EQ(zip.FileName(2), zipplatform::EngineFromUnicode(U"\u00DCBER.TXT"));
+  EXPECT_EQ(zip.FileName(3), zipplatform::EngineFromRaw("\x9ANTFS.TXT"));
+  EXPECT_EQ(zip.FileName(4), zipplatform::EngineFromUnicode(U"\u00FCtf.txt"));
+  zip.OEMConvert = TOEMConvert::oemNever;
+  try {
+    zip.Header(5);
+    FAIL();
+  } catch (const EListError& error) {
+    EXPECT_EQ(error.Message(), "Index 5 is out of range");
+  }
+}
+
+TEST(Directory, DateSanitising) {
+  auto dos = [](uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint32_t minute,
+                uint32_t second) {
+    return ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
+           (second / 2);
+  };
+  uint32_t valid = dos(2020, 5, 17, 13, 45, 30);
+  EXPECT_EQ(SanitizeDosDateTime(valid), valid);
+  EXPECT_EQ(SanitizeDosDateTime(dos(2020, 5, 17, 13, 0, 30) | (63u << 5)),
+            dos(2020, 5, 17, 13, 59, 30));
+  EXPECT_EQ(SanitizeDosDateTime(dos(1980, 5, 17, 13, 45, 30) | (127u << 25)),
+            dos(2099, 5, 17, 13, 45, 30));
+  EXPECT_EQ(SanitizeDosDateTime(0), dos(1980, 1, 1, 0, 0, 0));
+}
+
+class TNumber : public TObject {
+ public:
+  explicit TNumber(int value) : Value(value) {}
+  int Value;
+};
+
+class TNumberList : public TSortedObjectList {
+ public:
+  using TSortedObjectList::TSortedObjectList;
+
+ protected:
+  int Compare(const TObject* item, const TObject* key) const override {
+    return static_cast<const TNumber*>(item)->Value - static_cast<const TNumber*>(key)->Value;
+  }
+};
+
+TEST(ObjectLists, GrowthIndexAndDuplicates) {
+  TObjectList list;
+  std::vector<int> capacities;
+  for (int i = 0; i < 30; ++i) {
+    list.Add(new TNumber(i));
+    capacities.push_back(list.Capacity());
+  }
+  EXPECT_EQ(capacities[0], 4);
+  EXPECT_EQ(capacities[4], 8);
+  EXPECT_EQ(capacities[8], 16);
+  EXPECT_EQ(capacities[16], 32);
+  EXPECT_EQ(capacities[29], 32);
+  EXPECT_THROW(list.Items(30), EListError);
+  EXPECT_THROW(list.Items(-1), EListError);
+
+  TNumberList ignore(TDuplicates::dupIgnore, true);
+  ignore.Add(new TNumber(2));
+  EXPECT_EQ(ignore.Add(new TNumber(2)), -1);
+  EXPECT_EQ(ignore.Count(), 1);
+  TNumberList error(TDuplicates::dupError, true);
+  error.Add(new TNumber(2));
+  TNumber duplicate(2);
+  EXPECT_THROW(error.Add(&duplicate), EListError);
+  EXPECT_THROW(error.Put(0, nullptr), EListError);
+  TNumberList accept(TDuplicates::dupAccept, true);
+  for (int value : {5, 1, 3, 3, 9, 0}) accept.Add(new TNumber(value));
+  std::vector<int> order;
+  for (int i = 0; i < accept.Count(); ++i)
+    order.push_back(static_cast<TNumber*>(accept.Items(i))->Value);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 3, 3, 5, 9}));
+}
+
+TEST(ObjectLists, SortModes) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("b.txt", Bytes("12345")).DosDateTime = 0x50000000;
+  writer.Add("A.txt", Bytes("1")).DosDateTime = 0x52000000;
+  writer.Add("c.txt", Bytes("123")).DosDateTime = 0x48000000;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "sort.zip", writer.Build(), scratch / "out");
+  auto names = [&zip] {
+    std::string all;
+    for (int i = 0; i < zip.Count(); ++i) all += zip.FileName(i) + " ";
+    return all;
+  };
+  EXPECT_EQ(names(), "b.txt A.txt c.txt ");
+  zip.SetSortMode(TZipSortMode::ByName);
+  EXPECT_EQ(names(), "A.txt b.txt c.txt ");
+  zip.SetSortMode(TZipSortMode::ByDate);
+  EXPECT_EQ(names(), "A.txt b.txt c.txt ");
+  zip.SetSortMode(TZipSortMode::ByUnCompressedSize);
+  EXPECT_EQ(names(), "b.txt c.txt A.txt ");
+  zip.SetSortMode(TZipSortMode::ByNone);
+  EXPECT_EQ(names(), "b.txt A.txt c.txt ");
+}
+
+TEST(Directory, CommentsOnDemand) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("a.txt", Bytes("a")).Comment = "first entry comment";
+  writer.Add("b.txt", Bytes("b"));
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "comments.zip", writer.Build("archive comment"), scratch / "out");
+  EXPECT_EQ(zip.EntryComment(0), "first entry comment");
+  EXPECT_EQ(zip.EntryComment(1), "");
+  EXPECT_EQ(zip.ZipComment(), "archive comment");
+}
+
+// Regression: many central records for one local header (a zip bomb construction).
+TEST(Overlap, SharedLocalHeaderIsRefused) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("one.txt", Bytes(std::string(1000, '1')));
+  writer.Add("two.txt", Bytes(std::string(1000, '1'))).OffsetOverride = 0;
+  writer.Entries[1].Name = "one.txt";
+  TUnZip zip;
+  WriteFile(scratch / "bomb.zip", writer.Build());
+  zip.SetZipName(EnginePath(scratch / "bomb.zip"));
+  EXPECT_THROW(zip.LoadDirectory(), EBadZipFile);
+  EXPECT_EQ(zip.ZipName(), "");
+  EXPECT_EQ(CountFiles(scratch.Path()), 1);
+}
+
+// Regression: a local header hidden inside the stored data of the previous entry.
+TEST(Overlap, NestedLocalHeaderIsRefused) {
+  TScratch scratch;
+  TZipWriter inner;
+  inner.Add("inner.txt", Bytes(std::string(500, 'i')));
+  std::vector<uint8_t> innerBytes = inner.Build();
+  size_t innerLocal = 30 + 9 + 500;  // local header, name, data
+  TZipWriter writer;
+  std::vector<uint8_t> quoted(innerBytes.begin(),
+                              innerBytes.begin() + static_cast<long>(innerLocal));
+  writer.Add("outer.txt", quoted);
+  TZipWriter::TEntry hidden;
+  hidden.Name = "inner.txt";
+  hidden.Data = {};
+  hidden.Crc = Crc(Bytes(std::string(500, 'i')));
+  hidden.UncompressedSize = 500;
+  hidden.OffsetOverride = 30 + 9;  // inside outer.txt's data
+  writer.AddRaw(hidden);
+  std::vector<uint8_t> archive = writer.Build();
+  TUnZip zip;
+  WriteFile(scratch / "nested.zip", archive);
+  zip.SetZipName(EnginePath(scratch / "nested.zip"));
+  EXPECT_THROW(zip.LoadDirectory(), EBadZipFile);
+}
+
+// Every prefix of a small archive loads and extracts without harm: whatever a run
+// produces is byte-identical to the original, and nothing else is left.
+TEST(Truncation, EveryPrefixOfASmallArchive) {
+  TScratch scratch;
+  std::vector<uint8_t> full = TwoFiles();
+  const std::vector<uint8_t> a = Bytes("alpha alpha alpha");
+  const std::vector<uint8_t> b = Bytes(std::string(3000, 'b'));
+  for (size_t length = 0; length <= full.size(); ++length) {
+    for (TIncompleteZipMode mode :
+         {TIncompleteZipMode::izAssumeMulti, TIncompleteZipMode::izAssumeBad}) {
+      std::vector<uint8_t> cut(full.begin(), full.begin() + static_cast<long>(length));
+      fs::path out = scratch / "out";
+      TUnZip zip;
+      TRecorder recorder;
+      recorder.Attach(zip);
+      zip.IncompleteZipMode = mode;
+      try {
+        PrepareInstall(zip, scratch / "cut.zip", cut, out);
+        zip.ExtractFiles();
+      } catch (const EZipException&) {
+      }
+      for (auto& [index, name] : recorder.Ended) {
+        std::vector<uint8_t> data = ReadFile(NativePath(name));
+        EXPECT_TRUE(data == a || data == b) << length;
+      }
+      fs::remove_all(out);
+    }
+  }
+}
+
+}  // namespace
