@@ -295,7 +295,8 @@ void TUnZip::ReadDirectory() {
       if (!merge) {
         TZipHeaderInfo* added = record.get();
         try {
-          FDirectory->Add(record.release());
+          FDirectory->Add(record.get());
+          record.release();
         } catch (const EListError&) {
           // Two central records for one local header: an overlapping construction.
           ClearArchive();
@@ -389,7 +390,8 @@ bool TUnZip::RebuildFromLocalHeaders() {
     uint64_t skip = uint64_t{record->LocalExtraLength} + record->CompressedSize() +
                     ((record->Flags & 0x0008) ? 16 : 0);
     try {
-      FDirectory->Add(record.release());
+      FDirectory->Add(record.get());
+      record.release();
     } catch (const EListError&) {
       break;
     }
