@@ -1,0 +1,233 @@
+// Decoders on hostile and borderline input, through the extraction run: they end the
+// entry cleanly, never produce more than the declared size, and a short output fails.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "ZipTestSupport.h"
+#include "unzip/ZipPlatform.h"
+
+using namespace ziptest;
+
+namespace {
+
+TZipWriter::TEntry RawEntry(const std::string& name, uint16_t method,
+                            const std::vector<uint8_t>& data, uint64_t size, uint32_t crc,
+                            uint16_t flags = 0) {
+  TZipWriter::TEntry entry;
+  entry.Name = name;
+  entry.Method = method;
+  entry.Data = data;
+  entry.UncompressedSize = size;
+  entry.Crc = crc;
+  entry.Flags = flags;
+  return entry;
+}
+
+// Least-significant-bit-first writer for hand-made legacy streams.
+struct TBitWriter {
+  std::vector<uint8_t> Bytes;
+  unsigned Used = 0;
+  void Put(uint32_t value, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) {
+      if (Used % 8 == 0) Bytes.push_back(0);
+      if ((value >> i) & 1) Bytes.back() |= static_cast<uint8_t>(1u << (Used % 8));
+      ++Used;
+    }
+  }
+};
+
+// 24 random bytes declaring 4 GiB: every legacy method and deflate stops at the end of
+// its input at once, produces no more than it can, and the entry fails its check.
+TEST(HostileInput, RandomBytesDeclaringFourGigabytes) {
+  TScratch scratch;
+  std::mt19937 random(7);
+  for (uint16_t method : {1, 2, 3, 4, 5, 6, 8}) {
+    for (uint16_t flags : {0, 2, 4, 6}) {
+      if (method != 6 && flags != 0) continue;
+      std::vector<uint8_t> noise(24);
+      for (uint8_t& byte : noise) byte = static_cast<uint8_t>(random());
+      TZipWriter writer;
+      auto& entry = writer.AddRaw(RawEntry("huge.bin", method, noise, 0, 0x12345678, flags));
+      entry.Zip64 = true;
+      entry.UncompressedSize = uint64_t{4} << 30;
+      writer.Add("after.txt", Bytes("still here"));
+      TUnZip zip;
+      TRecorder recorder;
+      recorder.Attach(zip);
+      PrepareInstall(zip, scratch / "noise.zip", writer.Build(), scratch / "out");
+      EXPECT_EQ(zip.ExtractFiles(), 1) << method;
+      EXPECT_EQ(recorder.BadCrc, std::vector<int>{0}) << method;
+      EXPECT_FALSE(fs::exists(scratch / "out" / "huge.bin"));
+      EXPECT_TRUE(fs::exists(scratch / "out" / "after.txt"));
+    }
+  }
+}
+
+TEST(HostileInput, MalformedImplodeTreeAndShrinkCodes) {
+  TScratch scratch;
+  TZipWriter writer;
+  // Implode: a tree whose lengths add up to 17, not 64.
+  writer.AddRaw(RawEntry("tree.bin", 6, {0x00, 0xF0, 0x00, 0x00}, 100, 0));
+  // Shrink: the first code is not a literal, then an undefined code.
+  TBitWriter shrink;
+  shrink.Put(65, 9);
+  shrink.Put(600, 9);
+  writer.AddRaw(RawEntry("lzw.bin", 1, shrink.Bytes, 100, 0));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "bad.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 0);
+  EXPECT_EQ(recorder.BadCrc, (std::vector<int>{0, 1}));
+  EXPECT_EQ(CountFiles(scratch / "out"), 0);
+}
+
+// A back-reference before the start of the output yields zero bytes there.
+TEST(Reduce, ReferenceBeforeStartYieldsZeros) {
+  TBitWriter bits;
+  for (int set = 0; set < 256; ++set) bits.Put(0, 6);  // empty follower sets
+  bits.Put(144, 8);                                    // DLE
+  bits.Put(3, 8);                                      // length 3 (+3), distance high bits 0
+  bits.Put(0, 8);                                      // distance low byte: 1 back
+  bits.Put('A', 8);
+  std::vector<uint8_t> expected = {0, 0, 0, 0, 0, 0, 'A'};
+  TScratch scratch;
+  TZipWriter writer;
+  writer.AddRaw(RawEntry("zeros.bin", 2, bits.Bytes, expected.size(), Crc(expected)));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "reduce.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(ReadFile(scratch / "out" / "zeros.bin"), expected);
+}
+
+TEST(Sizes, LargerThanDeclaredFailsOnlyThatEntry) {
+  TScratch scratch;
+  std::vector<uint8_t> content = Bytes(std::string(300000, 'q'));
+  TZipWriter writer;
+  auto& entry = writer.Add("big.txt", content, true);
+  entry.UncompressedSize = 1000;
+  writer.Add("next.txt", Bytes("next"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "bigger.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(recorder.BadCrc, std::vector<int>{0});
+  EXPECT_FALSE(fs::exists(scratch / "out" / "big.txt"));
+  EXPECT_TRUE(fs::exists(scratch / "out" / "next.txt"));
+}
+
+// Regression: a short output whose own CRC matches the stored one still fails.
+TEST(Sizes, ShortOutputFailsEvenWithMatchingCrc) {
+  TScratch scratch;
+  std::vector<uint8_t> content = Bytes("short content");
+  TZipWriter writer;
+  writer.AddRaw(RawEntry("short.txt", 0, content, content.size() + 10, Crc(content)));
+  writer.AddRaw(RawEntry("deflated.txt", 8, Deflate(content), content.size() + 10, Crc(content)));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "short.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 0);
+  EXPECT_EQ(recorder.BadCrc, (std::vector<int>{0, 1}));
+}
+
+TEST(Deflate, StreamEndingEarlyIsCompleteAndBrokenStreamFails) {
+  TScratch scratch;
+  std::vector<uint8_t> content = Bytes(std::string(5000, 'd') + "end");
+  std::vector<uint8_t> padded = Deflate(content);
+  padded.insert(padded.end(), 20, 0xEE);
+  TZipWriter writer;
+  writer.AddRaw(RawEntry("padded.txt", 8, padded, content.size(), Crc(content)));
+  writer.AddRaw(RawEntry("broken.txt", 8, {0xFF, 0xFF, 0xFF}, content.size(), Crc(content)));
+  std::vector<uint8_t> cut = Deflate(content);
+  cut.resize(cut.size() / 2);
+  writer.AddRaw(RawEntry("cut.txt", 8, cut, content.size(), Crc(content)));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "deflate.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(ReadFile(scratch / "out" / "padded.txt"), content);
+  EXPECT_EQ(recorder.BadCrc, (std::vector<int>{1, 2}));
+}
+
+TEST(Methods, UnknownMethodShowsMessageAndIsNotExtracted) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.AddRaw(RawEntry("deflate64.bin", 9, Bytes("whatever"), 8, 0x11111111));
+  writer.AddRaw(RawEntry("empty.bin", 99, {}, 0, 0));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "method.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);  // the empty entry with CRC 0 passes its check
+  EXPECT_EQ(recorder.Messages, (std::vector<int>{197, 197}));
+  EXPECT_FALSE(fs::exists(scratch / "out" / "deflate64.bin"));
+}
+
+// An archive cut inside an entry's data, recovered from its local headers.
+TEST(Stored, TruncatedDataEndsTheRun) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("first.txt", Bytes("first"));
+  writer.Add("second.txt", Bytes(std::string(10000, 's')));
+  std::vector<uint8_t> data = writer.Build();
+  data.resize(30 + 9 + 5 + 30 + 10 + 2000);
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  PrepareInstall(zip, scratch / "cut.zip", data, scratch / "out");
+  ASSERT_EQ(zip.Count(), 2);
+  try {
+    zip.ExtractFiles();
+    FAIL();
+  } catch (const EFatalUnzipError& error) {
+    EXPECT_EQ(error.Message(), "Premature end of file reached");
+  }
+  EXPECT_EQ(recorder.Completed, 1);
+  EXPECT_EQ(ReadFile(scratch / "out" / "first.txt"), Bytes("first"));
+  EXPECT_TRUE(zip.FilesList().empty());
+}
+
+TEST(Encryption, PasswordCheckRetryAndRefusal) {
+  TScratch scratch;
+  const std::string archive = DataDir() + "/gen_zipcrypto_dd.zip";
+  // No password and no handler: skipped, nothing left behind.
+  {
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    zip.SetZipName(archive);
+    zip.SetDestDir(EnginePath(scratch / "none"));
+    zip.DoAll = true;
+    EXPECT_EQ(zip.ExtractFiles(), 0);
+    ASSERT_EQ(recorder.Skipped.size(), 2u);
+    EXPECT_EQ(recorder.Skipped[0].first, TSkipReason::srBadPassword);
+    EXPECT_EQ(CountFiles(scratch / "none"), 0);
+  }
+  // A wrong password, then the handler supplies the right one.
+  {
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    int asked = 0;
+    zip.OnBadPassword = [&asked](TUnZip*, int, std::string& password) {
+      ++asked;
+      password = "tr@ditional";
+    };
+    zip.SetZipName(archive);
+    zip.SetDestDir(EnginePath(scratch / "retry"));
+    zip.DoAll = true;
+    zip.Password = "wrong";
+    EXPECT_EQ(zip.ExtractFiles(), 2);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(zip.Password, "tr@ditional");
+  }
+}
+
+}  // namespace
