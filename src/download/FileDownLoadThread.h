@@ -1,6 +1,9 @@
 // TFileDownLoadThread: one URL fetched into one local file on a worker thread of its
 // own, with progress, completion and failure reported on the window thread.
 //
+// The application object (ui::Application) must have been initialized on the window
+// thread; without its hidden window, Synchronize would run the handlers on the worker.
+//
 // Every notification goes through ui::Application().Synchronize: the worker waits until
 // the window thread has run the handler, so handlers may touch controls and counters.
 // Each run ends with exactly one final notification, OnDownloadComplete or

@@ -63,7 +63,8 @@ struct TRecorder {
   };
   std::vector<TProgress> ProgressReports;
   std::vector<TFileDownLoadThread*> Completed;
-  std::vector<std::pair<TFileDownLoadThread*, HRESULT>> Failed;
+  std::vector<std::pair<TFileDownLoadThread*, HRESULT>> Failed;  // senders: compare only
+  std::vector<DWORD> FailedStatus;
   int OffWindowThread = 0;
   std::function<void(TFileDownLoadThread*)> DuringProgress;
 
@@ -84,6 +85,7 @@ struct TRecorder {
     return [this](TFileDownLoadThread* sender, HRESULT error) {
       if (!ui::Application().IsWindowThread()) ++OffWindowThread;
       Failed.emplace_back(sender, error);
+      FailedStatus.push_back(sender->HttpStatus());
     };
   }
   size_t Finals() const { return Completed.size() + Failed.size(); }
@@ -195,7 +197,7 @@ TEST_F(FileDownLoadThread, HttpErrorFailsAndLeavesTheTargetAsItWas) {
     ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
     ASSERT_EQ(1u, FRecorder.Failed.size());
     EXPECT_EQ(c.Expected, FRecorder.Failed[0].second);
-    EXPECT_EQ(static_cast<DWORD>(c.Status), FRecorder.Failed[0].first->HttpStatus());
+    EXPECT_EQ(static_cast<DWORD>(c.Status), FRecorder.FailedStatus[0]);
     if (c.OldFile) {
       EXPECT_EQ("good old archive", ReadFile(FFolder / name));
     } else {

@@ -101,9 +101,8 @@ class TTestHttpServer {
   bool WaitForRequests(std::string_view path, int count, std::chrono::milliseconds timeout) const;
   void ClearRequests();
 
-  class TImpl;
-
  private:
+  class TImpl;
   std::unique_ptr<TImpl> FImpl;
 };
 
