@@ -57,11 +57,6 @@ void TForm1::N3Click() {
   Close();
 }
 
-void TForm1::N12Click() {
-  Show();
-  Button3->Click();
-}
-
 void TForm1::UI1Click() {
   Button3->Click();
 }
@@ -73,11 +68,6 @@ void TForm1::N17Click() {
 }
 void TForm1::N4Click() {
   Button2->Click();
-}
-
-void TForm1::RestoreMClick() {
-  Show();
-  Button3->Click();
 }
 
 void TForm1::N9Click() {

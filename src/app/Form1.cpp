@@ -4,6 +4,7 @@
 #include "config/IniFile.h"
 #include "config/Paths.h"
 #include "ui/Application.h"
+#include "tray/TrayIcon.h"
 #include "ui/Glyphs.h"
 
 namespace app {
@@ -111,10 +112,13 @@ TForm1::TForm1() {
   Timer4.SetInterval(200);
   BuildMenus();
   WireEvents();
+  CreateTrayIcon();
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  ui::Application().OnMessage = nullptr;
+}
 
 void TForm1::BuildMenus() {
   MainMenu1.Build({
@@ -210,20 +214,21 @@ void TForm1::FormShow() {
   DeleteFileW((exeDir + L"delme.bat").c_str());
 }
 
-bool TForm1::FormCloseQuery() {
-  if (FCanQuit) return true;
-  // Without a quit request the window goes to the tray instead of closing.
-  Hide();
-  return false;
-}
-
-bool TForm1::HandleMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
-  if (message == WM_QUERYENDSESSION) {
-    FCanQuit = false;
-    result = 1;
-    return true;
+bool TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      // A log-off or shut-down is never refused, and no balloon shows for it.
+      FCanQuit = false;
+      result = 1;
+      return true;
+    case WM_MOVING:
+      result = DefWindowProcW(Handle(), message, wParam, lParam);
+      ui::Application().Guard([&] { WMMoving(*reinterpret_cast<RECT*>(lParam)); });
+      result = TRUE;
+      return true;
+    default:
+      return false;
   }
-  return false;
 }
 
 }  // namespace app

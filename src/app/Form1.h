@@ -3,7 +3,10 @@
 // command call that button's Click(), so the result is exactly a user's click.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "config/Form2.h"
@@ -12,7 +15,18 @@
 #include "ui/Menus.h"
 #include "ui/Timer.h"
 
+namespace catalogue {
+class TCatalogueDocument;
+}
+
+namespace tray {
+class TTrayIcon;
+}
+
 namespace app {
+
+// Full URL of a path on the update server ("/Data.xml").
+std::wstring UpdateServerUrl(const std::wstring& path);
 
 class TForm1 : public ui::TForm {
  public:
@@ -102,10 +116,13 @@ class TForm1 : public ui::TForm {
 
   // Add-on list and catalogue.
   void Button3Click();  // catalogue load
-  void ParseCatalogue(const std::vector<std::vector<std::wstring>>& items);
+  void ParseCatalogue(const catalogue::TCatalogueDocument& document);
   bool AddAddonRow(const std::wstring& name, const std::wstring& id, const std::wstring& folder,
                    const std::wstring& description, const std::wstring& author);
   void Button5Click();  // catalogue export
+  // Last step of the catalogue load: points the upper web panel at the catalogue page.
+  // A no-op until the web panels exist.
+  void ShowCataloguePage();
   void BitBtn4Click();  // status check
   void BitBtn1Click();  // select all
   void BitBtn2Click();  // select none
@@ -119,11 +136,24 @@ class TForm1 : public ui::TForm {
 
   // Downloads and installation.
   void Button4Click();  // archive refresh
+  void ShowDownloadProgress(uint32_t progress, uint32_t progressMax);
+  void ArchiveDownloaded();
+  void DownloadFailed(HRESULT errorCode);
+  // Completion notifications received by ArchiveDownloaded; never reset.
+  int DownloadsDone = 0;
   void Button1Click();  // install
   void Button8Click();  // remove
 
   // Showing step: start the version-file download.
   void StartVersionCheck();
+
+  // Tray icon, close to tray and docking.
+  std::unique_ptr<tray::TTrayIcon> TrayIcon1;
+  void TrayIcon1Click();
+  void TrayIcon1DblClick();
+  void WMMoving(RECT& dragged);
+  bool ApplicationEvents1Message(const MSG& msg);
+  unsigned DockedEdges() const { return FDockedEdges; }
 
   // Self-update timers.
   void Timer1Timer();
@@ -138,6 +168,15 @@ class TForm1 : public ui::TForm {
  private:
   void BuildMenus();
   void WireEvents();
+  void CreateTrayIcon();
+  // Starts one download reporting to the window's handlers; "更新" when it cannot.
+  void StartDownload(const std::wstring& url, const std::wstring& target,
+                     std::function<void()> onComplete,
+                     std::function<bool(const std::wstring&)> contentCheck);
+
+  // Lives as long as the window; download handlers check it before touching anything.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  unsigned FDockedEdges = 0;
 
   bool FCanQuit = false;
   bool FLoadingCatalogue = false;

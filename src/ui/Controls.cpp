@@ -189,19 +189,14 @@ void TCheckBox::SetChecked(bool checked) {
 }
 
 void TProgressBar::SetMax(int max) {
-  SendMessageW(FHandle, PBM_SETRANGE32, 0, max);
-}
-
-int TProgressBar::Max() const {
-  return static_cast<int>(SendMessageW(FHandle, PBM_GETRANGE, FALSE, 0));
+  FMax = max < 0 ? 0 : max;
+  SendMessageW(FHandle, PBM_SETRANGE32, 0, FMax);
+  SetPosition(FPosition);
 }
 
 void TProgressBar::SetPosition(int position) {
-  SendMessageW(FHandle, PBM_SETPOS, position, 0);
-}
-
-int TProgressBar::Position() const {
-  return static_cast<int>(SendMessageW(FHandle, PBM_GETPOS, 0, 0));
+  FPosition = position < 0 ? 0 : (position > FMax ? FMax : position);
+  SendMessageW(FHandle, PBM_SETPOS, FPosition, 0);
 }
 
 void TPageControl::AddPage(TControl* page, const std::wstring& caption) {

@@ -137,13 +137,18 @@ class TCheckBox : public TButton {
 
 class TRadioButton : public TCheckBox {};
 
+// A bar from 0 to Max; positions outside the range are clamped, as the bar shows them.
 class TProgressBar : public TControl {
  public:
   void SetMax(int max);
-  int Max() const;
+  int Max() const { return FMax; }
   void SetPosition(int position);
   // The position as the bar reports it, after clamping to its range.
-  int Position() const;
+  int Position() const { return FPosition; }
+
+ private:
+  int FMax = 100;
+  int FPosition = 0;
 };
 
 class TPageControl : public TControl {

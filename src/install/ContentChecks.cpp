@@ -1,0 +1,87 @@
+#include "install/ContentChecks.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "config/Paths.h"
+
+namespace install {
+
+namespace {
+
+// Reads up to `count` bytes ending `fromEnd` bytes before the end of the file.
+bool ReadTail(const std::wstring& path, size_t count, std::vector<unsigned char>& bytes,
+              uint64_t& fileSize) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) != FALSE;
+  if (ok) {
+    fileSize = static_cast<uint64_t>(size.QuadPart);
+    size_t take = static_cast<size_t>(std::min<uint64_t>(count, fileSize));
+    LARGE_INTEGER offset{};
+    offset.QuadPart = static_cast<LONGLONG>(fileSize - take);
+    bytes.assign(take, 0);
+    DWORD read = 0;
+    ok = SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) &&
+         (take == 0 || ReadFile(file, bytes.data(), static_cast<DWORD>(take), &read, nullptr)) &&
+         read == take;
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace
+
+bool LooksLikeZipArchive(const std::wstring& path) {
+  constexpr size_t kRecord = 22;
+  constexpr size_t kWindow = kRecord + 0xFFFF;
+  std::vector<unsigned char> tail;
+  uint64_t size = 0;
+  if (!ReadTail(path, kWindow, tail, size) || tail.size() < kRecord) return false;
+  for (size_t at = tail.size() - kRecord + 1; at-- > 0;) {
+    if (tail[at] != 'P' || tail[at + 1] != 'K' || tail[at + 2] != 5 || tail[at + 3] != 6) continue;
+    size_t commentLength = tail[at + 20] | (tail[at + 21] << 8);
+    if (at + kRecord + commentLength == tail.size()) return true;
+  }
+  return false;
+}
+
+bool LooksLikeIniFile(const std::wstring& path) {
+  constexpr size_t kMaxSize = 64 * 1024;
+  std::vector<unsigned char> bytes;
+  uint64_t size = 0;
+  if (!ReadTail(path, kMaxSize + 1, bytes, size) || size > kMaxSize) return false;
+  size_t i = 0;
+  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) i = 3;
+  for (unsigned char c : bytes)
+    if (c == 0) return false;
+  // Skip blank lines and comments up to the first line that says something.
+  while (i < bytes.size()) {
+    while (i < bytes.size() &&
+           (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+      ++i;
+    if (i < bytes.size() && bytes[i] == ';') {
+      while (i < bytes.size() && bytes[i] != '\n') ++i;
+      continue;
+    }
+    break;
+  }
+  if (i >= bytes.size() || bytes[i] != '[') return false;
+  size_t close = i + 1;
+  while (close < bytes.size() && bytes[close] != ']' && bytes[close] != '\n') ++close;
+  return close < bytes.size() && bytes[close] == ']' && close > i + 1;
+}
+
+bool IsPlainFolderName(const std::wstring& folder) {
+  std::wstring name = config::Trim(folder);
+  if (name.empty() || name == L"." || name == L"..") return false;
+  for (wchar_t c : name)
+    if (c < 0x20 || c == L'\\' || c == L'/' || c == L':') return false;
+  return true;
+}
+
+}  // namespace install

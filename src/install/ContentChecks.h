@@ -1,0 +1,22 @@
+// Checks of what a download brought before it may replace the file we already have,
+// and of the folder names the catalogue hands us before they become paths.
+#pragma once
+
+#include <string>
+
+namespace install {
+
+// True when the file ends with a ZIP end-of-central-directory record whose comment
+// reaches exactly to the end of the file (what any archive we can read has).
+bool LooksLikeZipArchive(const std::wstring& path);
+
+// True when the file is a small text file whose first meaningful line is an INI section
+// header ("[name]"): what a version file is, and what an HTML error page is not.
+bool LooksLikeIniFile(const std::wstring& path);
+
+// True when `folder`, trimmed, names one plain folder: not empty, not "." or "..", and
+// without "\", "/", ":" or control characters. Anything else would make the paths built
+// from it point outside the add-on directory or the archive cache.
+bool IsPlainFolderName(const std::wstring& folder);
+
+}  // namespace install
