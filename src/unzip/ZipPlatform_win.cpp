@@ -100,10 +100,20 @@ class TWinFile : public TOsFile {
 }  // namespace
 
 std::unique_ptr<TOsFile> OpenFile(const std::string& path, TOpenMode mode, TOpenError* error) {
+  std::wstring wide = Wide(path);
+  if (mode != TOpenMode::Read) {
+    // Windows refuses to write a read-only file; Wine running as root would not, so the
+    // verdict is made here, the same on both.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      if (error) *error = TOpenError::AccessDenied;
+      return nullptr;
+    }
+  }
   DWORD access = mode == TOpenMode::Read ? GENERIC_READ : GENERIC_WRITE;
   DWORD share = mode == TOpenMode::Read ? FILE_SHARE_READ : 0;
   DWORD disposition = mode == TOpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
-  HANDLE handle = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition,
+  HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();

@@ -1,0 +1,264 @@
+// The extraction run: the installer's use, output paths and their safety rules,
+// overwrite modes, read-only targets, time stamps and the pattern selection.
+#include <gtest/gtest.h>
+
+#include "ZipTestSupport.h"
+#include "unzip/ZipPlatform.h"
+
+using namespace ziptest;
+
+namespace {
+
+TEST(Install, AddonTreeWithInstallerSettings) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("Addon/", {});
+  writer.Add("Addon/a.lua", Bytes("print('a')"), true);
+  writer.Add("Addon/img/b.tga", Bytes(std::string(2000, 'T')), true);
+  fs::create_directories(scratch / "game");
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  WriteFile(scratch / "addon.zip", writer.Build());
+  zip.SetZipName(EnginePath(scratch / "addon.zip"));
+  zip.LoadDirectory();
+  // The installer's destination: a parent step and a trailing backslash.
+  zip.SetDestDir(EnginePath(scratch / "game") + "\\..\\data\\Mods\\");
+  zip.RecreateDirs = true;
+  zip.FilesList().push_back("*.*");
+  zip.DoAll = true;
+  zip.OverwriteMode = TUZOverwriteMode::Always;
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_EQ(recorder.Completed, 3);
+  fs::path mods = scratch / "data" / "Mods";
+  EXPECT_EQ(ReadFile(mods / "Addon" / "a.lua"), Bytes("print('a')"));
+  EXPECT_EQ(ReadFile(mods / "Addon" / "img" / "b.tga").size(), 2000u);
+  EXPECT_TRUE(zip.FilesList().empty());
+  // Extracting again replaces without asking.
+  zip.FilesList().push_back("*.*");
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_TRUE(recorder.Messages.empty());
+}
+
+TEST(Install, FlatWithoutRecreateDirs) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("d1/", {});
+  writer.Add("d1/x.txt", Bytes("x"));
+  writer.Add("d2/y.txt", Bytes("y"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "flat.zip", writer.Build(), scratch / "out");
+  zip.RecreateDirs = false;
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_TRUE(fs::exists(scratch / "out" / "x.txt"));
+  EXPECT_TRUE(fs::exists(scratch / "out" / "y.txt"));
+  EXPECT_FALSE(fs::exists(scratch / "out" / "d1"));
+}
+
+// Regression: nothing is ever written outside DestDir.
+TEST(PathSafety, ParentStepsAreRefusedAbsolutePathsLandInside) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("../evil1.txt", Bytes("1"));
+  writer.Add("a/../../evil2.txt", Bytes("2"));
+  writer.Add("..\\..\\evil3.txt", Bytes("3"));
+  writer.Add("../", {});
+  writer.Add("/abs/root.txt", Bytes("r"));
+  writer.Add("C:/drive/d.txt", Bytes("d"));
+  writer.Add("c:rel/e.txt", Bytes("e"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "evil.zip", writer.Build(), scratch / "out" / "deep");
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  ASSERT_EQ(recorder.Skipped.size(), 4u);
+  for (auto& [reason, name] : recorder.Skipped) EXPECT_EQ(reason, TSkipReason::srCreateError);
+  fs::path dest = scratch / "out" / "deep";
+  EXPECT_TRUE(fs::exists(dest / "abs" / "root.txt"));
+  EXPECT_TRUE(fs::exists(dest / "drive" / "d.txt"));
+  EXPECT_TRUE(fs::exists(dest / "rel" / "e.txt"));
+  EXPECT_EQ(CountFiles(scratch.Path()), 1 + CountFiles(dest));
+}
+
+// Regression: names Windows would reinterpret are never created, on either build.
+TEST(PathSafety, ReinterpretedNamesAreRefused) {
+  TScratch scratch;
+  const char* names[] = {"CON",         "aux.txt",       "nul/inside.txt", "Com1.log",
+                         "lpt9",        "dots./x.txt",   "trailing ",      "stream.txt:ads",
+                         "ctl\x01.txt", "pipe|name.txt", "ask?.txt",       "star*.txt"};
+  TZipWriter writer;
+  for (const char* name : names) writer.Add(name, Bytes("bad"));
+  writer.Add("console.txt", Bytes("fine"));
+  writer.Add("com10.txt", Bytes("fine"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "names.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  EXPECT_EQ(recorder.Skipped.size(), std::size(names));
+  for (auto& [reason, name] : recorder.Skipped) EXPECT_EQ(reason, TSkipReason::srCreateError);
+  EXPECT_EQ(CountFiles(scratch / "out"), 2);
+}
+
+class Overwrite : public testing::Test {
+ protected:
+  void SetUp() override {
+    TZipWriter writer;
+    // 2010-06-15 12:00:00
+    writer.Add("file.txt", Bytes("from archive")).DosDateTime =
+        (30u << 25) | (6u << 21) | (15u << 16) | (12u << 11);
+    WriteFile(FScratch / "over.zip", writer.Build());
+    fs::create_directories(FScratch / "out");
+    WriteFile(FScratch / "out" / "file.txt", Bytes("old"));
+  }
+  std::vector<uint8_t> Run(TUZOverwriteMode mode, TRecorder& recorder,
+                           const std::function<void(TUnZip&)>& setup = nullptr) {
+    TUnZip zip;
+    recorder.Attach(zip);
+    zip.SetZipName(EnginePath(FScratch / "over.zip"));
+    zip.SetDestDir(EnginePath(FScratch / "out"));
+    zip.DoAll = true;
+    zip.OverwriteMode = mode;
+    if (setup) setup(zip);
+    zip.ExtractFiles();
+    return ReadFile(FScratch / "out" / "file.txt");
+  }
+  TScratch FScratch;
+};
+
+TEST_F(Overwrite, EachMode) {
+  TRecorder never;
+  EXPECT_EQ(Run(TUZOverwriteMode::Never, never), Bytes("old"));
+  ASSERT_EQ(never.Skipped.size(), 1u);
+  EXPECT_EQ(never.Skipped[0].first, TSkipReason::srNoOverwrite);
+
+  TRecorder promptNo;
+  promptNo.Answer = 7;
+  EXPECT_EQ(Run(TUZOverwriteMode::Prompt, promptNo), Bytes("old"));
+  EXPECT_EQ(promptNo.Messages, std::vector<int>{196});
+
+  TRecorder promptHandler;
+  EXPECT_EQ(Run(TUZOverwriteMode::Prompt, promptHandler,
+                [](TUnZip& zip) {
+                  zip.OnPromptForOverwrite = [](TUnZip*, bool& overwrite, int, std::string&) {
+                    overwrite = true;
+                  };
+                }),
+            Bytes("from archive"));
+  EXPECT_TRUE(promptHandler.Messages.empty());
+  // The file now carries the entry's time: neither newer nor older replaces it.
+  WriteFile(FScratch / "out" / "file.txt", Bytes("old"));
+  TRecorder newer;
+  EXPECT_EQ(Run(TUZOverwriteMode::ifNewer, newer), Bytes("old"));  // file written now
+  TRecorder older;
+  EXPECT_EQ(Run(TUZOverwriteMode::ifOlder, older), Bytes("from archive"));
+  EXPECT_EQ(zipplatform::FileDosTime(EnginePath(FScratch / "out" / "file.txt")),
+            (30u << 25) | (6u << 21) | (15u << 16) | (12u << 11));
+}
+
+TEST_F(Overwrite, ReadOnlyTarget) {
+  std::string target = EnginePath(FScratch / "out" / "file.txt");
+  zipplatform::SetAttributes(target, 0x01);
+  ASSERT_TRUE(zipplatform::IsReadOnly(target));
+  TRecorder refused;
+  EXPECT_EQ(Run(TUZOverwriteMode::Always, refused), Bytes("old"));
+  ASSERT_EQ(refused.Skipped.size(), 1u);
+  EXPECT_EQ(refused.Skipped[0].first, TSkipReason::srCreateError);
+  TRecorder replaced;
+  EXPECT_EQ(
+      Run(TUZOverwriteMode::Always, replaced, [](TUnZip& zip) { zip.ReplaceReadOnly = true; }),
+      Bytes("from archive"));
+}
+
+TEST(Attributes, ReadOnlyEntryStaysReadOnly) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("locked.txt", Bytes("locked")).ExternalAttributes = 0x21;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "attr.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_TRUE(zipplatform::IsReadOnly(EnginePath(scratch / "out" / "locked.txt")));
+}
+
+TEST(Selection, MatchPattern) {
+  EXPECT_TRUE(MatchPattern("*", "anything"));
+  EXPECT_TRUE(MatchPattern("*.*", "dir.x\\file"));
+  EXPECT_FALSE(MatchPattern("*.*", "readme"));
+  EXPECT_TRUE(MatchPattern("a?c.txt", "abc.txt"));
+  EXPECT_FALSE(MatchPattern("a?c.txt", "ac.txt"));
+  EXPECT_TRUE(MatchPattern("file<0-9>.txt", "file7.txt"));
+  EXPECT_FALSE(MatchPattern("file<!0-9>.txt", "file7.txt"));
+  EXPECT_TRUE(MatchPattern("file<^0-9x>.txt", "filey.txt"));
+  EXPECT_TRUE(MatchPattern("<abc>*", "banana"));
+  EXPECT_FALSE(MatchPattern("file<0-9.txt", "file7.txt"));
+  EXPECT_TRUE(MatchPattern("*a*b*c", "xxaxxbxxc"));
+  EXPECT_FALSE(MatchPattern("*a*b*c", "xxaxxcxxb"));
+}
+
+TEST(Selection, PatternsPickEntriesAndListIsEmptied) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("Keep.LUA", Bytes("k"));
+  writer.Add("skip.txt", Bytes("s"));
+  writer.Add("noext", Bytes("n"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  WriteFile(scratch / "sel.zip", writer.Build());
+  zip.SetZipName(EnginePath(scratch / "sel.zip"));
+  zip.SetDestDir(EnginePath(scratch / "out"));
+  zip.FilesList() = {"*.lua"};
+  int total = -1;
+  zip.OnStartUnZipInfo = [&total](TUnZip*, int files, int64_t, bool&) { total = files; };
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(total, 1);
+  EXPECT_TRUE(zip.FilesList().empty());
+  EXPECT_EQ(zip.ExtractFiles(), 0);  // nothing selected any more
+}
+
+TEST(Progress, PercentagesReachOneHundred) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("big.bin", Bytes(std::string(1 << 20, 'p')), true);
+  writer.Add("small.bin", Bytes(std::string(1 << 20, 'q')));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  std::vector<int> file, total;
+  zip.OnFilePercentDone = [&file](TUnZip*, int percent) { file.push_back(percent); };
+  zip.OnTotalPercentDone = [&total](TUnZip*, int percent) { total.push_back(percent); };
+  PrepareInstall(zip, scratch / "progress.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  ASSERT_FALSE(file.empty());
+  EXPECT_EQ(file.back(), 100);
+  EXPECT_EQ(total.back(), 100);
+  EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+}
+
+// A destination holding Chinese characters (code page 950 on the Windows build; one of
+// them has 0x5C as its second byte there).
+TEST(Install, DestinationWithChineseCharacters) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("Addons/UI/main.lua", Bytes("main"));
+  std::string dest = EnginePath(scratch.Path()) + "\\" +
+                     zipplatform::EngineFromUnicode(U"\u904A\u6232\u8A31\u529F") + "\\";
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  WriteFile(scratch / "cjk.zip", writer.Build());
+  zip.SetZipName(EnginePath(scratch / "cjk.zip"));
+  zip.SetDestDir(dest);
+  zip.RecreateDirs = true;
+  zip.DoAll = true;
+  zip.OverwriteMode = TUZOverwriteMode::Always;
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_TRUE(zipplatform::FileExists(dest + "Addons\\UI\\main.lua"));
+  EXPECT_EQ(CountFiles(scratch.Path()), 2);
+}
+
+}  // namespace
