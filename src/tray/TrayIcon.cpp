@@ -17,8 +17,6 @@ namespace {
 // exactly one modify call.
 constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr UINT kExitCheckInterval = 20;
-constexpr UINT kSelect = NIN_SELECT;
-constexpr UINT kKeySelect = NIN_KEYSELECT;
 
 // Cuts text to at most maxLength UTF-16 units without splitting a surrogate pair.
 std::wstring_view CutText(std::wstring_view text, size_t maxLength) {
@@ -284,12 +282,11 @@ void TTrayIcon::SetShellBehaviour(TShellBehaviour behaviour) {
 
 // --- Shell ---
 
-bool TTrayIcon::PrepareIconData() {
+void TTrayIcon::PrepareIconData() {
   FIconData.hIcon = FIcon.get();
   bool withTip = !FHint.empty() && FShowHint;
   StoreText(FIconData.szTip, withTip ? std::wstring_view(FHint) : std::wstring_view(),
             kMaxTipLength);
-  return true;
 }
 
 bool TTrayIcon::Notify(DWORD operation) {
@@ -298,7 +295,7 @@ bool TTrayIcon::Notify(DWORD operation) {
 
 bool TTrayIcon::AddTrayIcon() {
   FIconVisible = true;
-  if (!PrepareIconData()) return false;
+  PrepareIconData();
   bool added = Notify(NIM_ADD);
   // The protocol version belongs to the icon in the shell, so it is set on every add.
   ApplyShellVersion();
@@ -307,12 +304,12 @@ bool TTrayIcon::AddTrayIcon() {
 
 bool TTrayIcon::DeleteTrayIcon() {
   FIconVisible = false;
-  if (!PrepareIconData()) return false;
+  PrepareIconData();
   return Notify(NIM_DELETE);
 }
 
 bool TTrayIcon::UpdateTrayIcon() {
-  if (!PrepareIconData()) return false;
+  PrepareIconData();
   // A hidden icon has nothing in the shell to modify.
   if (!FIconVisible) return false;
   return Notify(NIM_MODIFY);
@@ -480,8 +477,8 @@ void TTrayIcon::HandleNotification(UINT event) {
       MouseUp(TMouseButton::Middle, shift | kMiddleButton, cursor.x, cursor.y);
       break;
     case WM_CONTEXTMENU:
-    case kSelect:
-    case kKeySelect:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
       if (FShellBehaviour == TShellBehaviour::Version5) {
         MouseUp(TMouseButton::Right, shift | kRightButton, cursor.x, cursor.y);
       }

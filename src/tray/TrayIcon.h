@@ -191,7 +191,7 @@ class TTrayIcon {
   void CycleStep();
   void ExitCheck();
   bool RunStartup();
-  bool PrepareIconData();
+  void PrepareIconData();
   bool Notify(DWORD operation);
   void ApplyShellVersion();
   template <typename Fn>
