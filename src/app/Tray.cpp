@@ -7,57 +7,16 @@
 
 namespace app {
 
-namespace {
-
-// The tray icon: a 64 x 64 picture of our own, drawn once.
-HICON DrawTrayIcon() {
-  constexpr int kSize = 64;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP color = CreateCompatibleBitmap(screen, kSize, kSize);
-  HBITMAP mask = CreateBitmap(kSize, kSize, 1, 1, nullptr);
-  ReleaseDC(nullptr, screen);
-
-  HGDIOBJ old = SelectObject(dc, color);
-  RECT all{0, 0, kSize, kSize};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  HBRUSH disc = CreateSolidBrush(RGB(20, 110, 190));
-  HBRUSH arrow = CreateSolidBrush(RGB(255, 200, 40));
-  HGDIOBJ oldBrush = SelectObject(dc, disc);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  Ellipse(dc, 2, 2, kSize - 2, kSize - 2);
-  SelectObject(dc, arrow);
-  POINT shape[] = {{32, 10}, {52, 32}, {40, 32}, {40, 54}, {24, 54}, {24, 32}, {12, 32}};
-  Polygon(dc, shape, 7);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(disc);
-  DeleteObject(arrow);
-
-  // Opaque inside the disc, transparent around it.
-  SelectObject(dc, mask);
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
-  Ellipse(dc, 2, 2, kSize - 2, kSize - 2);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-
-  ICONINFO info{TRUE, 0, 0, mask, color};
-  HICON icon = CreateIconIndirect(&info);
-  DeleteObject(color);
-  DeleteObject(mask);
-  return icon;
-}
-
-}  // namespace
-
 void TForm1::CreateTrayIcon() {
   TrayIcon1 = std::make_unique<tray::TTrayIcon>(Handle());
   TrayIcon1->SetMainWindow(Handle());
-  HICON icon = DrawTrayIcon();
-  TrayIcon1->SetIcon(icon);
-  DestroyIcon(icon);
+  // The component keeps its own copy of the image.
+  if (HICON icon = static_cast<HICON>(LoadImageW(ui::Application().Instance(), L"TRAYICON",
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0))) {
+    TrayIcon1->SetIcon(icon);
+    DestroyIcon(icon);
+  }
   TrayIcon1->SetHint(L"VornisTools");
   TrayIcon1->SetPopupMenu(&PopupMenu1);
   TrayIcon1->OnClick = [this](tray::TTrayIcon&) { TrayIcon1Click(); };
