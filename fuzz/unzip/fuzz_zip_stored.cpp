@@ -1,0 +1,7 @@
+// The stored decoder through the extraction run (see RunDecoder for the input layout).
+#include "FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  zipfuzz::RunDecoder(0, data, size);
+  return 0;
+}
