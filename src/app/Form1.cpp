@@ -216,6 +216,13 @@ void TForm1::FormShow() {
 
 bool TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
+    case WM_COMMAND:
+      // Tray menu commands sent to the window run like a pick from the tray menu.
+      if (lParam == 0 && HIWORD(wParam) == 0 && PopupMenu1.Dispatch(LOWORD(wParam))) {
+        result = 0;
+        return true;
+      }
+      return false;
     case WM_QUERYENDSESSION:
       // A log-off or shut-down is never refused, and no balloon shows for it.
       FCanQuit = false;

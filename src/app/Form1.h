@@ -69,8 +69,9 @@ class TForm1 : public ui::TForm {
   ui::TProgressBar* ProgressBar2;
   ui::TButton* Button4;
 
-  ui::TMainMenu MainMenu1{false};
-  ui::TPopupMenu PopupMenu1;
+  // Command ids: main menu entries from 100, tray menu entries from 200, in table order.
+  ui::TMainMenu MainMenu1{100};
+  ui::TPopupMenu PopupMenu1{200};
   ui::TTimer Timer1;
   ui::TTimer Timer3;
   ui::TTimer Timer4;
@@ -180,6 +181,9 @@ class TForm1 : public ui::TForm {
 
   bool FCanQuit = false;
   bool FLoadingCatalogue = false;
+  // An install or removal is running: the extraction and the question box let clicks
+  // through, and a second run must not start inside the first.
+  bool FInstallBusy = false;
   std::unique_ptr<config::TForm2> FForm2;
   // Dialogs replaced while they may still be on screen; released at a later show.
   std::vector<std::unique_ptr<config::TForm2>> FRetiredForms;

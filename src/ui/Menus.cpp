@@ -4,10 +4,6 @@
 
 namespace ui {
 
-namespace {
-UINT gNextCommandId = 100;
-}
-
 void TMenuItem::SetChecked(bool checked) {
   FChecked = checked;
   if (FParentMenu)
@@ -19,7 +15,8 @@ void TMenuItem::Click() {
   Application().Guard(OnClick);
 }
 
-TMenu::TMenu(bool popup) : FHandle(popup ? CreatePopupMenu() : CreateMenu()) {}
+TMenu::TMenu(bool popup, UINT firstCommandId)
+    : FHandle(popup ? CreatePopupMenu() : CreateMenu()), FNextCommandId(firstCommandId) {}
 
 TMenu::~TMenu() {
   if (FHandle) DestroyMenu(FHandle);
@@ -34,7 +31,7 @@ void TMenu::Build(const std::vector<TMenuEntry>& table) {
     item->Caption = entry.Caption;
     item->OnClick = entry.OnClick;
     item->FChecked = entry.Checked;
-    item->FCommandId = gNextCommandId++;
+    item->FCommandId = FNextCommandId++;
     TMenuItem* raw = item.get();
     if (entry.Depth == 0 || chain.empty()) {
       FItems.push_back(std::move(item));

@@ -43,7 +43,9 @@ struct TMenuEntry {
 
 class TMenu {
  public:
-  explicit TMenu(bool popup);
+  // Entries get command ids firstCommandId, firstCommandId + 1, ... in table order, so
+  // a command can be sent from outside (WM_COMMAND) by its entry's place in the table.
+  TMenu(bool popup, UINT firstCommandId);
   ~TMenu();
   TMenu(const TMenu&) = delete;
   TMenu& operator=(const TMenu&) = delete;
@@ -59,14 +61,18 @@ class TMenu {
  private:
   void Append(HMENU parent, TMenuItem& item);
   HMENU FHandle = nullptr;
+  UINT FNextCommandId;
   std::vector<std::unique_ptr<TMenuItem>> FItems;
 };
 
-using TMainMenu = TMenu;
+class TMainMenu : public TMenu {
+ public:
+  explicit TMainMenu(UINT firstCommandId) : TMenu(false, firstCommandId) {}
+};
 
 class TPopupMenu : public TMenu {
  public:
-  TPopupMenu() : TMenu(true) {}
+  explicit TPopupMenu(UINT firstCommandId) : TMenu(true, firstCommandId) {}
   // Shows the menu at screen point (x, y) for the owner window, waits until the user
   // picks an entry or dismisses it, and runs the picked entry's handler.
   void Popup(int x, int y, HWND owner);
