@@ -159,6 +159,10 @@ class TForm1 : public ui::TForm {
   // Self-update timers.
   void Timer1Timer();
   void Timer3Timer();
+  // OnDownloadComplete of the new executable: arms Timer3.
+  void NewVersionDownloaded();
+  // Swaps in the downloaded executable and closes for good; throws when it cannot.
+  void ReplaceSelf();
   void Timer4Timer();
 
  protected:

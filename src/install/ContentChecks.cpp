@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "config/Paths.h"
@@ -78,9 +79,15 @@ bool LooksLikeIniFile(const std::wstring& path) {
 
 bool IsPlainFolderName(const std::wstring& folder) {
   std::wstring name = config::Trim(folder);
-  if (name.empty() || name == L"." || name == L"..") return false;
-  for (wchar_t c : name)
-    if (c < 0x20 || c == L'\\' || c == L'/' || c == L':') return false;
+  // Windows drops trailing dots from a path component, so a name of dots alone ("...")
+  // names the directory above it, like "." does.
+  if (name.find_first_not_of(L'.') == std::wstring::npos) return false;
+  for (wchar_t c : name) {
+    // Wildcards would make the shell's delete act on every matching folder; the rest
+    // cannot be part of a file name at all.
+    if (c < 0x20 || std::wstring_view(L"\\/:*?<>|\"").find(c) != std::wstring_view::npos)
+      return false;
+  }
   return true;
 }
 

@@ -14,9 +14,11 @@ bool LooksLikeZipArchive(const std::wstring& path);
 // header ("[name]"): what a version file is, and what an HTML error page is not.
 bool LooksLikeIniFile(const std::wstring& path);
 
-// True when `folder`, trimmed, names one plain folder: not empty, not "." or "..", and
-// without "\", "/", ":" or control characters. Anything else would make the paths built
-// from it point outside the add-on directory or the archive cache.
+// True when `folder`, trimmed, names one plain folder: not empty, not made of dots alone
+// (".", "..", "..."), and without "\", "/", ":", wildcards ("*", "?"), the other
+// characters no file name may hold ("<", ">", "|", '"') or control characters. Anything
+// else would make the paths built from it point outside the add-on directory or the
+// archive cache, or name more than one folder.
 bool IsPlainFolderName(const std::wstring& folder);
 
 }  // namespace install

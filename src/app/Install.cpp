@@ -1,0 +1,110 @@
+// Install and remove: "  安裝選中 UI" unpacks the cached archive of every checked,
+// not-installed row into the game's Mods directory; "  移除選中 UI" sends the folder of
+// every checked row to the recycle bin. Both end with the status check.
+//
+// Rows whose folder text is not one plain folder name are left alone by both, so a
+// catalogue entry can never point either command outside the add-on directory. While
+// one of them runs (the extraction and the question box pump messages), a second click
+// on either button is ignored.
+#include <windows.h>
+
+#include <string>
+
+#include "app/Form1.h"
+#include "config/Paths.h"
+#include "install/ContentChecks.h"
+#include "install/Install.h"
+#include "ui/Application.h"
+
+namespace app {
+
+namespace {
+
+const wchar_t kInstalled[] = L"已安裝";
+const wchar_t kNotInstalled[] = L"未安裝";
+
+// Holds a busy flag for one command, also when the command ends with an exception.
+class TBusyScope {
+ public:
+  explicit TBusyScope(bool& flag) : FFlag(flag) { FFlag = true; }
+  ~TBusyScope() { FFlag = false; }
+  TBusyScope(const TBusyScope&) = delete;
+  TBusyScope& operator=(const TBusyScope&) = delete;
+
+ private:
+  bool& FFlag;
+};
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+void TForm1::Button1Click() {
+  if (FInstallBusy) return;
+  TBusyScope busy(FInstallBusy);
+  if (!RequireGamePath()) return;
+
+  // Checked, named by a plain folder name, and found not installed by the last check.
+  auto qualifies = [this](int row) {
+    return ListView1->Checked(row) && install::IsPlainFolderName(ListView1->SubItem(row, 1)) &&
+           config::Trim(ListView1->SubItem(row, 0)) == kNotInstalled;
+  };
+  int qualifying = 0;
+  for (int row = 0; row < ListView1->Count(); ++row)
+    if (qualifies(row)) ++qualifying;
+  ProgressBar2->SetMax(qualifying + 1);
+
+  const std::wstring target = config::InstallRoot(Form2().GamePath());
+  // The count is read again every round: the list may be reloaded while the
+  // extraction lets messages through.
+  for (int row = 0; row < ListView1->Count(); ++row) {
+    if (!qualifies(row)) continue;
+    const std::wstring folder = ListView1->SubItem(row, 1);
+    Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
+    const std::wstring archive = config::ArchiveCachePath(folder);
+    if (!FileExists(archive)) continue;
+    ListView1->SetChecked(row, false);
+    // A damaged archive whose directory cannot be read ends the whole command here;
+    // an extraction that fails later only leaves the final status check to decide.
+    install::UnzipArchive(archive, target);
+    ProgressBar2->SetPosition(row);
+    Label7->SetCaption(L"UI 正在安裝中,稍等...");
+    if (row < ListView1->Count()) ListView1->SetSubItem(row, 0, kInstalled);
+  }
+  ProgressBar2->SetPosition(0);
+  BitBtn4->Click();
+  Label7->SetCaption(L"勾選的UI 已經安裝完畢");
+}
+
+void TForm1::Button8Click() {
+  if (FInstallBusy) return;
+  TBusyScope busy(FInstallBusy);
+  if (!RequireGamePath()) return;
+  if (ui::Application().ShowMessageBox(L"确定要移除該UI", L"提示 ", MB_YESNO | MB_DEFBUTTON2) !=
+      IDYES)
+    return;
+
+  const std::wstring gamePath = Form2().GamePath();
+  for (int row = 0; row < ListView1->Count(); ++row) {
+    const std::wstring folder = ListView1->SubItem(row, 1);
+    if (ListView1->Checked(row) && install::IsPlainFolderName(folder)) {
+      const std::wstring path = config::AddonFolderPath(gamePath, folder);
+      if (DirectoryExists(path)) {
+        // A refusal by the shell shows in the status check: the row stays installed.
+        install::DeleteFolder(path);
+        BitBtn4->Click();
+      }
+    }
+    if (row < ListView1->Count()) ListView1->SetChecked(row, false);
+  }
+}
+
+}  // namespace app
