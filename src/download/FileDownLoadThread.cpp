@@ -154,11 +154,16 @@ HRESULT TFileDownLoadThread::Run() {
   return S_OK;
 }
 
-void TFileDownLoadThread::DownloadProgress(ULONG progress, ULONG progressMax, ULONG,
+void TFileDownLoadThread::DownloadProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                            const std::wstring&) {
   FProgress = progress;
   FProgressMax = progressMax;
-  if (FOnDownloadProgress) {
+  // Only reports about the body carry byte counts; the ones before it (finding the
+  // host, connecting, sending the request) would show a finished 0-of-0 transfer.
+  bool aboutData = statusCode == BINDSTATUS_BEGINDOWNLOADDATA ||
+                   statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+                   statusCode == BINDSTATUS_ENDDOWNLOADDATA;
+  if (FOnDownloadProgress && aboutData) {
     try {
       ui::Application().Synchronize([&] { FOnDownloadProgress(this, progress, progressMax); });
     } catch (...) {

@@ -95,8 +95,9 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   DWORD HttpStatus() const { return FHttpStatus; }
 
   // Progress relay, called by the monitor on the worker thread: stores the counts, runs
-  // OnDownloadProgress on the window thread, and arms the monitor's abort when a
-  // terminate request has arrived meanwhile.
+  // OnDownloadProgress on the window thread for reports about the body (begin,
+  // downloading, end of data; the earlier ones carry no byte counts), and arms the
+  // monitor's abort when a terminate request has arrived meanwhile.
   void DownloadProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                         const std::wstring& statusText);
 

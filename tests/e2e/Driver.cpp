@@ -325,7 +325,7 @@ void SetChecked(HWND checkBox, bool checked) {
   SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void CloseWindow(HWND window) {
+void RequestClose(HWND window) {
   PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 

@@ -90,7 +90,7 @@ void Click(HWND button);
 bool IsChecked(HWND checkBox);
 void SetChecked(HWND checkBox, bool checked);
 // Asks a window to close as its caption's close box does.
-void CloseWindow(HWND window);
+void RequestClose(HWND window);
 
 // One row of a list view of another process.
 struct TListRow {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Driver.h"
+#include "TestHttpServer.h"
 
 using namespace e2e;
 
@@ -14,6 +15,17 @@ namespace {
 
 std::string TestName() {
   return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+// A server whose version file arrives only after a while: the progress and completion
+// of that download rewrite the status line, so its first text is read before.
+std::unique_ptr<testserver::TTestHttpServer> SlowVersionServer() {
+  auto server = std::make_unique<testserver::TTestHttpServer>(L"");
+  server->SetBody("/UPdate.ini", "[updataver]\r\nver=1\r\n", "text/plain");
+  testserver::TFault slow;
+  slow.Delay = 20s;
+  server->SetFault("/UPdate.ini", slow);
+  return server;
 }
 
 std::wstring DesktopLink() {
@@ -52,6 +64,7 @@ TEST(StartupE2E, SecondCopyIsRefusedAndFirstKeepsRunning) {
 }
 
 TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
+  auto server = SlowVersionServer();
   TSandbox box(TestName());
   DeleteFileW(DesktopLink().c_str());
   box.WriteFile(L"VornisTools.old", "old");
@@ -91,6 +104,7 @@ TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
 }
 
 TEST(StartupE2E, AutoUpdateOffLeavesStatusLine) {
+  auto server = SlowVersionServer();
   TSandbox box(TestName());
   box.WriteFile(L"Config.ini",
                 "[game]\r\ngamepath=C:\\Game\\bin\\VNgame.exe\r\n[updata]\r\nautoupdata=0\r\n");
@@ -101,6 +115,8 @@ TEST(StartupE2E, AutoUpdateOffLeavesStatusLine) {
   EXPECT_EQ(L"C:\\Game\\bin\\VNgame.exe", Text(SettingsControl(settings, L"Edit1")));
   EXPECT_FALSE(IsChecked(SettingsControl(settings, L"CheckBox1")));
   EXPECT_EQ(L"正常", Text(MainControl(main, L"Label6")));
+  // The version file is still fetched.
+  EXPECT_TRUE(server->WaitForRequests("/UPdate.ini", 1, 10s));
 }
 
 TEST(StartupE2E, SettingsRefuseBlankAndStoreTrimmed) {
