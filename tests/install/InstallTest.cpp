@@ -1,0 +1,429 @@
+// Install and remove on the real main window, created in the test process: which rows
+// the install takes, the bar and status texts it shows, a damaged archive ending it, the
+// removal's question and which folders it sends away, and clicks that arrive while a
+// command runs. Also UnzipArchive and DeleteFolder against real archives and folders.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZipTestSupport.h"
+#include "app/Form1.h"
+#include "base/Exception.h"
+#include "config/Form2.h"
+#include "config/Paths.h"
+#include "install/ContentChecks.h"
+#include "install/Install.h"
+#include "ui/Application.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ziptest::Bytes;
+using ziptest::TZipWriter;
+
+std::vector<uint8_t> Payload(size_t size, uint8_t seed) {
+  std::vector<uint8_t> data(size);
+  uint32_t state = seed;
+  for (uint8_t& byte : data) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<uint8_t>(state >> 16);
+  }
+  return data;
+}
+
+// An add-on archive as published: the directories Addons/ and Addons/<folder>/, a text
+// file and a compressed binary one a level deeper.
+std::vector<uint8_t> AddonArchive(const std::string& folder) {
+  TZipWriter writer;
+  writer.Add("Addons/", {});
+  writer.Add("Addons/" + folder + "/", {});
+  writer.Add("Addons/" + folder + "/" + folder + ".lua", Bytes("-- " + folder + "\r\n"));
+  writer.Add("Addons/" + folder + "/img/icon.tga", Payload(40000, 7), true);
+  return writer.Build();
+}
+
+// The archive cut to its last `keep` bytes: the end record is there, but neither the
+// central directory nor any local header can be read.
+std::vector<uint8_t> Truncated(std::vector<uint8_t> archive, size_t keep) {
+  return std::vector<uint8_t>(archive.end() - static_cast<std::ptrdiff_t>(keep), archive.end());
+}
+
+// What a window was told: ranges and positions of the bar, texts of the label.
+struct TWindowLog {
+  std::vector<std::wstring> Events;
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR data) {
+    auto* log = reinterpret_cast<TWindowLog*>(data);
+    if (message == PBM_SETRANGE32) log->Events.push_back(L"max " + std::to_wstring(lParam));
+    if (message == PBM_SETPOS) log->Events.push_back(L"pos " + std::to_wstring(wParam));
+    if (message == WM_SETTEXT) log->Events.push_back(reinterpret_cast<const wchar_t*>(lParam));
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  void Attach(HWND window) {
+    SetWindowSubclass(window, Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+  }
+  static void Detach(HWND window) { RemoveWindowSubclass(window, Proc, 1); }
+};
+
+// The main window with a game folder (its name is Chinese, as many game folders are)
+// and archives placed in the cache beside the test executable.
+class InstallCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static bool initialized = [] {
+      ui::Application().Initialize(GetModuleHandleW(nullptr));
+      ui::Application().SetTitle(L"VornisTools");
+      return true;
+    }();
+    (void)initialized;
+    ui::Application().SetMessageBoxResponder([this](const ui::TMessageBoxRecord& box) {
+      Boxes.push_back(box);
+      if (OnBox) OnBox(box);
+      return box.Text == L"确定要移除該UI" ? Answer : IDOK;
+    });
+    ui::Application().SetModalResponder([this](ui::TForm&) {
+      ++SettingsShown;
+      return static_cast<int>(ui::mrCancel);
+    });
+
+    GameRoot = fs::temp_directory_path() /
+               (L"vornis-install-遊戲-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++Serial));
+    fs::create_directories(GameRoot / L"bin");
+    fs::create_directories(AddonsDir());
+    fs::create_directories(config::ZipCacheDir());
+
+    Form = std::make_unique<app::TForm1>();
+    Form->SetForm2(std::make_unique<config::TForm2>());
+    Form->Form2().Edit1->SetText((GameRoot / L"bin" / L"VNgame.exe").wstring());
+    Form->BitBtn4->OnClick = [this] {
+      ++StatusChecks;
+      Form->BitBtn4Click();
+    };
+    Bar.Attach(Form->ProgressBar2->Handle());
+    Label.Attach(Form->Label7->Handle());
+  }
+
+  void TearDown() override {
+    TWindowLog::Detach(Form->ProgressBar2->Handle());
+    TWindowLog::Detach(Form->Label7->Handle());
+    Form.reset();
+    ui::Application().SetMessageBoxResponder(nullptr);
+    ui::Application().SetModalResponder(nullptr);
+    std::error_code ignored;
+    for (const fs::path& archive : Archives) fs::remove(archive, ignored);
+    fs::remove_all(GameRoot, ignored);
+  }
+
+  fs::path ModsDir() const { return GameRoot / L"data" / L"Mods"; }
+  fs::path AddonsDir() const { return ModsDir() / L"Addons"; }
+
+  // Appends row `Count()` with the caption "r" + two digits, so rows stay in order.
+  void AddRow(const std::wstring& folder, const std::wstring& state, bool checked) {
+    int index = Form->ListView1->Count();
+    std::wstring caption = (index < 10 ? L"r0" : L"r") + std::to_wstring(index);
+    Form->AddAddonRow(caption, L"id", folder, L"d", L"a");
+    Form->ListView1->SetSubItem(index, 0, state);
+    Form->ListView1->SetChecked(index, checked);
+  }
+  void PutArchive(const std::wstring& folder, const std::vector<uint8_t>& data) {
+    fs::path path = config::ArchiveCachePath(folder);
+    fs::create_directories(path.parent_path());
+    ziptest::WriteFile(path, data);
+    Archives.push_back(path);
+  }
+  bool Checked(int row) const { return Form->ListView1->Checked(row); }
+  std::wstring State(int row) const { return Form->ListView1->SubItem(row, 0); }
+  std::vector<std::wstring> Questions() const {
+    std::vector<std::wstring> texts;
+    for (const ui::TMessageBoxRecord& box : Boxes)
+      if (box.Text == L"确定要移除該UI") texts.push_back(box.Caption);
+    return texts;
+  }
+
+  static inline int Serial = 0;
+  fs::path GameRoot;
+  std::vector<fs::path> Archives;
+  std::unique_ptr<app::TForm1> Form;
+  std::vector<ui::TMessageBoxRecord> Boxes;
+  std::function<void(const ui::TMessageBoxRecord&)> OnBox;
+  int Answer = IDYES;
+  int SettingsShown = 0;
+  int StatusChecks = 0;
+  TWindowLog Bar;
+  TWindowLog Label;
+};
+
+TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
+  for (const wchar_t* name :
+       {L"MapPlus", L"  Bag Sort ", L"地圖增強", L".hidden", L"v1.2", L"a..b"})
+    EXPECT_TRUE(install::IsPlainFolderName(name)) << name;
+  for (const wchar_t* name : {L"", L"   ", L".", L"..", L" ... ", L"a\\b", L"..\\x", L"a/b", L"C:x",
+                              L"*", L"Map?", L"a<b", L"a>b", L"a|b", L"a\"b", L"a\tb"})
+    EXPECT_FALSE(install::IsPlainFolderName(name)) << name;
+}
+
+TEST(UnzipArchive, OutcomesByKindOfFile) {
+  ziptest::TScratch scratch;
+  fs::path mods = scratch.Path() / L"遊戲" / L"Mods";
+  std::wstring target = mods.wstring() + L"\\";
+
+  // A published archive plus entries that try to climb out of the target.
+  TZipWriter writer;
+  writer.Add("Addons/", {});
+  writer.Add("Addons/Map/", {});
+  writer.Add("Addons/Map/map.lua", Bytes("print(1)\r\n"));
+  writer.Add("Addons/Map/img/big.tga", Payload(100000, 3), true);
+  writer.Add("../escape.txt", Bytes("out"));
+  writer.Add("Addons/../../escape2.txt", Bytes("out"));
+  writer.Add("..\\escape3.txt", Bytes("out"));
+  ziptest::WriteFile(scratch / "good.zip", writer.Build());
+  EXPECT_TRUE(install::UnzipArchive((scratch / "good.zip").wstring(), target));
+  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "map.lua"), Bytes("print(1)\r\n"));
+  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "img" / "big.tga"), Payload(100000, 3));
+  EXPECT_EQ(ziptest::CountFiles(scratch.Path()), 3);  // the archive and the two add-on files
+
+  // Unpacked again over the installed files: replaced without a question.
+  ziptest::WriteFile(mods / "Addons" / "Map" / "map.lua", Bytes("changed"));
+  EXPECT_TRUE(install::UnzipArchive((scratch / "good.zip").wstring(), target));
+  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "map.lua"), Bytes("print(1)\r\n"));
+
+  // No end record at all: not an archive, the extraction fails inside the guard.
+  ziptest::WriteFile(scratch / "page.zip", Bytes(std::string(300, 'x')));
+  EXPECT_FALSE(install::UnzipArchive((scratch / "page.zip").wstring(), target));
+  // An empty file is an archive without entries.
+  ziptest::WriteFile(scratch / "empty.zip", {});
+  EXPECT_TRUE(install::UnzipArchive((scratch / "empty.zip").wstring(), target));
+  EXPECT_EQ(ziptest::CountFiles(scratch.Path()), 5);
+
+  // The end record survives, the directory does not: reading it raises.
+  ziptest::WriteFile(scratch / "cut.zip", Truncated(AddonArchive("Cut"), 120));
+  try {
+    install::UnzipArchive((scratch / "cut.zip").wstring(), target);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), "Not a valid zip file!");
+  }
+  EXPECT_THROW(install::UnzipArchive((scratch / "missing.zip").wstring(), target), Exception);
+  EXPECT_FALSE(fs::exists(mods / "Addons" / "Cut"));
+}
+
+TEST(DeleteFolder, LongPathsWildcardsAndResults) {
+  ziptest::TScratch scratch;
+  // Far past 254 characters, with the ".." step the add-on paths carry.
+  fs::path deep = scratch.Path() / L"game" / L"data";
+  fs::create_directories(scratch.Path() / L"game" / L"bin");
+  for (int i = 0; i < 6; ++i) deep /= std::wstring(40, static_cast<wchar_t>(L'a' + i));
+  fs::create_directories(deep / L"inner");
+  ziptest::WriteFile(deep / L"inner" / L"f.txt", Bytes("x"));
+  std::wstring viaParent = (scratch.Path() / L"game" / L"bin").wstring() + L"\\..\\data";
+  for (int i = 0; i < 6; ++i) viaParent += L"\\" + std::wstring(40, static_cast<wchar_t>(L'a' + i));
+  ASSERT_GT(viaParent.size(), 300u);
+  EXPECT_TRUE(install::DeleteFolder(viaParent));
+  EXPECT_FALSE(fs::exists(deep));
+  EXPECT_TRUE(fs::exists(deep.parent_path()));
+
+  // A wildcard would reach every sibling: refused, nothing moves.
+  fs::create_directories(scratch.Path() / L"keep1");
+  fs::create_directories(scratch.Path() / L"keep2");
+  EXPECT_FALSE(install::DeleteFolder((scratch.Path() / L"*").wstring()));
+  EXPECT_FALSE(install::DeleteFolder((scratch.Path() / L"keep?").wstring()));
+  EXPECT_TRUE(fs::exists(scratch.Path() / L"keep1"));
+  EXPECT_TRUE(fs::exists(scratch.Path() / L"keep2"));
+
+  EXPECT_FALSE(install::DeleteFolder((scratch.Path() / L"absent").wstring()));
+  EXPECT_FALSE(install::DeleteFolder(L""));
+}
+
+TEST_F(InstallCommands, QualifyingRowsAndBarPositions) {
+  AddRow(L"Done", L"已安裝", true);        // 0: installed, left checked
+  AddRow(L"Unchecked", L"未安裝", false);  // 1: not checked
+  AddRow(L"   ", L"未安裝", true);         // 2: no folder name
+  AddRow(L"sub\\Evil", L"未安裝", true);   // 3: a path, not a name
+  AddRow(L"...", L"未安裝", true);         // 4: dots alone
+  AddRow(L"Five", L"未安裝", true);        // 5
+  AddRow(L"Six", L"未安裝", false);        // 6
+  AddRow(L"Seven", L"?", true);            // 7: state neither text
+  AddRow(L"Eight", L"未安裝", false);      // 8
+  AddRow(L"Nine", L" 未安裝 ", true);      // 9: blanks around the state
+  for (const char* folder : {"Done", "Unchecked", "Five", "Seven", "Nine"})
+    PutArchive(ui::Widen(folder), AddonArchive(folder));
+  PutArchive(L"sub\\Evil", AddonArchive("Evil"));
+  Bar.Events.clear();
+  Label.Events.clear();
+
+  Form->Button1->Click();
+
+  EXPECT_EQ(Bar.Events,
+            (std::vector<std::wstring>{L"max 3", L"pos 0", L"pos 3", L"pos 3", L"pos 0"}));
+  EXPECT_EQ(Label.Events,
+            (std::vector<std::wstring>{L"正在安裝 UIFive中...", L"UI 正在安裝中,稍等...",
+                                       L"正在安裝 UINine中...", L"UI 正在安裝中,稍等...",
+                                       L"勾選的UI 已經安裝完畢"}));
+  EXPECT_EQ(StatusChecks, 1);
+  EXPECT_TRUE(Boxes.empty());
+  for (const wchar_t* folder : {L"Five", L"Nine"}) {
+    EXPECT_EQ(ziptest::ReadFile(AddonsDir() / folder / L"img" / L"icon.tga"), Payload(40000, 7));
+  }
+  for (const wchar_t* folder : {L"Done", L"Unchecked", L"Evil", L"Seven"})
+    EXPECT_FALSE(fs::exists(AddonsDir() / folder)) << folder;
+  std::vector<bool> checked;
+  for (int row = 0; row < 10; ++row) checked.push_back(Checked(row));
+  EXPECT_EQ(checked,
+            (std::vector<bool>{true, false, true, true, true, false, false, true, false, false}));
+  EXPECT_EQ(State(5), L"已安裝");
+  EXPECT_EQ(State(9), L"已安裝");
+  EXPECT_EQ(State(0), L"未安裝");  // the status check looks at folders only
+  EXPECT_EQ(Form->ProgressBar2->Position(), 0);
+}
+
+TEST_F(InstallCommands, MissingArchiveAndArchiveWithoutAddonsLevel) {
+  AddRow(L"  Flat ", L"未安裝", true);
+  AddRow(L"Missing", L"未安裝", true);
+  TZipWriter flat;
+  flat.Add("Flat/", {});
+  flat.Add("Flat/flat.lua", Bytes("flat"));
+  PutArchive(L"Flat", flat.Build());
+  Label.Events.clear();
+
+  Form->Button1->Click();
+
+  // The flat archive unpacks into Mods, but its row ends not installed; the row without
+  // an archive is left checked.
+  EXPECT_EQ(ziptest::ReadFile(ModsDir() / L"Flat" / L"flat.lua"), Bytes("flat"));
+  EXPECT_FALSE(Checked(0));
+  EXPECT_EQ(State(0), L"未安裝");
+  EXPECT_TRUE(Checked(1));
+  EXPECT_EQ(State(1), L"未安裝");
+  EXPECT_EQ(Label.Events,
+            (std::vector<std::wstring>{L"正在安裝 UI  Flat 中...", L"UI 正在安裝中,稍等...",
+                                       L"正在安裝 UIMissing中...", L"勾選的UI 已經安裝完畢"}));
+  EXPECT_EQ(Form->ProgressBar2->Max(), 3);
+}
+
+TEST_F(InstallCommands, DamagedArchiveEndsTheInstallInTheErrorBox) {
+  AddRow(L"Bad", L"未安裝", true);
+  AddRow(L"Good", L"未安裝", true);
+  AddRow(L"Page", L"未安裝", true);
+  PutArchive(L"Bad", Truncated(AddonArchive("Bad"), 120));
+  PutArchive(L"Good", AddonArchive("Good"));
+  PutArchive(L"Page", Bytes("<html>not found</html>"));
+
+  Form->Button1->Click();
+
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, L"Not a valid zip file!");
+  EXPECT_TRUE(Boxes[0].Flags & MB_ICONSTOP);
+  EXPECT_FALSE(Checked(0));
+  EXPECT_TRUE(Checked(1));
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"Good"));
+  EXPECT_EQ(StatusChecks, 0);
+  EXPECT_EQ(Form->Label7->Caption(), L"正在安裝 UIBad中...");
+
+  // Without the damaged row, the page that is no archive only fails its own extraction.
+  Form->ListView1->SetChecked(0, false);
+  Boxes.clear();
+  Form->Button1->Click();
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Good" / L"Good.lua"));
+  EXPECT_EQ(State(1), L"已安裝");
+  EXPECT_FALSE(Checked(2));
+  EXPECT_EQ(State(2), L"未安裝");
+  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 已經安裝完畢");
+}
+
+TEST_F(InstallCommands, GamePathNotSetStopsBothCommands) {
+  Form->Form2().Edit1->SetText(L"   ");
+  AddRow(L"One", L"未安裝", true);
+  PutArchive(L"One", AddonArchive("One"));
+  Form->Button1->Click();
+  Form->Button8->Click();
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0].Text, L"請設定遊戲安裝位置");
+  EXPECT_EQ(Boxes[1].Text, L"請設定遊戲安裝位置");
+  EXPECT_EQ(SettingsShown, 2);
+  EXPECT_TRUE(Checked(0));
+  EXPECT_EQ(StatusChecks, 0);
+}
+
+TEST_F(InstallCommands, ClicksWhileAnInstallRunsAreIgnored) {
+  AddRow(L"Busy", L"未安裝", true);
+  AddRow(L"Other", L"未安裝", true);
+  PutArchive(L"Busy", AddonArchive("Busy"));
+  fs::create_directories(AddonsDir() / L"Other");  // would go if a removal slipped in
+  Bar.Events.clear();
+  // Both buttons clicked again before the extraction starts pumping messages.
+  for (ui::TBitBtn* button : {Form->Button1, Form->Button8}) {
+    HWND handle = button->Handle();
+    PostMessageW(GetParent(handle), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(handle), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(handle));
+  }
+
+  Form->Button1->Click();
+
+  MSG pending;
+  EXPECT_FALSE(PeekMessageW(&pending, nullptr, WM_COMMAND, WM_COMMAND, PM_NOREMOVE))
+      << "the extraction did not let the clicks through";
+  EXPECT_TRUE(Questions().empty());
+  EXPECT_EQ(Bar.Events.front(), L"max 3");
+  EXPECT_EQ(std::count(Bar.Events.begin(), Bar.Events.end(), L"max 3"), 1);
+  EXPECT_EQ(StatusChecks, 1);
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Other"));
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Busy"));
+
+  // After it, the next click runs.
+  Form->Button8->Click();
+  EXPECT_EQ(Questions().size(), 1u);
+}
+
+TEST_F(InstallCommands, RemoveAsksThenSendsOnlyCheckedAddonFolders) {
+  AddRow(L"A", L"已安裝", true);
+  AddRow(L"B", L"未安裝", true);  // the state text does not matter, the folder does
+  AddRow(L"C", L"已安裝", true);  // no folder
+  AddRow(L"D", L"已安裝", false);
+  AddRow(L"...", L"已安裝", true);
+  AddRow(L"*", L"已安裝", true);
+  AddRow(L" ", L"已安裝", true);
+  for (const wchar_t* folder : {L"A", L"B", L"D"}) {
+    fs::create_directories(AddonsDir() / folder / L"sub");
+    ziptest::WriteFile(AddonsDir() / folder / L"sub" / L"f.txt", Bytes("f"));
+  }
+
+  Answer = IDNO;
+  Form->Button8->Click();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, L"确定要移除該UI");
+  EXPECT_EQ(Boxes[0].Caption, L"提示 ");
+  EXPECT_EQ(Boxes[0].Flags & (MB_TYPEMASK | MB_DEFMASK), UINT(MB_YESNO | MB_DEFBUTTON2));
+  for (int row : {0, 1, 2, 4, 5, 6}) EXPECT_TRUE(Checked(row)) << row;
+  for (const wchar_t* folder : {L"A", L"B", L"D"}) EXPECT_TRUE(fs::exists(AddonsDir() / folder));
+  EXPECT_EQ(StatusChecks, 0);
+
+  // Yes; clicks arriving while the question is up are ignored.
+  Answer = IDYES;
+  OnBox = [this](const ui::TMessageBoxRecord&) {
+    Form->Button8Click();
+    Form->Button1Click();
+  };
+  Form->Button8->Click();
+  EXPECT_EQ(Questions().size(), 2u);
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"A"));
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"B"));
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"D" / L"sub" / L"f.txt"));
+  EXPECT_TRUE(fs::exists(AddonsDir()));
+  EXPECT_EQ(StatusChecks, 2);
+  for (int row = 0; row < Form->ListView1->Count(); ++row) EXPECT_FALSE(Checked(row)) << row;
+  EXPECT_EQ(State(0), L"未安裝");
+  EXPECT_EQ(State(3), L"已安裝");
+}
+
+}  // namespace
