@@ -1,0 +1,211 @@
+// The main window in this process: its layout, the commands that belong to no feature
+// module, the download handlers' texts and counters, docking and the message filter.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/Form1.h"
+#include "config/IniFile.h"
+#include "config/Paths.h"
+#include "tray/Docking.h"
+#include "ui/Application.h"
+
+using namespace app;
+
+namespace {
+
+std::wstring WinPath(const std::string& unixPath) {
+  std::wstring path = L"Z:" + ui::Widen(unixPath);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application().Initialize(GetModuleHandleW(nullptr));
+    ui::Application().SetTitle(L"VornisTools");
+    ui::Application().SetMessageBoxResponder([this](const ui::TMessageBoxRecord& box) {
+      Boxes.push_back(box);
+      return IDOK;
+    });
+    ui::Application().SetModalResponder([this](ui::TForm& form) {
+      Dialogs.push_back(form.Caption());
+      return static_cast<int>(ui::mrCancel);
+    });
+    DeleteFileW(config::ConfigIniPath().c_str());
+    Form = std::make_unique<TForm1>();
+    Form->SetForm2(std::make_unique<config::TForm2>());
+  }
+  void TearDown() override {
+    Form.reset();
+    ui::Application().SetMessageBoxResponder(nullptr);
+    ui::Application().SetModalResponder(nullptr);
+    DeleteFileW(config::ConfigIniPath().c_str());
+  }
+
+  void AddRow(const std::wstring& caption, const std::wstring& folder) {
+    int row = Form->ListView1->InsertItem(Form->ListView1->Count(), caption);
+    Form->ListView1->SetSubItem(row, 0, std::to_wstring(row + 1));
+    Form->ListView1->SetSubItem(row, 1, folder);
+    Form->ListView1->SetSubItem(row, 2, L"");
+    Form->ListView1->SetSubItem(row, 3, L"");
+  }
+
+  std::unique_ptr<TForm1> Form;
+  std::vector<ui::TMessageBoxRecord> Boxes;
+  std::vector<std::wstring> Dialogs;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, LayoutMatchesTheFormDefinition) {
+  EXPECT_EQ(L"維諾斯獵手TW Ver1.36", Form->Caption());
+  RECT bounds{};
+  GetWindowRect(Form->Handle(), &bounds);
+  EXPECT_EQ(480, bounds.left);
+  EXPECT_EQ(153, bounds.top);
+  EXPECT_EQ(584, bounds.right - bounds.left);
+  EXPECT_EQ(677, bounds.bottom - bounds.top);
+  LONG style = GetWindowLongW(Form->Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(GetWindowLongW(Form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  const wchar_t* captions[] = {L"UI名稱", L"UI_ID", L"文件夾", L"描述", L"作者"};
+  const int widths[] = {110, 70, 1, 280, 100};
+  ASSERT_EQ(5, Form->ListView1->ColumnCount());
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(captions[i], Form->ListView1->ColumnCaption(i));
+    EXPECT_EQ(widths[i], Form->ListView1->ColumnWidth(i));
+  }
+  EXPECT_EQ(L"  安裝選中 UI", Form->Button1->Caption());
+  EXPECT_EQ(L" 操作設置", Form->Button7->Caption());
+  EXPECT_FALSE(Form->BitBtn4->Visible());
+  EXPECT_FALSE(Form->Button10->Visible());
+  EXPECT_FALSE(Form->Button4->Visible());
+  EXPECT_EQ(L"正常", Form->Label6->Caption());
+  EXPECT_EQ(L"安裝到遊戲目錄", Form->Label7->Caption());
+  EXPECT_EQ(209, Form->Panel1->BoundsRect().bottom - Form->Panel1->BoundsRect().top);
+  EXPECT_EQ(183, Form->Panel2->BoundsRect().bottom - Form->Panel2->BoundsRect().top);
+}
+
+TEST_F(MainWindow, ProgressRoundsHalvesToEvenAndReportsCompletion) {
+  Form->ShowDownloadProgress(1024, 4096);
+  EXPECT_EQ(4, Form->ProgressBar1->Max());
+  EXPECT_EQ(1, Form->ProgressBar1->Position());
+  EXPECT_EQ(L"正常", Form->Label6->Caption());
+  // 1.5 and 2.5 both round to 2: a full bar.
+  Form->ShowDownloadProgress(1536, 2560);
+  EXPECT_EQ(2, Form->ProgressBar1->Max());
+  EXPECT_EQ(2, Form->ProgressBar1->Position());
+  EXPECT_EQ(L"檢查完成", Form->Label6->Caption());
+  // An unknown total is 0 of 0, which is complete too.
+  Form->Label6->SetCaption(L"x");
+  Form->ShowDownloadProgress(5000, 0);
+  EXPECT_EQ(L"檢查完成", Form->Label6->Caption());
+}
+
+TEST_F(MainWindow, CompletionsNameTheRowByTheirCount) {
+  AddRow(L"A", L"a");
+  AddRow(L"B", L" b ");
+  AddRow(L"C", L"c");
+  Form->ArchiveDownloaded();
+  EXPECT_EQ(L"正在下載UI b 中...", Form->Label6->Caption());
+  Form->ArchiveDownloaded();
+  EXPECT_EQ(L"目前已經更新到最新", Form->Label6->Caption());
+  Form->Label6->SetCaption(L"unchanged");
+  Form->ArchiveDownloaded();
+  EXPECT_EQ(L"unchanged", Form->Label6->Caption());
+  EXPECT_EQ(3, Form->DownloadsDone);
+  Form->DownloadFailed(E_FAIL);
+  EXPECT_EQ(L"檢查完成", Form->Label6->Caption());
+}
+
+TEST_F(MainWindow, GameLaunchNeedsAPathAndRecordsTheRowCount) {
+  Form->Form2().Edit1->SetText(L"   ");
+  Form->BitBtn3->Click();
+  ASSERT_EQ(1u, Boxes.size());
+  EXPECT_EQ(L"請設定遊戲安裝位置", Boxes[0].Text);
+  ASSERT_EQ(1u, Dialogs.size());
+  EXPECT_EQ(L"設置", Dialogs[0]);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(config::ConfigIniPath().c_str()));
+
+  std::wstring game = WinPath(VORNIS_FAKE_GAME_PATH);
+  std::wstring marker = game.substr(0, game.find_last_of(L'\\') + 1) + L"VNgame.started";
+  DeleteFileW(marker.c_str());
+  AddRow(L"A", L"a");
+  AddRow(L"B", L"b");
+  Form->Show();
+  Form->Form2().Edit1->SetText(game);
+  Form->BitBtn3->Click();
+  EXPECT_EQ(2, config::TIniFile(config::ConfigIniPath()).ReadInteger(L"updata", L"num", -1));
+  EXPECT_FALSE(Form->Visible());
+  for (int i = 0; i < 100 && GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+    ui::Application().ProcessMessages();
+    Sleep(100);
+  }
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(marker.c_str()));
+}
+
+TEST_F(MainWindow, AboutShowsTheAuthorNotice) {
+  Form->MainMenu1.Find(L"N7")->Click();
+  ASSERT_EQ(1u, Boxes.size());
+  EXPECT_EQ(L"author Orin", Boxes[0].Text);
+  EXPECT_EQ(L"VornisTools", Boxes[0].Caption);
+  // "啟動程式(&I)" has no handler at all.
+  Form->MainMenu1.Find(L"ApplyFaceM")->Click();
+  EXPECT_EQ(1u, Boxes.size());
+}
+
+TEST_F(MainWindow, DraggingClampsToTheScreenAndDocks) {
+  RECT screen = dock::PrimaryScreenRect();
+  RECT dragged{-50, -30, -50 + 584, -30 + 677};
+  SendMessageW(Form->Handle(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&dragged));
+  EXPECT_EQ(0, dragged.left);
+  EXPECT_EQ(0, dragged.top);
+  EXPECT_EQ(dock::kLeftEdge | dock::kTopEdge, Form->DockedEdges());
+  EXPECT_TRUE(Form->Timer4.Enabled());
+
+  RECT beyond{screen.right + 10, 100, screen.right + 10 + 584, 100 + 677};
+  SendMessageW(Form->Handle(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&beyond));
+  EXPECT_EQ(screen.right, beyond.right);
+  EXPECT_EQ(dock::kRightEdge, Form->DockedEdges() & dock::kRightEdge);
+
+  RECT middle{100, 100, 100 + 584, 100 + 677};
+  SendMessageW(Form->Handle(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&middle));
+  EXPECT_EQ(100, middle.left);
+  EXPECT_EQ(dock::kNoEdge, Form->DockedEdges());
+  EXPECT_FALSE(Form->Timer4.Enabled());
+}
+
+TEST_F(MainWindow, DockedWindowSlidesOutWhenTheCursorIsElsewhere) {
+  RECT corner{0, 0, 584, 677};
+  SendMessageW(Form->Handle(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&corner));
+  Form->Show();
+  SetWindowPos(Form->Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SetCursorPos(1000, 900);
+  Form->Timer4Timer();
+  RECT bounds{};
+  GetWindowRect(Form->Handle(), &bounds);
+  EXPECT_EQ(5 - 584, bounds.left);
+  EXPECT_EQ(5 - 677, bounds.top);
+}
+
+TEST_F(MainWindow, RightClicksInTheWebAreasAreSwallowedButNotInTheList) {
+  HWND inPanel = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, Form->Panel1->Handle(),
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND inAd = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, Form->Panel4->Handle(),
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  for (UINT message : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK}) {
+    EXPECT_TRUE(Form->ApplicationEvents1Message(MSG{inPanel, message, 0, 0, 0, {}}));
+    EXPECT_TRUE(Form->ApplicationEvents1Message(MSG{inAd, message, 0, 0, 0, {}}));
+    EXPECT_FALSE(
+        Form->ApplicationEvents1Message(MSG{Form->ListView1->Handle(), message, 0, 0, 0, {}}));
+  }
+  EXPECT_FALSE(Form->ApplicationEvents1Message(MSG{inPanel, WM_LBUTTONDOWN, 0, 0, 0, {}}));
+  DestroyWindow(inPanel);
+  DestroyWindow(inAd);
+}
