@@ -1,0 +1,159 @@
+#include "selfupdate/SelfReplace.h"
+
+#include <windows.h>
+
+#include "base/Exception.h"
+
+namespace selfupdate {
+
+namespace {
+
+std::wstring FolderOf(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L"\\/:") + 1);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  return path.substr(path.find_last_of(L"\\/:") + 1);
+}
+
+// A file of the batch's own folder, relative to its current directory. Names made only
+// of letters, digits, ".", "_" and "-" stay bare (the usual ".\VornisTools.old").
+std::wstring RelativeName(const std::wstring& name) {
+  for (wchar_t c : name) {
+    bool plain = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+                 c == L'.' || c == L'_' || c == L'-';
+    if (!plain) return QuoteForBatch(L".\\" + name);
+  }
+  return L".\\" + name;
+}
+
+// Undoes the move of the running executable: whatever now lies at the exe path (a copy
+// of the new one) goes, and the running file moves back.
+void MoveBack(const std::wstring& exePath, const std::wstring& oldPath) {
+  DeleteFileW(exePath.c_str());
+  MoveFileW(oldPath.c_str(), exePath.c_str());
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw Exception("cannot create the batch file");
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  ok = CloseHandle(file) && ok;
+  if (!ok) {
+    DeleteFileW(path.c_str());
+    throw Exception("cannot write the batch file");
+  }
+}
+
+void StartHidden(const std::wstring& folder, const std::wstring& batchName) {
+  wchar_t system[MAX_PATH] = {};
+  UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) throw Exception("no system directory");
+  std::wstring interpreter = std::wstring(system) + L"\\cmd.exe";
+  // No AutoRun commands and no delayed expansion, whatever the registry says: "!" in a
+  // path must stay literal.
+  std::wstring commandLine = L"\"" + interpreter + L"\" /d /v:off /c " + RelativeName(batchName);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &info))
+    throw Exception("cannot start the batch file");
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
+}  // namespace
+
+std::wstring NewExePath(const std::wstring& exePath) {
+  return FolderOf(exePath) + L"VornisTools2.exe";
+}
+
+std::wstring OldExePath(const std::wstring& exePath) {
+  size_t name = exePath.find_last_of(L"\\/:") + 1;
+  size_t dot = exePath.find_last_of(L'.');
+  if (dot == std::wstring::npos || dot < name) return exePath + L".old";
+  return exePath.substr(0, dot) + L".old";
+}
+
+std::wstring BatchPath(const std::wstring& exePath) {
+  return FolderOf(exePath) + L"delme.bat";
+}
+
+std::wstring QuoteForBatch(const std::wstring& path) {
+  std::wstring quoted = L"\"";
+  for (wchar_t c : path) {
+    if (c == L'%') quoted += L'%';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
+
+std::wstring DelmeBatchText(const std::wstring& exePath) {
+  std::wstring newPath = NewExePath(exePath);
+  std::wstring oldPath = OldExePath(exePath);
+  // "call" expands "%" a second time and doubles quoted carets, so a path holding
+  // either is started directly; the batch waits for it the same way.
+  bool callSafe = exePath.find_first_of(L"%^") == std::wstring::npos;
+  std::wstring start = (callSafe ? L"call " : L"") + QuoteForBatch(exePath);
+  const std::wstring lines[] = {
+      L"@echo off",
+      L":loop",
+      L"del " + QuoteForBatch(newPath),
+      L"if exist " + RelativeName(NameOf(newPath)) + L" goto loop",
+      L"del " + QuoteForBatch(oldPath),
+      L"if exist " + RelativeName(NameOf(oldPath)) + L" goto loop",
+      start,
+      L"del .\\delme.bat",
+  };
+  std::wstring text;
+  for (const std::wstring& line : lines) text += line + L"\r\n";
+  return text;
+}
+
+std::string ToAnsiCodePage(const std::wstring& text) {
+  if (text.empty()) return {};
+  BOOL lossy = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) throw Exception("the path has no form in the ANSI code page");
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+void ReplaceExecutable(const std::wstring& exePath) {
+  // Everything that can fail without touching a file is done first.
+  std::string batch = ToAnsiCodePage(DelmeBatchText(exePath));
+  std::wstring newPath = NewExePath(exePath);
+  std::wstring oldPath = OldExePath(exePath);
+  std::wstring batchPath = BatchPath(exePath);
+
+  DeleteFileW(oldPath.c_str());  // left by an earlier swap that was never cleaned up
+  if (!MoveFileW(exePath.c_str(), oldPath.c_str()))
+    throw Exception("cannot move the running executable aside");
+  if (!CopyFileW(newPath.c_str(), exePath.c_str(), TRUE)) {
+    MoveFileW(oldPath.c_str(), exePath.c_str());
+    throw Exception("cannot copy the new executable into place");
+  }
+  try {
+    WriteWholeFile(batchPath, batch);
+    try {
+      StartHidden(FolderOf(exePath), NameOf(batchPath));
+    } catch (...) {
+      DeleteFileW(batchPath.c_str());
+      throw;
+    }
+  } catch (...) {
+    MoveBack(exePath, oldPath);
+    throw;
+  }
+}
+
+}  // namespace selfupdate

@@ -1,0 +1,44 @@
+// Swapping the running executable for the downloaded "VornisTools2.exe".
+//
+// The running file cannot be deleted or overwritten, only renamed, so the swap moves it
+// aside to "<name>.old", copies the new file into its place and leaves the rest to a
+// batch file, "delme.bat", which waits until the old process has gone (the ".old" file
+// becomes deletable), deletes both left-overs, starts the new copy and deletes itself.
+//
+// What it does not do: check the new file (see PeImage.h), record versions, or close
+// the window; the main window does those around it.
+#pragma once
+
+#include <string>
+
+namespace selfupdate {
+
+// Where the downloaded executable lies: the exe's folder + "VornisTools2.exe".
+std::wstring NewExePath(const std::wstring& exePath);
+// The exe path with its extension changed to ".old".
+std::wstring OldExePath(const std::wstring& exePath);
+// The exe's folder + "delme.bat".
+std::wstring BatchPath(const std::wstring& exePath);
+
+// `path` as one argument of a batch-file command: in double quotes, where blanks, "&",
+// "^", "(", ")" and "!" (delayed expansion stays off) are literal, with "%" doubled so
+// the batch's variable expansion gives it back.
+std::wstring QuoteForBatch(const std::wstring& path);
+
+// The eight lines of "delme.bat" for an executable at `exePath`, each ended by CR LF.
+// The batch runs with the exe's folder as its current directory.
+std::wstring DelmeBatchText(const std::wstring& exePath);
+
+// `text` in the system's ANSI code page, the encoding cmd.exe reads a batch file in.
+// Throws Exception when a character has no form there (the batch would name another
+// file).
+std::string ToAnsiCodePage(const std::wstring& text);
+
+// The swap: moves the running executable aside, copies the new one into its place,
+// writes "delme.bat" beside it and starts it hidden through the command interpreter,
+// in the exe's folder, without waiting. Throws Exception when a step fails, after
+// undoing the earlier steps: the executable at `exePath` is then the one that runs now.
+// The caller must end the process soon after a successful return.
+void ReplaceExecutable(const std::wstring& exePath);
+
+}  // namespace selfupdate
