@@ -1,0 +1,88 @@
+// The catalogue Data.xml: one root `plug` with one `Item` per add-on, each carrying the
+// attributes plugName, plugid, plugfolder, plugdescribe and plugauthor.
+//
+// Loading fetches the document's bytes itself (no cache, a size cap), refuses what it
+// cannot safely hand to the XML service (a DTD, entity declarations, encodings whose
+// markup it cannot see), and only then lets MSXML parse the bytes. MSXML on Wine
+// ignores ProhibitDTD, so this check is what keeps a hostile catalogue from expanding
+// entities or reading local files, on Wine and on Windows alike.
+//
+// What it deliberately does not do: keep anything of the catalogue after a load, retry,
+// or examine element names (every child of the root is an item).
+//
+// Every failure is an ECatalogueError whose message tells the user what went wrong.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/Exception.h"
+
+namespace catalogue {
+
+class ECatalogueError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Documents larger than this are refused before parsing.
+inline constexpr size_t kMaxCatalogueBytes = 4 * 1024 * 1024;
+
+// The five attributes of one item, in the order the document carries them.
+struct TCatalogueItem {
+  std::wstring Name;         // plugName
+  std::wstring Id;           // plugid
+  std::wstring Folder;       // plugfolder
+  std::wstring Description;  // plugdescribe
+  std::wstring Author;       // plugauthor
+};
+
+// The update server's address of the catalogue: scheme://update-host/Data.xml.
+std::wstring CatalogueUrl();
+
+// GETs `url` past every cache and returns the body. Fails when the server cannot be
+// reached, answers other than 200, cuts the body short of its Content-Length, or sends
+// more than `maxBytes`.
+std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes = kMaxCatalogueBytes);
+
+// Refuses bytes that must not reach the XML parser: more than kMaxCatalogueBytes, a
+// "<!DOCTYPE" or "<!ENTITY" anywhere, a NUL, or an encoding this check cannot read
+// (anything but UTF-16 and ASCII-compatible encodings such as UTF-8 and Big5).
+void CheckCatalogueBytes(const std::string& bytes);
+
+// A parsed catalogue. Owns its MSXML document and the COM apartment it needs on the
+// calling thread (window thread); use and destroy it on that thread.
+class TCatalogueDocument {
+ public:
+  // Parses checked bytes (see CheckCatalogueBytes); throws with MSXML's reason, line and
+  // column when they are not well-formed.
+  static TCatalogueDocument Parse(const std::string& bytes);
+
+  TCatalogueDocument(TCatalogueDocument&&) noexcept;
+  TCatalogueDocument& operator=(TCatalogueDocument&&) noexcept;
+  ~TCatalogueDocument();
+
+  // Number of child nodes of the root element.
+  int ItemCount() const;
+  // The attributes of child node `index` (0-based). Throws, naming the item (1-based)
+  // and the attribute, when the node is not an element or lacks an attribute.
+  TCatalogueItem Item(int index) const;
+
+  class TImpl;
+
+ private:
+  explicit TCatalogueDocument(std::unique_ptr<TImpl> impl);
+  std::unique_ptr<TImpl> FImpl;
+};
+
+// Fetch, check and parse: the whole load of the catalogue at `url`.
+TCatalogueDocument LoadCatalogue(const std::wstring& url);
+
+// Writes `items` as a catalogue to `path`: XML 1.0, UTF-8, standalone, one indented
+// Item per line under plug, attributes in the order above. Replaces an existing file
+// only once the new one is complete.
+void ExportCatalogue(const std::vector<TCatalogueItem>& items, const std::wstring& path);
+
+}  // namespace catalogue

@@ -1,0 +1,24 @@
+// Internal: creating MSXML documents. MSXML 6.0 where present (Windows Vista and later,
+// and Wine), else 3.0; both are configured to load synchronously without DTDs, external
+// resources or validation (Wine ignores some of these; CheckCatalogueBytes covers that).
+#pragma once
+
+#include <windows.h>
+#include <msxml2.h>
+
+#include <string>
+
+#include "catalogue/ComSupport.h"
+
+namespace catalogue::detail {
+
+// Checked catalogue bytes in a form every MSXML reads alike: a document declared in an
+// ASCII-compatible code page other than UTF-8 (Big5...) is decoded here and handed on as
+// UTF-8 with its declaration changed to match (Wine's MSXML cannot decode Big5 itself).
+// Throws ECatalogueError when the bytes are not valid in the declared encoding.
+std::string TranscodeForParser(const std::string& bytes);
+
+// Throws ECatalogueError when neither version can be created.
+TComPtr<IXMLDOMDocument> CreateDomDocument();
+
+}  // namespace catalogue::detail

@@ -1,0 +1,88 @@
+#include "catalogue/TextOrder.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace catalogue {
+
+namespace {
+
+constexpr UINT kBig5CodePage = 950;
+
+// Converts with no best-fit mapping; false when a character has no Big5 form.
+bool ToBig5(std::wstring_view text, std::string& bytes) {
+  bytes.clear();
+  if (text.empty()) return true;
+  int length = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  int size = WideCharToMultiByte(kBig5CodePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr,
+                                 0, nullptr, &usedDefault);
+  if (size <= 0) return false;
+  bytes.resize(static_cast<size_t>(size));
+  WideCharToMultiByte(kBig5CodePage, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
+                      nullptr, &usedDefault);
+  return !usedDefault;
+}
+
+unsigned char FoldAscii(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::string Cp950Bytes(std::wstring_view text) {
+  std::string bytes;
+  if (ToBig5(text, bytes)) return bytes;
+  // Rare path: convert one code unit at a time and escape what Big5 lacks.
+  bytes.clear();
+  std::string one;
+  for (wchar_t unit : text) {
+    if (ToBig5(std::wstring_view(&unit, 1), one)) {
+      bytes += one;
+    } else {
+      bytes += '\xFF';
+      bytes += static_cast<char>((unit >> 8) & 0xFF);
+      bytes += static_cast<char>(unit & 0xFF);
+    }
+  }
+  return bytes;
+}
+
+int CompareBytesNoCase(std::string_view a, std::string_view b) {
+  // Only bytes that are characters of their own are folded: the byte after a Big5 lead
+  // byte (0x81-0xFE) is a trail byte and may look like a letter, and the escape 0xFF
+  // carries two raw bytes. Up to the first difference both texts share these positions.
+  size_t common = std::min(a.size(), b.size());
+  size_t raw = 0;  // bytes still to compare unfolded
+  for (size_t i = 0; i < common; ++i) {
+    auto x = static_cast<unsigned char>(a[i]);
+    auto y = static_cast<unsigned char>(b[i]);
+    if (raw > 0) {
+      --raw;
+    } else {
+      if (x == 0xFF)
+        raw = 2;
+      else if (x >= 0x81)
+        raw = 1;
+      x = FoldAscii(x);
+      y = FoldAscii(y);
+    }
+    if (x != y) return x - y;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+int CompareTextNoCase(std::wstring_view a, std::wstring_view b) {
+  return CompareBytesNoCase(Cp950Bytes(a), Cp950Bytes(b));
+}
+
+int CompareCaptions(std::wstring_view a, std::wstring_view b) {
+  std::string x = Cp950Bytes(a);
+  std::string y = Cp950Bytes(b);
+  if (int result = CompareBytesNoCase(x, y)) return result;
+  return x.compare(y);
+}
+
+}  // namespace catalogue
