@@ -135,7 +135,9 @@ std::string ConvertEntryName(const std::string& raw, bool fromDosHost, uint16_t 
   if (flags & 0x0800) {
     name = zipplatform::EngineFromUnicode(FromUtf8(raw));
   } else if (fromDosHost && convert != TOEMConvert::oemNever) {
-    name = zipplatform::EngineFromUnicode(FromCp437(raw));
+    std::u32string text;
+    name =
+        zipplatform::EngineFromUnicode(zipplatform::DecodeOem(raw, text) ? text : FromCp437(raw));
   } else {
     name = zipplatform::EngineFromRaw(raw);
   }

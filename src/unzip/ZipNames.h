@@ -10,8 +10,9 @@
 enum class TOEMConvert { oemAlways = 0, oemNever = 1, oemFlexible = 2 };
 
 // Raw name bytes to the engine's encoding: UTF-8 names (flag bit 11) are converted from
-// UTF-8; names from an MS-DOS host (|fromDosHost|) from code page 437 unless |convert| is
-// oemNever; any other name is kept as it stands. "/" becomes "\".
+// UTF-8; names from an MS-DOS host (|fromDosHost|) from the system's OEM code page (code
+// page 437 where there is none) unless |convert| is oemNever; any other name is kept as it stands.
+// "/" becomes "\".
 std::string ConvertEntryName(const std::string& raw, bool fromDosHost, uint16_t flags,
                              TOEMConvert convert);
 

@@ -57,6 +57,9 @@ bool IsRemovableDrive(char drive);
 // Name encoding: Unicode text to the engine's encoding. Characters the encoding cannot
 // hold become "_".
 std::string EngineFromUnicode(const std::u32string& text);
+// Name bytes of an MS-DOS host decoded from the system's OEM code page; false where the
+// platform has none (the caller then takes code page 437, the DOS default).
+bool DecodeOem(const std::string& raw, std::u32string& text);
 // Raw name bytes taken as the engine's encoding: every byte that does not form a valid
 // character there becomes "_", so the name can always be handed to the file system.
 std::string EngineFromRaw(const std::string& raw);

@@ -187,6 +187,10 @@ bool IsRemovableDrive(char) {
   return false;
 }
 
+bool DecodeOem(const std::string&, std::u32string&) {
+  return false;
+}
+
 std::string EngineFromUnicode(const std::u32string& text) {
   std::string result;
   result.reserve(text.size());

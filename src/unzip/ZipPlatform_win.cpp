@@ -186,6 +186,25 @@ bool IsRemovableDrive(char drive) {
   return type == DRIVE_REMOVABLE || type == DRIVE_CDROM;
 }
 
+bool DecodeOem(const std::string& raw, std::u32string& text) {
+  // A Traditional Chinese system's OEM code page is 950, as is what its archivers write.
+  text.clear();
+  if (raw.empty()) return true;
+  int units =
+      MultiByteToWideChar(CP_OEMCP, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
+  if (units <= 0) return false;
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, raw.data(), static_cast<int>(raw.size()), wide.data(), units);
+  for (size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = wide[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+    }
+    text += c;
+  }
+  return true;
+}
+
 std::string EngineFromUnicode(const std::u32string& text) {
   std::string result;
   result.reserve(text.size());

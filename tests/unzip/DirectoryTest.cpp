@@ -1,5 +1,9 @@
 // The directory reader: end record search, Zip64, names, dates, lists and the refusal
 // of overlapping entries.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "ZipTestSupport.h"
@@ -131,7 +135,13 @@ TEST(Directory, NamesSplitAndConvert) {
   EXPECT_EQ(zip.Header(0).FileName, "");
   EXPECT_EQ(zip.Header(1).Directory, "a\\b\\");
   EXPECT_EQ(zip.Header(1).FileName, "c.txt");
-  EXPECT_EQ(zip.FileName(2), zipplatform::EngineFromUnicode(U"\u00DCBER.TXT"));
+  // A DOS host's name comes from the system's OEM code page; 437 where there is none.
+  std::u32string oem;
+  EXPECT_EQ(zip.FileName(2), zipplatform::EngineFromUnicode(zipplatform::DecodeOem("\x9A"
+                                                                                   "BER.TXT",
+                                                                                   oem)
+                                                                ? oem
+                                                                : U"\u00DCBER.TXT"));
   EXPECT_EQ(zip.FileName(3), zipplatform::EngineFromRaw("\x9ANTFS.TXT"));
   EXPECT_EQ(zip.FileName(4), zipplatform::EngineFromUnicode(U"\u00FCtf.txt"));
   zip.OEMConvert = TOEMConvert::oemNever;
@@ -313,3 +323,20 @@ TEST(Truncation, EveryPrefixOfASmallArchive) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+// Archives made on a Traditional Chinese system store Big5 names under an MS-DOS host;
+// with the OEM and ANSI code pages both 950 they must come out byte for byte.
+TEST(Directory, BigFiveNamesFromADosHostKeepTheirBytes) {
+  if (GetOEMCP() != 950 || GetACP() != 950) GTEST_SKIP() << "needs code page 950";
+  TScratch scratch;
+  TZipWriter writer;
+  const std::string name = "Addons/\xA6\x61\xB9\xCF/\xBB\xA1\xA9\xFA.txt";  // 地圖/說明.txt
+  writer.Add(name, Bytes("x")).VersionMadeBy = 0x0014;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "big5.zip", writer.Build(), scratch / "out");
+  ASSERT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.Header(0).Directory, "Addons\\\xA6\x61\xB9\xCF\\");
+  EXPECT_EQ(zip.Header(0).FileName, "\xBB\xA1\xA9\xFA.txt");
+}
+#endif
