@@ -24,6 +24,7 @@ bool TLFNFileStream::Flush() {
   FFilePos += std::max<int64_t>(put, 0);
   FState = TState::Empty;
   FBufferPos = 0;
+  if (put != pending) FWriteFailed = true;
   return put == pending;
 }
 
@@ -32,7 +33,7 @@ bool TLFNFileStream::Close() {
   bool done = Flush();
   if (FFlushOnClose && FWritable && FWritten) FFile->FlushToDisk();
   FFile.reset();
-  return done;
+  return done && !FWriteFailed;
 }
 
 int64_t TLFNFileStream::Read(void* data, int64_t size) {
@@ -88,6 +89,7 @@ int64_t TLFNFileStream::Write(const void* data, int64_t size) {
   if (FState == TState::Empty && size >= static_cast<int64_t>(FBuffer.size())) {
     int64_t put = FFile->Write(in, size);
     FFilePos += std::max<int64_t>(put, 0);
+    if (put != size) FWriteFailed = true;
     return std::max<int64_t>(put, 0);
   }
   while (done < size) {

@@ -43,7 +43,7 @@ class TLFNFileStream {
   bool SetDosTime(uint32_t dosDateTime);
   // Writes pending data; false when it fell short.
   bool Flush();
-  // Flushes and closes; false when pending data could not be written.
+  // Flushes and closes; false when any data could not be written.
   bool Close();
 
  private:
@@ -59,5 +59,6 @@ class TLFNFileStream {
   int64_t FFilePos = 0;    // position of the underlying file
   bool FFlushOnClose = false;
   bool FWritten = false;
+  bool FWriteFailed = false;  // some write fell short; Close reports it
   bool FWritable = false;
 };

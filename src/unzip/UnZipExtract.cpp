@@ -14,7 +14,7 @@
 namespace {
 
 constexpr size_t kInputBlock = 256 * 1024;
-constexpr size_t kOutputBlock = 256 * 1024;
+constexpr size_t kOutputBlock = 512 * 1024;  // two halves for large deflated entries
 constexpr uint32_t kMbOk = 0x00;
 constexpr uint32_t kMbYesNo = 0x04;
 constexpr int kIdYes = 6;
@@ -114,7 +114,12 @@ void TUnZip::SkipEntry(TRun& run, TSkipReason reason, const std::string& name, i
 
 int TUnZip::ExtractFiles() {
   LoadDirectory();
-  OpenArchive();
+  try {
+    OpenArchive();
+  } catch (...) {
+    CloseArchive();
+    throw;
+  }
   const bool keepOpen = KeepZipOpen;
   KeepZipOpen = true;
   TRun run;
@@ -371,7 +376,8 @@ bool TUnZip::ExtractEntry(TRun& run, int index) {
     failed = true;
   }
   if (!failed) output->SetDosTime(header.DateTime);
-  if (!output->Close()) failed = true;
+  // Data that cannot be written ends the run like any other write failure.
+  if (!output->Close()) throw ECantWriteUCF(kMsgCantWrite);
   output.reset();
   if (!failed && written == header.UncompressedSize() && crc == header.Crc32) {
     if (RetainAttributes) {

@@ -57,6 +57,12 @@ class TEntryOutput {
   // Writes one block: EBiggerThanUncompressed when it would pass the declared size,
   // ECantWriteUCF when the file takes fewer bytes.
   void Write(const uint8_t* data, size_t size);
+  // Write in two halves, for writing on another thread: Accept checks the size and
+  // counts the block (caller's thread), Store writes it and updates the CRC (any one
+  // thread at a time; false on a short write), Report raises the progress event.
+  void Accept(size_t size);
+  bool Store(const uint8_t* data, size_t size);
+  void Report(size_t size);
   uint64_t Written() const { return FWritten; }
   uint64_t Declared() const { return FDeclared; }
   uint32_t Crc() const { return FCrc; }
@@ -90,5 +96,7 @@ void Unshrink(TEntryInput& input, TEntryOutput& output, TWorkArea& work);
 void Unreduce(TEntryInput& input, TEntryOutput& output, TWorkArea& work, int factor);
 void Explode(TEntryInput& input, TEntryOutput& output, TWorkArea& work, bool bigWindow,
              bool threeTrees);
-// Raw inflate into |buffer|; EZCompressionError ("error") on a broken stream.
+// Raw inflate into |buffer|; EZCompressionError ("error") on a broken stream. Large
+// entries use the two halves of |buffer| in turn and write one half on a helper thread
+// while the other is being filled; events still run on the caller's thread.
 void InflateEntry(TEntryInput& input, TEntryOutput& output, uint8_t* buffer, size_t bufferSize);

@@ -2,6 +2,11 @@
 // data: stored and deflated.
 #include <zlib.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "unzip/LFNFileStream.h"
 #include "unzip/ZipDecode.h"
 #include "unzip/ZipExceptions.h"
@@ -55,11 +60,14 @@ TEntryOutput::TEntryOutput(TLFNFileStream* file, uint64_t declaredSize,
                            std::function<void(size_t)> progress)
     : FFile(file), FDeclared(declaredSize), FProgress(std::move(progress)) {}
 
-void TEntryOutput::Write(const uint8_t* data, size_t size) {
-  if (size == 0) return;
+void TEntryOutput::Accept(size_t size) {
   if (size > FDeclared - FWritten) throw EBiggerThanUncompressed(kMsgBigger);
+  FWritten += size;
+}
+
+bool TEntryOutput::Store(const uint8_t* data, size_t size) {
   if (FFile && FFile->Write(data, static_cast<int64_t>(size)) != static_cast<int64_t>(size))
-    throw ECantWriteUCF(kMsgCantWrite);
+    return false;
   // zlib's crc32 is the application note's CRC-32 with the register conditioning built in.
   const uint8_t* p = data;
   size_t left = size;
@@ -69,9 +77,86 @@ void TEntryOutput::Write(const uint8_t* data, size_t size) {
     p += chunk;
     left -= chunk;
   }
-  FWritten += size;
+  return true;
+}
+
+void TEntryOutput::Report(size_t size) {
   if (FProgress) FProgress(size);
 }
+
+void TEntryOutput::Write(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  Accept(size);
+  if (!Store(data, size)) throw ECantWriteUCF(kMsgCantWrite);
+  Report(size);
+}
+
+namespace {
+
+// Stores blocks of one entry on a helper thread, one block at a time, so that writing
+// and checksumming overlap with decoding. Only Store runs on the helper.
+class TBackgroundWriter {
+ public:
+  explicit TBackgroundWriter(TEntryOutput& output) : FOutput(output), FThread([this] { Run(); }) {}
+  ~TBackgroundWriter() {
+    {
+      std::unique_lock<std::mutex> lock(FLock);
+      FStop = true;
+    }
+    FWake.notify_all();
+    FThread.join();
+  }
+  // Waits for the block in flight, then hands over |data| (which must stay untouched
+  // until the next Submit or Wait).
+  void Submit(const uint8_t* data, size_t size) {
+    Wait();
+    std::unique_lock<std::mutex> lock(FLock);
+    FData = data;
+    FSize = size;
+    FBusy = true;
+    lock.unlock();
+    FWake.notify_all();
+  }
+  // Waits for the block in flight; ECantWriteUCF when any block fell short.
+  void Wait() {
+    std::unique_lock<std::mutex> lock(FLock);
+    FDone.wait(lock, [this] { return !FBusy; });
+    if (FFailed) throw ECantWriteUCF(kMsgCantWrite);
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(FLock);
+    for (;;) {
+      FWake.wait(lock, [this] { return FBusy || FStop; });
+      if (!FBusy) return;
+      const uint8_t* data = FData;
+      size_t size = FSize;
+      lock.unlock();
+      bool stored = FOutput.Store(data, size);
+      lock.lock();
+      if (!stored) FFailed = true;
+      FBusy = false;
+      FDone.notify_all();
+    }
+  }
+
+  TEntryOutput& FOutput;
+  std::mutex FLock;
+  std::condition_variable FWake;
+  std::condition_variable FDone;
+  const uint8_t* FData = nullptr;
+  size_t FSize = 0;
+  bool FBusy = false;
+  bool FStop = false;
+  bool FFailed = false;
+  std::thread FThread;
+};
+
+// Entries from this size on are written on the helper thread.
+constexpr uint64_t kBackgroundThreshold = 4 * 1024 * 1024;
+
+}  // namespace
 
 void DecodeStored(TEntryInput& input, TEntryOutput& output) {
   const uint8_t* data;
@@ -85,8 +170,28 @@ void InflateEntry(TEntryInput& input, TEntryOutput& output, uint8_t* buffer, siz
     z_stream* Stream;
     ~TEnd() { inflateEnd(Stream); }
   } end{&stream};
-  const uInt room = static_cast<uInt>(bufferSize);
-  stream.next_out = buffer;
+  std::unique_ptr<TBackgroundWriter> writer;
+  uint8_t* halves[2] = {buffer, buffer};
+  uInt room = static_cast<uInt>(bufferSize);
+  if (output.Declared() >= kBackgroundThreshold && bufferSize >= 2 * 65536) {
+    room = static_cast<uInt>(bufferSize / 2);
+    halves[1] = buffer + room;
+    writer = std::make_unique<TBackgroundWriter>(output);
+  }
+  int current = 0;
+  // Hands the filled part of the current half to the writer and switches halves.
+  auto emit = [&](size_t size) {
+    if (!writer) {
+      output.Write(halves[0], size);
+      return;
+    }
+    if (size == 0) return;
+    output.Accept(size);
+    writer->Submit(halves[current], size);
+    output.Report(size);
+    current ^= 1;
+  };
+  stream.next_out = halves[current];
   stream.avail_out = room;
   for (;;) {
     int flush = Z_NO_FLUSH;
@@ -104,10 +209,11 @@ void InflateEntry(TEntryInput& input, TEntryOutput& output, uint8_t* buffer, siz
     if (result < 0 || (flush == Z_FINISH && result != Z_STREAM_END && stream.avail_out != 0))
       throw EZCompressionError(kMsgZError);
     if (stream.avail_out == 0 || result == Z_STREAM_END) {
-      output.Write(buffer, room - stream.avail_out);
-      stream.next_out = buffer;
+      emit(room - stream.avail_out);
+      stream.next_out = halves[current];
       stream.avail_out = room;
     }
-    if (result == Z_STREAM_END) return;
+    if (result == Z_STREAM_END) break;
   }
+  if (writer) writer->Wait();
 }

@@ -155,6 +155,51 @@ TEST(Deflate, StreamEndingEarlyIsCompleteAndBrokenStreamFails) {
   EXPECT_EQ(recorder.BadCrc, (std::vector<int>{1, 2}));
 }
 
+// Large deflated entries are written on a helper thread; the result must not change.
+TEST(Deflate, LargeEntriesAndDeclaredSizeLimit) {
+  TScratch scratch;
+  std::vector<uint8_t> content(6 * 1024 * 1024);
+  std::mt19937 random(11);
+  for (size_t i = 0; i < content.size(); ++i)
+    content[i] = static_cast<uint8_t>(i % 1000 < 500 ? 'a' + random() % 4 : random());
+  TZipWriter writer;
+  writer.Add("large.bin", content, true);
+  writer.Add("limited.bin", content, true).UncompressedSize = 5 * 1024 * 1024;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "large.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(ReadFile(scratch / "out" / "large.bin"), content);
+  EXPECT_EQ(recorder.BadCrc, std::vector<int>{1});
+  EXPECT_FALSE(fs::exists(scratch / "out" / "limited.bin"));
+}
+
+#ifndef _WIN32
+// A device that refuses every byte: the run ends with "Cant write uncompressed file",
+// whether the entry is written directly or on the helper thread.
+TEST(Output, WriteFailureEndsTheRun) {
+  TScratch scratch;
+  for (size_t size : {size_t{100}, size_t{6} * 1024 * 1024}) {
+    TZipWriter writer;
+    writer.Add("full.bin", std::vector<uint8_t>(size, 'f'), true);
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    zip.OnStartUnZip = [](TUnZip*, int, std::string& name, bool&) { name = "/dev/full"; };
+    PrepareInstall(zip, scratch / "full.zip", writer.Build(), scratch / "out");
+    try {
+      zip.ExtractFiles();
+      FAIL() << size;
+    } catch (const ECantWriteUCF& error) {
+      EXPECT_EQ(error.Message(), "Cant write uncompressed file");
+    }
+    EXPECT_EQ(recorder.Completed, 0);
+    EXPECT_TRUE(fs::exists("/dev/full"));
+  }
+}
+#endif
+
 TEST(Methods, UnknownMethodShowsMessageAndIsNotExtracted) {
   TScratch scratch;
   TZipWriter writer;
