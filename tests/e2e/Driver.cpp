@@ -385,6 +385,8 @@ void Answer(const TMessageBox& box, int button) {
   HWND control = GetDlgItem(box.Window, button);
   PostMessageW(box.Window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                reinterpret_cast<LPARAM>(control));
+  // Gone before the caller looks for the next box, which would otherwise find this one.
+  WaitUntil([&] { return !IsWindow(box.Window) || !IsWindowVisible(box.Window); }, 10s);
 }
 
 }  // namespace e2e
@@ -392,8 +394,17 @@ void Answer(const TMessageBox& box, int button) {
 namespace e2e {
 
 int RunUnix(const std::string& shellCommand) {
+  // Wine starts a Linux program but cannot wait for it: the command writes its exit code
+  // to a file when it is done, and we wait for that file.
+  static int counter = 0;
+  std::string done = "/tmp/vornis-rununix-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     std::to_string(++counter) + ".done";
+  std::wstring donePath = WinPath(done);
+  DeleteFileW(donePath.c_str());
+  std::string script =
+      "(" + shellCommand + "); echo $? > " + done + ".tmp && mv " + done + ".tmp " + done;
   std::wstring escaped;
-  for (wchar_t c : FromUtf8(shellCommand)) {
+  for (wchar_t c : FromUtf8(script)) {
     if (c == L'"' || c == L'\\') escaped += L'\\';
     escaped += c;
   }
@@ -404,12 +415,17 @@ int RunUnix(const std::string& shellCommand) {
   if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &info))
     return -1;
-  WaitForSingleObject(info.hProcess, 60000);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  return static_cast<int>(code);
+  if (!WaitUntil([&] { return GetFileAttributesW(donePath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                 60s))
+    return -1;
+  std::ifstream in{std::filesystem::path(donePath)};
+  int code = -1;
+  in >> code;
+  in.close();
+  DeleteFileW(donePath.c_str());
+  return code;
 }
 
 }  // namespace e2e

@@ -109,7 +109,7 @@ struct TMessageBox {
 };
 std::optional<TMessageBox> WaitMessageBox(DWORD pid, std::chrono::milliseconds timeout = 15s,
                                           const std::wstring& caption = L"VornisTools");
-// Presses a button of the box: IDOK, IDYES, IDNO...
+// Presses a button of the box (IDOK, IDYES, IDNO...) and waits until the box is gone.
 void Answer(const TMessageBox& box, int button = IDOK);
 
 // Full path of the built VornisTools.exe.

@@ -247,7 +247,7 @@ open('zip/QuestHelper.zip', 'wb').write(data[-120:])
 // made on a Traditional Chinese Windows do; they must install under the same names.
 // Disabled while the engine reads such names as code page 437 rather than the system's
 // OEM code page (950 here): they arrive as "%XX" escapes and box-drawing characters.
-TEST_F(InstallE2E, DISABLED_BigFiveFileNamesInstallUnchanged) {
+TEST_F(InstallE2E, BigFiveFileNamesInstallUnchanged) {
   Check({L"MapPlus"});
   ASSERT_TRUE(Install());
   EXPECT_EQ(Tree(Addons() / L"MapPlus"), Tree(Expected(L"MapPlus")));

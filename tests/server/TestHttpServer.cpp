@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <chrono>
 #include <thread>
 
 namespace testserver {
@@ -230,24 +231,36 @@ class TTestHttpServer::TImpl {
 TTestHttpServer::TImpl::TImpl(std::wstring root, unsigned short port) : FRoot(std::move(root)) {
   if (WSAStartup(MAKEWORD(2, 2), &FWsaData) != 0)
     throw std::runtime_error("test server: WSAStartup failed");
-  FListener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  BOOL reuse = TRUE;
-  setsockopt(FListener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-             sizeof reuse);
+  // A fixed port may still be held by another test process that is ending (the product's
+  // port is shared by every journey); wait a while for it rather than fail at once.
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  int addressSize = sizeof address;
-  if (FListener == INVALID_SOCKET ||
-      bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(FListener, SOMAXCONN) != 0 ||
-      getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0) {
-    int error = WSAGetLastError();
+  int error = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(port == 0 ? 0 : 240);
+  for (;;) {
+    FListener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    BOOL reuse = TRUE;
+    setsockopt(FListener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+               sizeof reuse);
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    int addressSize = sizeof address;
+    if (FListener != INVALID_SOCKET &&
+        bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        listen(FListener, SOMAXCONN) == 0 &&
+        getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &addressSize) == 0)
+      break;
+    error = WSAGetLastError();
     if (FListener != INVALID_SOCKET) closesocket(FListener);
-    WSACleanup();
-    throw std::runtime_error("test server: cannot listen on 127.0.0.1:" + std::to_string(port) +
-                             " (error " + std::to_string(error) + ")");
+    FListener = INVALID_SOCKET;
+    bool busy = error == WSAEADDRINUSE || error == WSAEACCES;
+    if (!busy || std::chrono::steady_clock::now() >= deadline) {
+      WSACleanup();
+      throw std::runtime_error("test server: cannot listen on 127.0.0.1:" + std::to_string(port) +
+                               " (error " + std::to_string(error) + ")");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
   FPort = ntohs(address.sin_port);
   FAcceptThread = std::thread([this] { AcceptLoop(); });

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Times the archive refresh: a catalogue of 200 archives of 200 KB each served on
+# 127.0.0.1, from the click on "更新 UI" to the last archive in the cache, against
+# curl --parallel fetching the same files from the same server.
+#   bench/refresh.sh [COUNT] [KILOBYTES]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-200}
+kib=${2:-200}
+
+tools/install-deps.sh
+command -v curl >/dev/null || apt-get install -y -q curl
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target VornisTools e2e_refresh_bench e2e_fake_game
+
+work=$PWD/build/bench-refresh
+rm -rf "$work"
+mkdir -p "$work/site/zip"
+python3 - "$work/site" "$count" "$kib" <<'PY'
+import os, sys, zipfile
+site, count, kib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+items = []
+for i in range(count):
+    folder = f"Bench{i:03d}"
+    with zipfile.ZipFile(os.path.join(site, "zip", folder + ".zip"), "w", zipfile.ZIP_STORED) as z:
+        z.writestr(f"Addons/{folder}/", b"")
+        z.writestr(f"Addons/{folder}/data.bin", os.urandom(kib * 1024))
+    items.append(f'<Item plugName="測試{i:03d}" plugid="{i}" plugfolder="{folder}" '
+                 f'plugdescribe="bench" plugauthor="bench"/>')
+with open(os.path.join(site, "Data.xml"), "w", encoding="utf-8") as f:
+    f.write('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<plug>\n' +
+            "\n".join(items) + "\n</plug>\n")
+with open(os.path.join(site, "UPdate.ini"), "w") as f:
+    f.write("[updataver]\r\nver=0\r\n")
+PY
+
+python3 -m http.server --bind 127.0.0.1 --directory "$work/site" 8611 >/dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null || true' EXIT
+sleep 1
+
+export WINEPREFIX=$PWD/build/windows/wineprefix
+ours=$(tools/with-display tools/wine/run build/windows/tests/e2e/e2e_refresh_bench.exe \
+    bench-refresh "$work/site" "$count" | tr -d '\r' | sed -n 's/^refresh_ms=\([0-9]*\).*/\1/p')
+
+urls=()
+for f in "$work"/site/zip/*.zip; do
+    urls+=(-o "$work/curl/$(basename "$f")" "http://127.0.0.1:8611/zip/$(basename "$f")")
+done
+mkdir -p "$work/curl"
+start=$(date +%s%N)
+curl -s --parallel --parallel-max "$count" "${urls[@]}"
+theirs=$(( ($(date +%s%N) - start) / 1000000 ))
+
+echo "archives: $count x ${kib} KiB"
+echo "manager refresh: ${ours} ms"
+echo "curl --parallel: ${theirs} ms"
+python3 -c "print(f'ratio manager/curl: {int(\"$ours\")/max(1,int(\"$theirs\")):.2f}')"
