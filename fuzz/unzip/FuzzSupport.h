@@ -117,8 +117,9 @@ inline std::vector<uint8_t> SingleEntry(uint16_t method, uint16_t flags, uint32_
 // compressed stream. The parameter selects flags or the reduce factor.
 inline void RunDecoder(uint16_t method, const uint8_t* data, size_t size) {
   if (size < 5) return;
-  uint32_t declared = (data[0] | (data[1] << 8) | (data[2] << 16) |
-                       (static_cast<uint32_t>(data[3]) << 24)) & 0xFFFFF;
+  uint32_t declared =
+      (data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24)) &
+      0xFFFFF;
   uint8_t parameter = data[4];
   uint16_t flags = 0;
   if (method == 6) flags = parameter & 0x06;
