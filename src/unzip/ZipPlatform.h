@@ -54,14 +54,14 @@ bool SetAttributes(const std::string& path, uint32_t attributes);
 // True when |drive| (a letter) is a removable or CD-ROM drive.
 bool IsRemovableDrive(char drive);
 
-// Name encoding: Unicode text to the engine's encoding. Characters the encoding cannot
-// hold become "_".
+// Name encoding: Unicode text to the engine's encoding. A character the encoding cannot
+// hold becomes "%" and its code point in hex ("%00DC"), so distinct names stay distinct.
 std::string EngineFromUnicode(const std::u32string& text);
 // Name bytes of an MS-DOS host decoded from the system's OEM code page; false where the
 // platform has none (the caller then takes code page 437, the DOS default).
 bool DecodeOem(const std::string& raw, std::u32string& text);
 // Raw name bytes taken as the engine's encoding: every byte that does not form a valid
-// character there becomes "_", so the name can always be handed to the file system.
+// character there becomes "%XX", so the name can always be handed to the file system.
 std::string EngineFromRaw(const std::string& raw);
 // True when |byte| starts a two-byte character in the engine's encoding.
 bool IsLeadByte(unsigned char byte);
