@@ -138,7 +138,7 @@ class TrayMenu : public ::testing::Test {
     KillTimer(nullptr, timer);
   }
 
-  ui::TPopupMenu menu(100);
+  ui::TPopupMenu menu{100};
   TTrayIcon icon;
   std::vector<int> picked;
 };
