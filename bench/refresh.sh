@@ -12,7 +12,7 @@ tools/install-deps.sh
 command -v curl >/dev/null || apt-get install -y -q curl
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target VornisTools e2e_refresh_bench e2e_fake_game
+cmake --build --preset windows -j "$(nproc)" --target VornisTools e2e_bench e2e_fake_game
 
 work=$PWD/build/bench-refresh
 rm -rf "$work"
@@ -41,8 +41,8 @@ trap 'kill $server 2>/dev/null || true' EXIT
 sleep 1
 
 export WINEPREFIX=$PWD/build/windows/wineprefix
-ours=$(tools/with-display tools/wine/run build/windows/tests/e2e/e2e_refresh_bench.exe \
-    bench-refresh "$work/site" "$count" | tr -d '\r' | sed -n 's/^refresh_ms=\([0-9]*\).*/\1/p')
+ours=$(tools/with-display tools/wine/run build/windows/tests/e2e/e2e_bench.exe \
+    refresh bench-refresh "$work/site" "$count" | tr -d '\r' | sed -n 's/^refresh_ms=\([0-9]*\).*/\1/p')
 
 urls=()
 for f in "$work"/site/zip/*.zip; do

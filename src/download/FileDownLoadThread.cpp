@@ -52,6 +52,17 @@ std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
     std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
     TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
     bool createSuspended, TContentCheck contentCheck) {
+  // Every add-on archive is requested at once from one server; the HTTP client's default
+  // of a few connections per server would queue them. Raised once per process.
+  static const bool connectionsRaised = [] {
+    ULONG connections = 64;
+    InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections,
+                       sizeof connections);
+    InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                       sizeof connections);
+    return true;
+  }();
+  (void)connectionsRaised;
   bool suspended =
       createSuspended || !onDownloadProgress || !onDownloadComplete || !onDownloadError;
   std::shared_ptr<TFileDownLoadThread> thread(new TFileDownLoadThread(

@@ -1,7 +1,11 @@
-// Benchmark driver (not a test): starts the manager in a fresh folder whose Config.ini
-// the caller wrote, clicks "更新 UI", and prints the milliseconds until every archive of
-// the publication is in the cache with its full size.
-//   e2e_refresh_bench SANDBOX-NAME SITE-DIR(unix) ARCHIVE-COUNT
+// Benchmark driver (not a test) for bench/refresh.sh and bench/install.sh. Starts the
+// manager in a fresh folder against the publication served on the product's port and
+// prints how long one command takes:
+//   e2e_bench refresh SANDBOX SITE-DIR(unix) COUNT
+//     from the click on "更新 UI" until every archive is in the cache at full size;
+//   e2e_bench install SANDBOX SITE-DIR(unix) COUNT
+//     after a refresh, every row checked, from the click on "  安裝選中 UI" until the
+//     install's final status text.
 #include <windows.h>
 
 #include <chrono>
@@ -12,38 +16,60 @@
 #include "Driver.h"
 
 using namespace e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool CacheComplete(const TSandbox& box, const std::wstring& site, size_t count) {
+  size_t done = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(site + L"zip"))) {
+    std::error_code error;
+    auto size = fs::file_size(fs::path(box.Dir()) / L"zip" / entry.path().filename(), error);
+    if (!error && size == entry.file_size()) ++done;
+  }
+  return done == count;
+}
+
+long long Milliseconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start)
+      .count();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s SANDBOX SITE-DIR COUNT\n", argv[0]);
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: %s refresh|install SANDBOX SITE-DIR COUNT\n", argv[0]);
     return 2;
   }
-  TSandbox box(argv[1]);
-  std::wstring site = WinPath(argv[2]) + L"\\";
-  size_t count = std::stoul(argv[3]);
+  std::string mode = argv[1];
+  TSandbox box(argv[2]);
+  std::wstring site = WinPath(argv[3]) + L"\\";
+  size_t count = std::stoul(argv[4]);
   std::wstring game = box.MakeGame();
-  std::string config = "[game]\r\ngamepath=" + std::string(game.begin(), game.end()) +
-                       "\r\n[updata]\r\nautoupdata=0\r\n";
-  box.WriteFile(L"Config.ini", config);
+  box.WriteFile(L"Config.ini", "[game]\r\ngamepath=" + std::string(game.begin(), game.end()) +
+                                   "\r\n[updata]\r\nautoupdata=0\r\n");
 
   TProcess manager = TProcess::Start(box.ExePath());
   HWND main = WaitMainWindow(manager.Pid());
   if (!main) return 1;
-  namespace fs = std::filesystem;
-  auto complete = [&] {
-    size_t done = 0;
-    for (const auto& entry : fs::directory_iterator(fs::path(site + L"zip"))) {
-      fs::path cached = fs::path(box.Dir()) / L"zip" / entry.path().filename();
-      std::error_code error;
-      if (fs::file_size(cached, error) == entry.file_size() && !error) ++done;
-    }
-    return done == count;
-  };
   auto start = std::chrono::steady_clock::now();
   Click(FindButton(main, L"更新 UI"));
-  bool ok = WaitUntil(complete, std::chrono::minutes(5));
-  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - start);
-  std::printf("refresh_ms=%lld ok=%d\n", static_cast<long long>(elapsed.count()), ok ? 1 : 0);
+  bool ok = WaitUntil([&] { return CacheComplete(box, site, count); }, std::chrono::minutes(5));
+  if (mode == "refresh") {
+    std::printf("refresh_ms=%lld ok=%d\n", Milliseconds(start), ok ? 1 : 0);
+    return ok ? 0 : 1;
+  }
+
+  HWND list = MainControl(main, L"ListView1");
+  HWND status = MainControl(main, L"Label7");
+  if (!ok || ReadList(list).size() != count) return 1;
+  for (size_t row = 0; row < count; ++row) SetRowChecked(list, static_cast<int>(row), true);
+  start = std::chrono::steady_clock::now();
+  Click(FindButton(main, L"  安裝選中 UI"));
+  ok =
+      WaitUntil([&] { return Text(status) == L"勾選的UI 已經安裝完畢"; }, std::chrono::minutes(10));
+  std::printf("install_ms=%lld ok=%d\n", Milliseconds(start), ok ? 1 : 0);
   return ok ? 0 : 1;
 }
