@@ -15,47 +15,43 @@ namespace {
 constexpr wchar_t kControlProperty[] = L"VornisControl";
 constexpr wchar_t kPanelClass[] = L"VornisPanel";
 
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  LRESULT result = 0;
+// What every window that holds controls does: hands their notifications back to them
+// and lets static texts and buttons paint on the face colour. True when it took the
+// message.
+bool HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_COMMAND:
     case WM_NOTIFY:
-      if (TControl::Reflect(message, wParam, lParam, result)) return result;
-      break;
+      return TControl::Reflect(message, wParam, lParam, result);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      // Children of a panel paint on the panel's own face colour.
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      return true;
     default:
-      break;
+      return false;
   }
+}
+
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (HandleContainerMessage(message, wParam, lParam, result)) return result;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Group boxes are BUTTON windows, which would swallow their children's notifications.
-LRESULT CALLBACK GroupBoxSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR) {
+// Group boxes and tab controls are common-control windows, which would swallow their
+// children's notifications.
+LRESULT CALLBACK ContainerSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR) {
   LRESULT result = 0;
-  switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-      if (TControl::Reflect(message, wParam, lParam, result)) return result;
-      break;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    case WM_ERASEBKGND: {
-      // A group box paints only its frame; its face must be filled here, because the
-      // parent clips its children and would leave the inside unpainted.
-      RECT client{};
-      GetClientRect(window, &client);
-      FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
-      return 1;
-    }
-    default:
-      break;
+  if (HandleContainerMessage(message, wParam, lParam, result)) return result;
+  if (message == WM_ERASEBKGND) {
+    // A group box paints only its frame; its face must be filled here, because the
+    // parent clips its children and would leave the inside unpainted.
+    RECT client{};
+    GetClientRect(window, &client);
+    FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
   }
   return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -272,7 +268,7 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
       control = new TGroupBox;
       control->CreateHandle(WC_BUTTONW, BS_GROUPBOX | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, desc,
                             parent, id);
-      SetWindowSubclass(control->FHandle, GroupBoxSubclass, 1, 0);
+      SetWindowSubclass(control->FHandle, ContainerSubclass, 1, 0);
       break;
     case TControlKind::Label:
       control = new TLabel;
@@ -315,7 +311,7 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
       control = new TPageControl;
       control->CreateHandle(WC_TABCONTROLW, WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP,
                             WS_EX_CONTROLPARENT, desc, parent, id);
-      SetWindowSubclass(control->FHandle, GroupBoxSubclass, 1, 0);
+      SetWindowSubclass(control->FHandle, ContainerSubclass, 1, 0);
       break;
   }
   return control;
