@@ -14,16 +14,29 @@
 
 namespace zipfuzz {
 
-inline const std::filesystem::path& ScratchDir() {
-  static const std::filesystem::path dir = [] {
+// The process's scratch folder, removed again when the fuzzer exits.
+class TScratchDir {
+ public:
+  TScratchDir() {
     std::filesystem::path base = std::filesystem::exists("/dev/shm")
                                      ? std::filesystem::path("/dev/shm")
                                      : std::filesystem::temp_directory_path();
-    auto path = base / ("vornis-zip-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return dir;
+    FPath = base / ("vornis-zip-fuzz-" + std::to_string(getpid()));
+    std::filesystem::create_directories(FPath);
+  }
+  ~TScratchDir() {
+    std::error_code error;
+    std::filesystem::remove_all(FPath, error);
+  }
+  const std::filesystem::path& Path() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+inline const std::filesystem::path& ScratchDir() {
+  static const TScratchDir dir;
+  return dir.Path();
 }
 
 inline std::string WriteArchive(const uint8_t* data, size_t size) {
