@@ -235,7 +235,8 @@ TTestHttpServer::TImpl::TImpl(std::wstring root, unsigned short port) : FRoot(st
   // port is shared by every journey); wait a while for it rather than fail at once.
   sockaddr_in address{};
   int error = 0;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(port == 0 ? 0 : 240);
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(port == kDefaultPort ? 240 : 0);
   for (;;) {
     FListener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     BOOL reuse = TRUE;
