@@ -50,7 +50,7 @@ for f in "$work"/site/zip/*.zip; do
 done
 mkdir -p "$work/curl"
 start=$(date +%s%N)
-curl -s --parallel --parallel-max "$count" "${urls[@]}"
+curl -s -S --parallel --parallel-max "$count" "${urls[@]}"
 theirs=$(( ($(date +%s%N) - start) / 1000000 ))
 
 echo "archives: $count x ${kib} KiB"
