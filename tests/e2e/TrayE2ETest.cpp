@@ -29,6 +29,13 @@ class TrayE2E : public ::testing::Test {
     ASSERT_TRUE(Main);
   }
 
+  // Under a bare X server Wine shows its notification area as a window of its own,
+  // visible exactly while some icon is in it.
+  static bool NotificationAreaShown() {
+    HWND area = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return area && IsWindowVisible(area);
+  }
+
   HWND TrayWindow() const { return FindTopWindowByClass(Manager.Pid(), L"TTrayIconHandler"); }
 
   static HWND FindTopWindowByClass(DWORD pid, const std::wstring& className) {
@@ -58,6 +65,7 @@ TEST_F(TrayE2E, CloseHidesToTrayAndDoubleClickRestoresWithANewShow) {
   EXPECT_TRUE(Manager.Running());
   HWND tray = TrayWindow();
   ASSERT_TRUE(tray);
+  EXPECT_TRUE(WaitUntil([] { return NotificationAreaShown(); }, 5s));
 
   PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDBLCLK);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Main) != FALSE; }));
