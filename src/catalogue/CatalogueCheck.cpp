@@ -10,6 +10,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/Msxml.h"
+#include "ui/Application.h"
 
 namespace catalogue {
 
@@ -114,9 +115,7 @@ std::string TranscodeForParser(const std::string& bytes) {
   if (units <= 0) Refuse("不是有效的 " + encoding + " 文字");
   std::wstring text(static_cast<size_t>(units), L'\0');
   MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, text.data(), units);
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), units, utf8.data(), size, nullptr, nullptr);
+  std::string utf8 = ui::Narrow(text);
 
   // The declaration now has to say what the bytes are.
   size_t key = utf8.find("encoding");

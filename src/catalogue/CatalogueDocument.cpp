@@ -6,6 +6,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/ComSupport.h"
+#include "ui/Application.h"
 #include "catalogue/Msxml.h"
 
 namespace catalogue {
@@ -14,7 +15,6 @@ using detail::HresultText;
 using detail::TBstr;
 using detail::TComPtr;
 using detail::TVariant;
-using detail::Utf8;
 
 namespace detail {
 
@@ -90,7 +90,7 @@ namespace {
     text.pop_back();
   // Wine's MSXML gives only "error" and no position; say what is known.
   std::string message = "UI 清單 Data.xml 不是格式正確的 XML";
-  if (!text.empty() && text != L"error") message += ": " + Utf8(text);
+  if (!text.empty() && text != L"error") message += ": " + ui::Narrow(text);
   if (line > 0)
     message += " (第 " + std::to_string(line) + " 行, 第 " + std::to_string(column) + " 字)";
   throw ECatalogueError(message);
@@ -152,7 +152,7 @@ TCatalogueItem TCatalogueDocument::Item(int index) const {
     TBstr key{std::wstring(name)};
     TVariant value;
     if (element->getAttribute(key.Get(), &value) != S_OK || value.vt != VT_BSTR)
-      throw ECatalogueError(where + "缺少屬性 " + Utf8(name));
+      throw ECatalogueError(where + "缺少屬性 " + ui::Narrow(name));
     return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
   };
   TCatalogueItem item;

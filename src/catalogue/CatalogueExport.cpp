@@ -6,6 +6,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/ComSupport.h"
+#include "ui/Application.h"
 #include "catalogue/Msxml.h"
 
 namespace catalogue {
@@ -14,7 +15,6 @@ using detail::HresultText;
 using detail::TBstr;
 using detail::TComPtr;
 using detail::TVariant;
-using detail::Utf8;
 
 namespace {
 
@@ -86,13 +86,14 @@ void ExportCatalogue(const std::vector<TCatalogueItem>& items, const std::wstrin
   HRESULT saved = document->save(destination);
   if (FAILED(saved)) {
     DeleteFileW(temporary.c_str());
-    throw ECatalogueError("無法寫入 " + Utf8(path) + " (MSXML 錯誤 " + HresultText(saved) + ")");
+    throw ECatalogueError("無法寫入 " + ui::Narrow(path) + " (MSXML 錯誤 " + HresultText(saved) +
+                          ")");
   }
   if (!MoveFileExW(temporary.c_str(), path.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD error = GetLastError();
     DeleteFileW(temporary.c_str());
-    throw ECatalogueError("無法寫入 " + Utf8(path) + " (錯誤 " + std::to_string(error) + ")");
+    throw ECatalogueError("無法寫入 " + ui::Narrow(path) + " (錯誤 " + std::to_string(error) + ")");
   }
 }
 

@@ -10,12 +10,11 @@
 #include "ServerConfig.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ComSupport.h"
+#include "ui/Application.h"
 
 namespace catalogue {
 
 namespace {
-
-using detail::Utf8;
 
 constexpr DWORD kTimeoutMs = 30000;
 
@@ -25,7 +24,7 @@ struct TInternetCloser {
 using TInternetHandle = std::unique_ptr<void, TInternetCloser>;
 
 std::string UnreachableMessage(const std::wstring& url, DWORD error) {
-  return "無法連線到更新伺服器,讀不到 UI 清單 " + Utf8(url) + " (WinINet 錯誤 " +
+  return "無法連線到更新伺服器,讀不到 UI 清單 " + ui::Narrow(url) + " (WinINet 錯誤 " +
          std::to_string(error) + ")";
 }
 
@@ -65,13 +64,14 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes) {
   if (!request) throw ECatalogueError(UnreachableMessage(url, GetLastError()));
 
   long long status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE);
-  if (status == 404) throw ECatalogueError("更新伺服器上沒有 UI 清單 " + Utf8(url) + " (HTTP 404)");
+  if (status == 404)
+    throw ECatalogueError("更新伺服器上沒有 UI 清單 " + ui::Narrow(url) + " (HTTP 404)");
   if (status != 200)
-    throw ECatalogueError("更新伺服器無法提供 UI 清單 " + Utf8(url) + " (HTTP " +
+    throw ECatalogueError("更新伺服器無法提供 UI 清單 " + ui::Narrow(url) + " (HTTP " +
                           std::to_string(status) + ")");
 
   std::string tooLarge =
-      "UI 清單 " + Utf8(url) + " 超過 " + std::to_string(maxBytes / 1024) + " KiB,已拒絕載入";
+      "UI 清單 " + ui::Narrow(url) + " 超過 " + std::to_string(maxBytes / 1024) + " KiB,已拒絕載入";
   long long announced = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH);
   if (announced > static_cast<long long>(maxBytes)) throw ECatalogueError(tooLarge);
 
@@ -80,7 +80,7 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes) {
   for (;;) {
     DWORD got = 0;
     if (!InternetReadFile(request.get(), buffer, sizeof(buffer), &got)) {
-      throw ECatalogueError("下載 UI 清單 " + Utf8(url) + " 時連線中斷 (WinINet 錯誤 " +
+      throw ECatalogueError("下載 UI 清單 " + ui::Narrow(url) + " 時連線中斷 (WinINet 錯誤 " +
                             std::to_string(GetLastError()) + ")");
     }
     if (got == 0) break;
@@ -88,7 +88,7 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes) {
     body.append(buffer, got);
   }
   if (announced >= 0 && static_cast<long long>(body.size()) != announced) {
-    throw ECatalogueError("UI 清單 " + Utf8(url) + " 下載不完整 (收到 " +
+    throw ECatalogueError("UI 清單 " + ui::Narrow(url) + " 下載不完整 (收到 " +
                           std::to_string(body.size()) + " / " + std::to_string(announced) +
                           " 位元組)");
   }

@@ -76,15 +76,6 @@ class TComApartment {
   HRESULT FResult;
 };
 
-inline std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = static_cast<int>(text.size());
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, result.data(), size, nullptr, nullptr);
-  return result;
-}
-
 // "0x80004005" for the messages of unexpected COM failures.
 inline std::string HresultText(HRESULT result) {
   char buffer[16];
