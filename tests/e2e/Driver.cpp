@@ -9,6 +9,7 @@
 
 #include "app/Form1.h"
 #include "config/Form2.h"
+#include "ui/Application.h"
 
 namespace e2e {
 
@@ -16,14 +17,6 @@ namespace {
 
 constexpr wchar_t kMainCaption[] = L"維諾斯獵手TW Ver1.36";
 constexpr wchar_t kSettingsCaption[] = L"設置";
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW data;
@@ -132,7 +125,7 @@ std::wstring RemoteItemText(HWND list, int row, int column) {
 }  // namespace
 
 std::wstring WinPath(const std::string& unixPath) {
-  std::wstring path = L"Z:" + FromUtf8(unixPath);
+  std::wstring path = L"Z:" + ui::Widen(unixPath);
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
@@ -404,7 +397,7 @@ int RunUnix(const std::string& shellCommand) {
   std::string script =
       "(" + shellCommand + "); echo $? > " + done + ".tmp && mv " + done + ".tmp " + done;
   std::wstring escaped;
-  for (wchar_t c : FromUtf8(script)) {
+  for (wchar_t c : ui::Widen(script)) {
     if (c == L'"' || c == L'\\') escaped += L'\\';
     escaped += c;
   }
