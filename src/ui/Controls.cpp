@@ -260,7 +260,10 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
     case TControlKind::Panel:
     case TControlKind::TabSheet:
       TPanel::RegisterWindowClass();
-      control = new TPanel;
+      if (desc.Kind == TControlKind::TabSheet)
+        control = new TTabSheet;
+      else
+        control = new TPanel;
       control->CreateHandle(kPanelClass, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
                             desc, parent, id);
       break;

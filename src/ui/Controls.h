@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ui {
@@ -64,6 +65,16 @@ class TControl {
   RECT BoundsRect() const;
   TAlign Align() const { return FAlign; }
 
+  // Class identity as the skin's class map and ancestry rules see it: the class name
+  // ("TBitBtn"), and whether the class is or descends from `ancestor` (compared without
+  // regard to case, as class names are). The chain names the standard ancestors of each
+  // class, which need not follow our C++ hierarchy (a radio button is no check box).
+  const wchar_t* ClassName() const { return Ancestry()[0]; }
+  bool InheritsFrom(std::wstring_view ancestor) const;
+  // A free integer for the program's own use; 0 unless set.
+  int Tag() const { return FTag; }
+  void SetTag(int tag) { FTag = tag; }
+
   // The control object behind a window we created, or nullptr.
   static TControl* FromHandle(HWND window);
   // Called by every parent window for WM_COMMAND and WM_NOTIFY: hands the message to
@@ -77,12 +88,18 @@ class TControl {
                     HWND parent, int id);
   virtual bool OnCommand(WORD /*code*/) { return false; }
   virtual bool OnNotify(NMHDR* /*header*/, LRESULT& /*result*/) { return false; }
+  // The class name followed by its ancestors' names, ending with nullptr.
+  virtual const wchar_t* const* Ancestry() const;
 
   friend TControl* CreateControl(const TControlDesc& desc, HWND parent, int id);
   HWND FHandle = nullptr;
   std::wstring FName;
   TAlign FAlign = TAlign::None;
+  int FTag = 0;
 };
+
+// True when `ancestor` is one of the names of a null-terminated ancestry chain.
+bool AncestryContains(const wchar_t* const* chain, std::wstring_view ancestor);
 
 // Creates the control a description asks for, as a child of `parent`, with control id
 // `id`. Forms give row i of their layout table the id ControlId(i), so an outside
@@ -97,11 +114,26 @@ constexpr int ControlId(size_t tableIndex) {
 class TPanel : public TControl {
  public:
   static void RegisterWindowClass();
+
+ protected:
+  const wchar_t* const* Ancestry() const override;
 };
 
-class TGroupBox : public TControl {};
+// A page of a page control: a panel by behaviour, a tab sheet by class.
+class TTabSheet : public TPanel {
+ protected:
+  const wchar_t* const* Ancestry() const override;
+};
 
-class TLabel : public TControl {};
+class TGroupBox : public TControl {
+ protected:
+  const wchar_t* const* Ancestry() const override;
+};
+
+class TLabel : public TControl {
+ protected:
+  const wchar_t* const* Ancestry() const override;
+};
 
 class TButton : public TControl {
  public:
@@ -111,6 +143,7 @@ class TButton : public TControl {
 
  protected:
   bool OnCommand(WORD code) override;
+  const wchar_t* const* Ancestry() const override;
 };
 
 // A push button with an image to the left of its caption.
@@ -118,6 +151,9 @@ class TBitBtn : public TButton {
  public:
   void SetGlyph(HBITMAP bitmap);  // the button takes ownership
   ~TBitBtn() override;
+
+ protected:
+  const wchar_t* const* Ancestry() const override;
 
  private:
   HBITMAP FGlyph = nullptr;
@@ -127,15 +163,24 @@ class TEdit : public TControl {
  public:
   std::wstring Text() const { return Caption(); }
   void SetText(const std::wstring& text) { SetCaption(text); }
+
+ protected:
+  const wchar_t* const* Ancestry() const override;
 };
 
 class TCheckBox : public TButton {
  public:
   bool Checked() const;
   void SetChecked(bool checked);
+
+ protected:
+  const wchar_t* const* Ancestry() const override;
 };
 
-class TRadioButton : public TCheckBox {};
+class TRadioButton : public TCheckBox {
+ protected:
+  const wchar_t* const* Ancestry() const override;
+};
 
 // A bar from 0 to Max; positions outside the range are clamped, as the bar shows them.
 class TProgressBar : public TControl {
@@ -145,6 +190,9 @@ class TProgressBar : public TControl {
   void SetPosition(int position);
   // The position as the bar reports it, after clamping to its range.
   int Position() const { return FPosition; }
+
+ protected:
+  const wchar_t* const* Ancestry() const override;
 
  private:
   int FMax = 100;
@@ -160,6 +208,7 @@ class TPageControl : public TControl {
 
  protected:
   bool OnNotify(NMHDR* header, LRESULT& result) override;
+  const wchar_t* const* Ancestry() const override;
 
  private:
   void LayoutPages();

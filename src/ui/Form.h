@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/Controls.h"
@@ -39,6 +40,13 @@ class TForm {
   HWND Handle() const { return FHandle; }
   std::wstring Caption() const;
   void SetCaption(const std::wstring& caption);
+
+  // Class identity and a free integer, as for controls (see TControl). A form class
+  // that needs its own name overrides Ancestry().
+  const wchar_t* ClassName() const { return Ancestry()[0]; }
+  bool InheritsFrom(std::wstring_view ancestor) const;
+  int Tag() const { return FTag; }
+  void SetTag(int tag) { FTag = tag; }
 
   // Control of the layout table by name; nullptr when absent or of another kind.
   template <typename T>
@@ -74,6 +82,8 @@ class TForm {
   virtual void DoShow() {}
   virtual bool CloseQuery() { return true; }
   // Any message not handled here; return true and set `result` to take it.
+  // The class name followed by its ancestors' names, ending with nullptr.
+  virtual const wchar_t* const* Ancestry() const;
   virtual bool HandleMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
                              LRESULT& /*result*/) {
     return false;
@@ -90,6 +100,7 @@ class TForm {
   TMenu* FMenu = nullptr;
   bool FModal = false;
   int FModalResult = mrNone;
+  int FTag = 0;
 };
 
 }  // namespace ui

@@ -52,6 +52,7 @@ class TListView : public TControl {
 
  protected:
   bool OnNotify(NMHDR* header, LRESULT& result) override;
+  const wchar_t* const* Ancestry() const override;
 
  private:
   std::wstring ItemText(int row, int column) const;

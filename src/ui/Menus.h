@@ -76,6 +76,12 @@ class TPopupMenu : public TMenu {
   // Shows the menu at screen point (x, y) for the owner window, waits until the user
   // picks an entry or dismisses it, and runs the picked entry's handler.
   void Popup(int x, int y, HWND owner);
+  // A free integer for the program's own use; 0 unless set.
+  int Tag() const { return FTag; }
+  void SetTag(int tag) { FTag = tag; }
+
+ private:
+  int FTag = 0;
 };
 
 }  // namespace ui
