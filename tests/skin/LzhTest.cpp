@@ -1,0 +1,68 @@
+// The LZHUF decoder against a third-party encoder's vectors, and our encoder against
+// the decoder.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "SkinTestSupport.h"
+#include "skin/SkinRead.h"
+#include "skin/SkinWriter.h"
+
+using namespace skin;
+using namespace skintest;
+
+TEST(Lzh, EveryVectorUnpacksToItsInput) {
+  std::ifstream manifest(VectorDir() + "MANIFEST.tsv");
+  std::string line;
+  std::getline(manifest, line);  // header
+  int vectors = 0;
+  while (std::getline(manifest, line)) {
+    std::istringstream fields(line);
+    std::string name;
+    size_t size = 0;
+    fields >> name >> size;
+    const auto input = ReadFile(VectorDir() + name + ".input");
+    ASSERT_EQ(input.size(), size) << name;
+    EXPECT_EQ(LzhUnpack(ReadFile(VectorDir() + name + ".packed")), input) << name;
+    ++vectors;
+  }
+  EXPECT_EQ(vectors, 9);
+}
+
+TEST(Lzh, RoundTripsVariedData) {
+  std::mt19937 random(7);
+  std::vector<std::vector<uint8_t>> samples = {{}, {0x41}, std::vector<uint8_t>(70000, ' ')};
+  std::vector<uint8_t> noise(100000);
+  for (auto& b : noise) b = static_cast<uint8_t>(random());
+  samples.push_back(noise);
+  // Text-like data with repeats at every distance up to the ring size and beyond.
+  std::vector<uint8_t> words;
+  while (words.size() < 400000) {
+    const size_t back = random() % 5000;
+    if (words.size() > back && back > 0) {
+      const size_t length = 3 + random() % 70;
+      for (size_t i = 0; i < length; ++i) words.push_back(words[words.size() - back]);
+    } else {
+      words.push_back(static_cast<uint8_t>('a' + random() % 26));
+    }
+  }
+  samples.push_back(words);
+  samples.push_back(ReadFile(VectorDir() + "08_bmp_200x50x24.input"));
+  for (const auto& sample : samples) {
+    const auto packed = LzhPack(sample);
+    EXPECT_EQ(LzhUnpack(packed), sample) << sample.size();
+  }
+  // Text compresses: the encoder finds matches.
+  EXPECT_LT(LzhPack(words).size(), words.size() / 2);
+}
+
+TEST(Lzh, RefusesTruncatedAndImpossibleStreams) {
+  const auto packed = ReadFile(VectorDir() + "09_ini_2k.packed");
+  for (size_t cut = 0; cut < packed.size(); ++cut) {
+    EXPECT_THROW(LzhUnpack(std::span(packed).first(cut)), ESkinError) << cut;
+  }
+  // A declared size beyond the limit, and one the stream could never hold.
+  EXPECT_THROW(LzhUnpack(std::vector<uint8_t>{0x01, 0x00, 0x00, 0x04}), ESkinError);
+  EXPECT_THROW(LzhUnpack(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x03, 0x00}), ESkinError);
+}
