@@ -4,6 +4,11 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
+#include <string>
+
+#include "skin/SkinControlKinds.h"
+
 namespace skin {
 
 TSkinControl::TSkinControl(HWND control, const TSkinControlContext& context)
@@ -50,16 +55,153 @@ LRESULT CALLBACK TSkinControl::SubclassProc(HWND window, UINT message, WPARAM wP
   return self->WindowProc(message, wParam, lParam);
 }
 
-std::unique_ptr<TSkinControl> CreateSkinControl(std::wstring_view /*kind*/, HWND /*control*/,
-                                                const TSkinControlContext& /*context*/) {
-  return nullptr;
+TPaintedControl::TPaintedControl(HWND control, const TSkinControlContext& context)
+    : TSkinControl(control, context) {}
+
+TPaintedControl::~TPaintedControl() {
+  *FAlive = false;
+  Unskin();
+}
+
+bool TPaintedControl::RepaintsAfter(UINT message) const {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case WM_SETFONT:
+    case WM_CAPTURECHANGED:
+    case WM_UPDATEUISTATE:
+    case WM_SIZE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  bool repaint = RepaintsAfter(message);
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      if (wParam) {
+        PaintTo(reinterpret_cast<HDC>(wParam));
+      } else {
+        PAINTSTRUCT ps{};
+        HDC dc = BeginPaint(FHandle, &ps);
+        if (dc) PaintTo(dc);
+        EndPaint(FHandle, &ps);
+      }
+      return 0;
+    case WM_PRINTCLIENT:
+      PaintTo(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_MOUSEMOVE:
+      if (!FHot) {
+        FHot = true;
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, FHandle, 0};
+        TrackMouseEvent(&track);
+        repaint = true;
+      }
+      break;
+    case WM_MOUSELEAVE:
+      FHot = false;
+      repaint = true;
+      break;
+    default:
+      break;
+  }
+  auto alive = AliveToken();
+  LRESULT result = Default(message, wParam, lParam);
+  if (repaint && *alive && FHandle) Repaint();
+  return result;
+}
+
+void TPaintedControl::Repaint() {
+  if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void TPaintedControl::PaintTo(HDC dc) {
+  RECT client{};
+  GetClientRect(FHandle, &client);
+  if (client.right <= 0 || client.bottom <= 0) return;
+  TMemoryDC memory(dc);
+  TGdiBitmap bitmap = CreateDib(client.right, client.bottom);
+  if (!memory.Get() || !bitmap) return;
+  TSelectObject select(memory.Get(), bitmap.Get());
+  Paint(memory.Get(), client);
+  BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+}
+
+COLORREF TPaintedControl::FaceColour() const {
+  if (FContext.FaceColour != CLR_INVALID) return FContext.FaceColour;
+  if (Skin().Colours.ButtonFace.Set) return ToColorRef(Skin().Colours.ButtonFace.Rgb());
+  if (Skin().FaceColour.Set) return ToColorRef(Skin().FaceColour.Rgb());
+  return GetSysColor(COLOR_BTNFACE);
+}
+
+COLORREF TPaintedControl::TableColour(const TSkinColour& colour, int sysIndex) const {
+  return colour.Set ? ToColorRef(colour.Rgb()) : GetSysColor(sysIndex);
+}
+
+COLORREF TPaintedControl::ElementTextColour(const TSkinElement& element, int state,
+                                            COLORREF other) {
+  const TSkinColour& triple = state == 2   ? element.PressedColour2
+                              : state == 1 ? element.MouseOverColour2
+                                           : element.NormalColour2;
+  if (triple.Set) return ToColorRef(triple.Rgb());
+  // The integer colours are stored the Windows way, blue in the high byte.
+  int value = state == 2 ? element.PressedColour
+              : state == 1 ? element.MouseOverColour
+                           : element.NormalColour;
+  if (value >= 0) return static_cast<COLORREF>(value) & 0xFFFFFF;
+  return other;
+}
+
+void TPaintedControl::PaintParentBackground(HDC dc, const RECT& rect) const {
+  TGdiBrush face(CreateSolidBrush(FaceColour()));
+  FillRect(dc, &rect, face.Get());
+  HWND parent = GetParent(FHandle);
+  if (!parent) return;
+  POINT origin{0, 0};
+  MapWindowPoints(FHandle, parent, &origin, 1);
+  int saved = SaveDC(dc);
+  IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+  OffsetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+  SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  SendMessageW(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  RestoreDC(dc, saved);
+}
+
+HFONT TPaintedControl::Font() const {
+  auto font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
+  return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+std::wstring WindowClassOf(HWND window) {
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  std::wstring result(name);
+  for (wchar_t& c : result) c = static_cast<wchar_t>(std::towlower(c));
+  return result;
+}
+
+std::unique_ptr<TSkinControl> CreateSkinControl(std::wstring_view kind, HWND control,
+                                                const TSkinControlContext& context) {
+  if (!control || !IsWindow(control) || !context.Skin) return nullptr;
+  std::wstring lower(kind);
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+  if (auto skinned = CreateButtonSkin(lower, control, context)) return skinned;
+  if (auto skinned = CreateContainerSkin(lower, control, context)) return skinned;
+  return CreateListSkin(lower, control, context);
 }
 
 TSkinPopMenu::~TSkinPopMenu() = default;
-
-std::unique_ptr<TSkinPopMenu> CreateSkinPopMenu(HWND /*menuWindow*/,
-                                                const TSkinControlContext& /*context*/) {
-  return nullptr;
-}
 
 }  // namespace skin
