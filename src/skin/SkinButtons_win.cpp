@@ -5,6 +5,8 @@
 // The check and radio images hold an unchecked and a checked half, each normal, hot,
 // pressed, disabled as far as the half has frames; an odd last frame is the
 // indeterminate look.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -48,8 +50,10 @@ class TSkinButton : public TPaintedControl {
     OffsetRect(&content, shift, shift);
     std::wstring text = WindowText(FHandle);
     TSelectObject font(dc, Font());
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    RECT measure{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measure,
+              DT_CALCRECT | DT_SINGLELINE);
+    SIZE extent{measure.right, measure.bottom};
     auto glyph = reinterpret_cast<HBITMAP>(SendMessageW(FHandle, BM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP info{};
     if (glyph && GetObjectW(glyph, sizeof(info), &info)) {
@@ -61,17 +65,17 @@ class TSkinButton : public TPaintedControl {
       TMemoryDC source(dc);
       TSelectObject select(source.Get(), glyph);
       COLORREF key = GetPixel(source.Get(), 0, 0);
-      TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.Get(), 0, 0,
-                     info.bmWidth, info.bmHeight, key);
+      TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.Get(), 0, 0, info.bmWidth,
+                     info.bmHeight, key);
       content.left = left + info.bmWidth + gap;
       content.right = content.left + extent.cx;
     }
     int state = pressed ? 2 : FHot ? 1 : 0;
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, enabled ? ElementTextColour(FElement, state,
-                                                 TableColour(Skin().Colours.ButtonText,
-                                                             COLOR_BTNTEXT))
-                             : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, enabled
+                         ? ElementTextColour(FElement, state,
+                                             TableColour(Skin().Colours.ButtonText, COLOR_BTNTEXT))
+                         : GetSysColor(COLOR_GRAYTEXT));
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &content,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (focused && !FContext.NoFocusRect) {
@@ -87,8 +91,7 @@ class TSkinButton : public TPaintedControl {
 
 class TSkinCheck : public TPaintedControl {
  public:
-  TSkinCheck(HWND control, const TSkinControlContext& context, const TSkinBitmap& image,
-             int frames)
+  TSkinCheck(HWND control, const TSkinControlContext& context, const TSkinBitmap& image, int frames)
       : TPaintedControl(control, context), FImage(image), FFrames(frames > 0 ? frames : 1) {}
 
  protected:
@@ -151,9 +154,11 @@ class TSkinGroupBox : public TPaintedControl {
     PaintParentBackground(dc, client);
     std::wstring caption = WindowText(FHandle);
     TSelectObject font(dc, Font());
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, caption.empty() ? L" " : caption.c_str(),
-                          caption.empty() ? 1 : static_cast<int>(caption.size()), &extent);
+    // Measured the way it is drawn, so that substituted fonts (CJK) fit too.
+    RECT measure{0, 0, 0, 0};
+    DrawTextW(dc, caption.empty() ? L" " : caption.c_str(), -1, &measure,
+              DT_CALCRECT | DT_SINGLELINE);
+    SIZE extent{measure.right, measure.bottom};
     RECT frame = client;
     frame.top = extent.cy / 2;
     if (FEdge) {
@@ -168,7 +173,7 @@ class TSkinGroupBox : public TPaintedControl {
       DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     }
     if (caption.empty()) return;
-    int width = extent.cx + 8;
+    int width = extent.cx + extent.cy;
     int left = 8;
     if (FLabel) {
       if (FLabel->BackgroundAlignment == 1) left = (client.right - width) / 2;
@@ -185,8 +190,9 @@ class TSkinGroupBox : public TPaintedControl {
     SetBkMode(dc, TRANSPARENT);
     COLORREF text = TableColour(Skin().Colours.ButtonText, COLOR_BTNTEXT);
     SetTextColor(dc, FLabel ? ElementTextColour(*FLabel, 0, text) : text);
+    label.left += extent.cy / 2;
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &label,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
   }
 
  private:
@@ -209,22 +215,20 @@ std::unique_ptr<TSkinControl> CreateButtonSkin(std::wstring_view kind, HWND cont
   const TSkin& skin = *context.Skin;
   LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
   const TSkinElement* buttons = skin.Element("Buttons");
-  bool pushKind = kind == L"button" || kind == L"bitbtn" || kind == L"menubtn" ||
-                  kind == L"pngbitbtn";
+  bool pushKind =
+      kind == L"button" || kind == L"bitbtn" || kind == L"menubtn" || kind == L"pngbitbtn";
   if (pushKind && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)) {
     if (!buttons) return nullptr;
     return Attached<TSkinButton>(control, context, *buttons);
   }
-  if (kind == L"checkbox" && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX ||
-                              type == BS_3STATE || type == BS_AUTO3STATE)) {
+  if (kind == L"checkbox" && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+                              type == BS_AUTO3STATE)) {
     if (!buttons || buttons->CheckButton.Empty()) return nullptr;
-    return Attached<TSkinCheck>(control, context, buttons->CheckButton,
-                                buttons->CheckButtonFrame);
+    return Attached<TSkinCheck>(control, context, buttons->CheckButton, buttons->CheckButtonFrame);
   }
   if (kind == L"radiobutton" && (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON)) {
     if (!buttons || buttons->RadioButton.Empty()) return nullptr;
-    return Attached<TSkinCheck>(control, context, buttons->RadioButton,
-                                buttons->RadioButtonFrame);
+    return Attached<TSkinCheck>(control, context, buttons->RadioButton, buttons->RadioButtonFrame);
   }
   // A group box is skinned as a group box both by its own kind and as the panel the
   // ancestry rules make of it: either way its frame is the skin's.

@@ -1,6 +1,8 @@
 // Skinned panels (transparent), progress bars, edits and tab controls.
 //
 // Frames of "Tabs": 0 normal, 1 hot, 2 selected, 3 disabled, 4 selected with focus.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -86,28 +88,22 @@ class TSkinEdit : public TSkinControl {
     RECT window{};
     GetWindowRect(FHandle, &window);
     OffsetRect(&window, -window.left, -window.top);
-    RECT client{};
-    GetClientRect(FHandle, &client);
-    MapWindowPoints(FHandle, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    RECT frame{};
-    GetWindowRect(FHandle, &frame);
-    OffsetRect(&client, -frame.left, -frame.top);
     // The ring between the window edge and the client area (scroll bars excluded).
     LONG exStyle = GetWindowLongW(FHandle, GWL_EXSTYLE);
-    int ring = (exStyle & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE)
+    int ring = (exStyle & WS_EX_CLIENTEDGE)                       ? GetSystemMetrics(SM_CXEDGE)
                : (GetWindowLongW(FHandle, GWL_STYLE) & WS_BORDER) ? 1
-                                                                   : 0;
+                                                                  : 0;
     if (ring == 0) return;
     RECT inner = window;
     InflateRect(&inner, -ring, -ring);
     int saved = SaveDC(dc);
     ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
-    TSkinPainter painter;
-    painter.DrawElement(dc, FEdge, 0, window);
+    FPainter.DrawElement(dc, FEdge, 0, window);
     RestoreDC(dc, saved);
   }
 
   const TSkinElement& FEdge;
+  TSkinPainter FPainter;
 };
 
 class TSkinTab : public TPaintedControl {
@@ -127,8 +123,8 @@ class TSkinTab : public TPaintedControl {
     if (message == WM_MOUSEMOVE) {
       TCHITTESTINFO hit{{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))},
                         0};
-      int hot = static_cast<int>(SendMessageW(FHandle, TCM_HITTEST, 0,
-                                              reinterpret_cast<LPARAM>(&hit)));
+      int hot =
+          static_cast<int>(SendMessageW(FHandle, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
       if (hot != FHotTab) {
         FHotTab = hot;
         FHot = false;  // the base class tracks the leave and repaints
@@ -173,7 +169,10 @@ class TSkinTab : public TPaintedControl {
       info.pszText = text;
       info.cchTextMax = 127;
       SendMessageW(FHandle, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&info));
-      SetTextColor(dc, enabled ? ElementTextColour(FTabs, i == selected ? 2 : i == FHotTab ? 1 : 0,
+      SetTextColor(dc, enabled ? ElementTextColour(FTabs,
+                                                   i == selected  ? 2
+                                                   : i == FHotTab ? 1
+                                                                  : 0,
                                                    textColour)
                                : GetSysColor(COLOR_GRAYTEXT));
       DrawTextW(dc, text, -1, &item, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -211,10 +210,13 @@ std::unique_ptr<TSkinControl> CreateContainerSkin(std::wstring_view kind, HWND c
     if (!edge) return nullptr;
     return Attached<TSkinEdit>(control, context, *edge);
   }
-  if ((kind == L"tab" || kind == L"advpagecontrol") && windowClass == L"systabcontrol32") {
+  if (kind == L"tab" || kind == L"advpagecontrol") {
     const TSkinElement* tabs = skin.Element("Tabs");
     if (!tabs) return nullptr;
-    return Attached<TSkinTab>(control, context, *tabs, skin.Element("Tab.Pane"));
+    if (windowClass == L"systabcontrol32")
+      return Attached<TSkinTab>(control, context, *tabs, skin.Element("Tab.Pane"));
+    // A page of a tab control lets the skinned pane show through.
+    return Attached<TSkinPanel>(control, context);
   }
   return nullptr;
 }

@@ -17,10 +17,11 @@ namespace skin {
 // after which the control would draw itself the system way are repainted once the
 // previous procedure has run. Tracks the mouse for the hot state.
 class TPaintedControl : public TSkinControl {
- protected:
+ public:
   TPaintedControl(HWND control, const TSkinControlContext& context);
   ~TPaintedControl() override;
 
+ protected:
   // Draws the whole client area into `dc` (a memory DC of the client's size).
   virtual void Paint(HDC dc, const RECT& client) = 0;
   // True for messages after which the window must be painted again.

@@ -2,6 +2,8 @@
 // skin object for a kind of control.
 #include "skin/SkinControls.h"
 
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <cwctype>
@@ -157,7 +159,7 @@ COLORREF TPaintedControl::ElementTextColour(const TSkinElement& element, int sta
                                            : element.NormalColour2;
   if (triple.Set) return ToColorRef(triple.Rgb());
   // The integer colours are stored the Windows way, blue in the high byte.
-  int value = state == 2 ? element.PressedColour
+  int value = state == 2   ? element.PressedColour
               : state == 1 ? element.MouseOverColour
                            : element.NormalColour;
   if (value >= 0) return static_cast<COLORREF>(value) & 0xFFFFFF;

@@ -4,6 +4,8 @@
 //
 // Frames of "Scrollbar": four per arrow (normal, hot, pressed, disabled), in the order
 // up, down, left, right. Frames of "Headerbar": 0 normal, 1 hot, 2 pressed.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstring>
@@ -150,19 +152,19 @@ class TSkinListView : public TSkinControl {
     bool disabled = (info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) != 0;
     int arrow = info.dxyLineButton;
     RECT first = vertical ? RECT{0, 0, width, arrow} : RECT{0, 0, arrow, height};
-    RECT last = vertical ? RECT{0, height - arrow, width, height}
-                         : RECT{width - arrow, 0, width, height};
-    RECT track = vertical ? RECT{0, arrow, width, height - arrow}
-                          : RECT{arrow, 0, width - arrow, height};
+    RECT last =
+        vertical ? RECT{0, height - arrow, width, height} : RECT{width - arrow, 0, width, height};
+    RECT track =
+        vertical ? RECT{0, arrow, width, height - arrow} : RECT{arrow, 0, width - arrow, height};
 
     const TSkinElement* trackElement = FSkin.Element(vertical ? "VertScroll" : "HorzScroll");
     if (trackElement) {
       FPainter.DrawElement(m, *trackElement, ClampFrame(disabled ? 3 : 0, trackElement->Frames()),
                            track);
     } else {
-      TGdiBrush brush(CreateSolidBrush(
-          FSkin.Colours.Scrollbar.Set ? ToColorRef(FSkin.Colours.Scrollbar.Rgb())
-                                      : GetSysColor(COLOR_SCROLLBAR)));
+      TGdiBrush brush(CreateSolidBrush(FSkin.Colours.Scrollbar.Set
+                                           ? ToColorRef(FSkin.Colours.Scrollbar.Rgb())
+                                           : GetSysColor(COLOR_SCROLLBAR)));
       FillRect(m, &all, brush.Get());
     }
     const TSkinElement* arrows = FSkin.Element("Scrollbar");
@@ -173,7 +175,8 @@ class TSkinListView : public TSkinControl {
       FPainter.DrawElement(m, *arrows, ClampFrame(base + 4 + state, arrows->Frames()), last);
     } else {
       UINT inactive = disabled ? DFCS_INACTIVE : 0;
-      DrawFrameControl(m, &first, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive);
+      DrawFrameControl(m, &first, DFC_SCROLL,
+                       (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive);
       DrawFrameControl(m, &last, DFC_SCROLL,
                        (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | inactive);
     }

@@ -6,6 +6,8 @@
 // While a menu is open the system's menu loop draws a newly highlighted entry straight
 // onto the window; a window timer, which that loop dispatches, notices the change and
 // paints the menu again.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <string>
@@ -26,7 +28,8 @@ class TMenuWindowSkin : public TPaintedControl {
       : TPaintedControl(menuWindow, context) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (!context.Font && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+    if (!context.Font &&
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
       FMenuFont.Reset(CreateFontIndirectW(&metrics.lfMenuFont));
   }
   ~TMenuWindowSkin() override {
@@ -124,7 +127,8 @@ class TMenuWindowSkin : public TPaintedControl {
       } else {
         TGdiPen pen(CreatePen(PS_SOLID, 2, textColour));
         TSelectObject select(dc, pen.Get());
-        POINT tick[] = {{item.left + 5, top + 8}, {item.left + 8, top + 11}, {item.left + 13, top + 4}};
+        POINT tick[] = {
+            {item.left + 5, top + 8}, {item.left + 8, top + 11}, {item.left + 13, top + 4}};
         Polyline(dc, tick, 3);
       }
     }
