@@ -150,6 +150,8 @@ class TSkinGroupBox : public TPaintedControl {
       : TPaintedControl(control, context), FEdge(edge), FLabel(label) {}
 
  protected:
+  bool HoldsControls() const override { return true; }
+
   void Paint(HDC dc, const RECT& client) override {
     PaintParentBackground(dc, client);
     std::wstring caption = WindowText(FHandle);

@@ -22,6 +22,7 @@ class TSkinPanel : public TPaintedControl {
 
  protected:
   void Paint(HDC dc, const RECT& client) override { PaintParentBackground(dc, client); }
+  bool HoldsControls() const override { return true; }
 };
 
 class TSkinProgress : public TPaintedControl {

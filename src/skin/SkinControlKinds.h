@@ -26,6 +26,9 @@ class TPaintedControl : public TSkinControl {
   virtual void Paint(HDC dc, const RECT& client) = 0;
   // True for messages after which the window must be painted again.
   virtual bool RepaintsAfter(UINT message) const;
+  // True for windows holding other controls: their static texts and buttons then draw
+  // on the skin's face colour, in its button text colour.
+  virtual bool HoldsControls() const { return false; }
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   // Paints now, the way WM_PAINT does.
   void Repaint();
@@ -48,6 +51,7 @@ class TPaintedControl : public TSkinControl {
   bool FHot = false;
 
  private:
+  TGdiBrush FFaceBrush;  // for the children's backgrounds, made on first need
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 

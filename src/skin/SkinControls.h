@@ -25,7 +25,7 @@ struct TSkinControlContext {
   std::shared_ptr<const TSkin> Skin;
   bool NoFocusRect = false;           // no focus rectangle on focused controls
   COLORREF FaceColour = CLR_INVALID;  // the skin's face colour; CLR_INVALID: the system's
-  HFONT Font = nullptr;               // for popup menu texts; null: the menu font
+  HFONT Font = nullptr;               // the caption font; popup menus keep the menu font
   HIMAGELIST MenuImages = nullptr;    // menu check marks (16 x 16), may be null
 };
 

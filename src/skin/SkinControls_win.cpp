@@ -116,6 +116,16 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
       FHot = false;
       repaint = true;
       break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (HoldsControls()) {
+        auto dc = reinterpret_cast<HDC>(wParam);
+        if (!FFaceBrush) FFaceBrush.Reset(CreateSolidBrush(FaceColour()));
+        SetBkColor(dc, FaceColour());
+        SetTextColor(dc, TableColour(Skin().Colours.ButtonText, COLOR_BTNTEXT));
+        return reinterpret_cast<LRESULT>(FFaceBrush.Get());
+      }
+      break;
     default:
       break;
   }

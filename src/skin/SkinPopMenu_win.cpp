@@ -28,8 +28,8 @@ class TMenuWindowSkin : public TPaintedControl {
       : TPaintedControl(menuWindow, context) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (!context.Font &&
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+    // The menu font: the system measured the entries with it.
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
       FMenuFont.Reset(CreateFontIndirectW(&metrics.lfMenuFont));
   }
   ~TMenuWindowSkin() override {
@@ -66,9 +66,8 @@ class TMenuWindowSkin : public TPaintedControl {
       FillRect(dc, &client, brush.Get());
     }
     if (!menu) return;
-    TSelectObject font(dc, FContext.Font ? FContext.Font
-                           : FMenuFont   ? static_cast<HFONT>(FMenuFont.Get())
-                                         : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    TSelectObject font(dc, FMenuFont ? static_cast<HFONT>(FMenuFont.Get())
+                                     : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     SetBkMode(dc, TRANSPARENT);
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) PaintItem(dc, menu, i);
