@@ -21,9 +21,11 @@ class TForm;
 
 namespace skin {
 
+struct TSkin;
 class TSkinData;
 class TSkinControl;
-class TSkinMenuBar;
+class TSkinFormMenuBar;
+class TSkinPainter;
 
 enum class TWindowKind { Normal, MDIFrame, MDIChild };
 enum class TBorderKind { NoCaption, Sizeable, Fixed, Dialog };
@@ -95,10 +97,10 @@ class TSkinForm {
   const TFrameMetrics& Metrics() const { return FMetrics; }
   const std::vector<TCaptionButton>& Buttons() const { return FButtons; }
   const RECT& CaptionTextRect() const { return FCaptionTextRect; }
-  HRGN Region() const { return FRegion; }
+  bool HasRegion() const { return FHasRegion; }
   // Number of times the region was built (for checks that resizing rebuilds it).
   int RegionBuilds() const { return FRegionBuilds; }
-  TSkinMenuBar* MenuBar() const { return FMenuBar.get(); }
+  TSkinFormMenuBar* MenuBar() const { return FMenuBar.get(); }
 
   // Takes the skin of one of the window's controls.
   void AddControl(std::unique_ptr<TSkinControl> control);
@@ -135,12 +137,16 @@ class TSkinForm {
   void SetHot(int button);
   void RunAction(const TCaptionButton& button, POINT screenPoint);
   void OpenSystemMenu(POINT screenPoint);
+  void OpenMenuItem(int item);
 
   // Painting (SkinFormPaint.cpp).
   void PaintFrame(HDC windowDc);
-  void PaintCaption(HDC dc, int width);
-  void PaintCaptionText(HDC dc, int width);
-  void PaintButtons(HDC dc);
+  void PaintCaptionText(HDC dc, int originX);
+  void PaintButtons(HDC dc, int originX);
+  void LayoutCaption(int width);
+  COLORREF CaptionTextColour() const;
+  // Runs a default handling that would paint the system's own caption, then repaints.
+  LRESULT DefaultThenRepaint(UINT message, WPARAM wParam, LPARAM lParam);
 
   // Region (SkinFormRegion.cpp).
   void UpdateRegion(bool force);
@@ -149,6 +155,8 @@ class TSkinForm {
   HWND FHandle;
   TSkinData* FData;
   ui::TForm* FForm;
+  std::shared_ptr<const TSkin> FSkin;  // the skin the frame draws with (kept alive)
+  std::unique_ptr<TSkinPainter> FPainter;
   std::wstring FClassName;
   HWND FOwner = nullptr;
   bool FUnicode = true;
@@ -169,18 +177,21 @@ class TSkinForm {
   int FPressedButton = -1;
   RECT FCaptionTextRect{};
   SIZE FRegionSize{-1, -1};
-  HRGN FRegion = nullptr;  // a copy of what the window holds, for checks
+  bool FHasRegion = false;
   int FRegionBuilds = 0;
   DWORD FLastSysMenuTime = 0;
 
-  std::unique_ptr<TSkinMenuBar> FMenuBar;
+  std::unique_ptr<TSkinFormMenuBar> FMenuBar;
+  HMENU FTakenMenu = nullptr;  // the window's own menu, given back at detach
   std::vector<std::unique_ptr<TSkinControl>> FControls;
 
+  // False once detached: code that ran a modal loop checks it before touching the frame.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  static constexpr UINT_PTR kHotTimer = 0x3533;
   WNDPROC FOldProc = nullptr;
   LONG FOldStyle = 0;
   bool FAttached = false;
   bool FDetached = false;
-  bool FInPaint = false;
   UINT_PTR FTimer = 0;
 };
 

@@ -77,7 +77,8 @@ class TSkinManage {
   // The frame attached to a window, or null.
   TSkinForm* FindFrame(HWND window) const;
   const std::vector<std::unique_ptr<TSkinForm>>& Frames() const { return FFrames; }
-  // Frees the frame of a window that is being destroyed (once).
+  // Frees a frame whose window is being destroyed; the caller has detached it and must
+  // not touch it afterwards.
   void DropFrame(TSkinForm* frame);
 
   // The menu being opened is the window's system menu (skinned popup menus draw it so).

@@ -165,6 +165,13 @@ void TForm::AlignChildren(HWND parent) {
   }
 }
 
+TForm* TForm::FromHandle(HWND window) {
+  wchar_t name[32] = {};
+  if (!window || !GetClassNameW(window, name, 32) || lstrcmpW(name, kFormClass) != 0)
+    return nullptr;
+  return reinterpret_cast<TForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

@@ -71,6 +71,9 @@ class TForm {
   void Realign();
   void SetMenu(TMenu* menu);
 
+  // The form object behind a window created by a form, or nullptr.
+  static TForm* FromHandle(HWND window);
+
   // The window procedure of every form; binds the object at WM_NCCREATE.
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
