@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,23 +82,25 @@ void TSkinData::ReadSkinStream(std::span<const uint8_t> stream) {
   FPackage.clear();
   FSkin.reset();
   if (stream.size() < 4) return;
-  int32_t length = 0;
-  std::memcpy(&length, stream.data(), 4);  // little-endian on every target we build
+  int32_t length = static_cast<int32_t>(uint32_t(stream[0]) | uint32_t(stream[1]) << 8 |
+                                        uint32_t(stream[2]) << 16 | uint32_t(stream[3]) << 24);
   if (length <= 0 || static_cast<size_t>(length) > stream.size() - 4) return;
-  FPackage.assign(stream.begin() + 4, stream.begin() + 4 + length);
-  LoadPackage(FPackage);
+  std::span<const uint8_t> package = stream.subspan(4, static_cast<size_t>(length));
+  LoadPackage(package);
 }
 
 std::vector<uint8_t> TSkinData::WriteSkinStream() const {
-  std::vector<uint8_t> out(4);
+  std::vector<uint8_t> out;
+  out.reserve(FPackage.size() + 4);
   uint32_t length = static_cast<uint32_t>(FPackage.size());
-  std::memcpy(out.data(), &length, 4);
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(length >> shift));
   out.insert(out.end(), FPackage.begin(), FPackage.end());
   return out;
 }
 
 bool TSkinData::LoadPackage(std::span<const uint8_t> package) {
   FSkin.reset();
+  FPackage.assign(package.begin(), package.end());
   try {
     auto skin = std::make_shared<TSkin>(ReadSkin(package));
     COLORREF face = GetSysColor(COLOR_BTNFACE);

@@ -140,9 +140,9 @@ LRESULT TSkinForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TSkinForm::OnNcCalcSize(WPARAM wParam, LPARAM lParam) {
-  CallDefault(WM_NCCALCSIZE, wParam, lParam);
   RECT* rect = reinterpret_cast<RECT*>(lParam);
-  RECT window = *rect;
+  RECT window = *rect;  // the proposed window rectangle, before the default changes it
+  CallDefault(WM_NCCALCSIZE, wParam, lParam);
   RECT client{window.left + FMetrics.Left, window.top + FMetrics.Caption + FMetrics.MenuBar,
               window.right - FMetrics.Right, window.bottom - FMetrics.Bottom};
   if (client.right < client.left) client.right = client.left;

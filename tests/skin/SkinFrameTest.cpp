@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "skin/SkinControls.h"
 #include "skin/SkinData.h"
 #include "skin/SkinForm.h"
+#include "skin/SkinFormMenuBar.h"
 #include "skin/SkinManage.h"
 #include "skin/SkinModel.h"
 #include "skin/SkinWriter.h"
@@ -225,8 +227,10 @@ TEST_F(SkinFrame, ActiveWithoutPackageAndTheMenuRulesAtLoad) {
 TEST_F(SkinFrame, ClientAreaHitTestsAndCloseButton) {
   TTestForm& form = Skinned();
   ui::TMainMenu menu(100);
-  menu.Build(
-      {{0, L"N1", L"檔案"}, {1, L"N2", L"更新"}, {0, L"N3", L"選項(&C)"}, {1, L"N4", L"設置"}});
+  menu.Build({{0, L"N1", L"檔案", nullptr},
+              {1, L"N2", L"更新", nullptr},
+              {0, L"N3", L"選項(&C)", nullptr},
+              {1, L"N4", L"設置", nullptr}});
   form.SetMenu(&menu);
   SendMessageW(form.Handle(), 0xB015, 0, 0);
   TSkinForm* frame = Frame(form);
@@ -326,8 +330,11 @@ TEST_F(SkinFrame, VisibilityCodesMaximisedDialogsAndActivation) {
       Skinned(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
   ASSERT_NE(nullptr, Frame(dialog));
   EXPECT_EQ(TBorderKind::Dialog, Frame(dialog)->BorderKind());
-  for (const TCaptionButton& button : Frame(dialog)->Buttons())
-    if (button.Action == 3) EXPECT_FALSE(button.Visible);
+  for (const TCaptionButton& button : Frame(dialog)->Buttons()) {
+    if (button.Action == 3) {
+      EXPECT_FALSE(button.Visible);
+    }
+  }
 }
 
 TEST_F(SkinFrame, MagentaBordersShapeTheWindowUntilDetach) {
@@ -360,10 +367,18 @@ TEST_F(SkinFrame, MagentaBordersShapeTheWindowUntilDetach) {
 }
 
 TEST_F(SkinFrame, ControlsByTagClassMapAndAncestry) {
+  // The offered controls are taken by a probe, whatever the control skins support.
+  struct TProbe : TSkinControl {
+    TProbe(HWND control, const TSkinControlContext& context) : TSkinControl(control, context) {}
+  };
   Configure = [](TSkinData& data) {
     std::vector<std::wstring> lines = data.Skin3rd();
     lines.insert(lines.begin(), L"TBitBtn=nil");
     data.SetSkin3rd(lines);
+    data.OnSkinControl = [](TSkinData& sender, HWND, HWND control, const std::wstring&,
+                            std::unique_ptr<TSkinControl>& skinned) {
+      skinned = std::make_unique<TProbe>(control, sender.ControlContext());
+    };
   };
   using ui::TControlKind;
   TTestForm& form = Skinned(kFrameStyle, false, 0,
