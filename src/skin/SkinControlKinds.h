@@ -51,7 +51,12 @@ class TPaintedControl : public TSkinControl {
   bool FHot = false;
 
  private:
-  TGdiBrush FFaceBrush;  // for the children's backgrounds, made on first need
+  // The backgrounds of the children: our own look as a pattern brush (made on first
+  // need after each paint), and the face colour for edits.
+  LRESULT ChildBackground(HDC dc, HWND child);
+  TGdiBitmap FChildLook;
+  TGdiBrush FChildBrush;
+  TGdiBrush FFaceBrush;
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 

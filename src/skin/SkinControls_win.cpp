@@ -118,13 +118,8 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
       break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      if (HoldsControls()) {
-        auto dc = reinterpret_cast<HDC>(wParam);
-        if (!FFaceBrush) FFaceBrush.Reset(CreateSolidBrush(FaceColour()));
-        SetBkColor(dc, FaceColour());
-        SetTextColor(dc, TableColour(Skin().Colours.ButtonText, COLOR_BTNTEXT));
-        return reinterpret_cast<LRESULT>(FFaceBrush.Get());
-      }
+      if (HoldsControls())
+        return ChildBackground(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
       break;
     default:
       break;
@@ -133,6 +128,36 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   LRESULT result = Default(message, wParam, lParam);
   if (repaint && *alive && FHandle) Repaint();
   return result;
+}
+
+LRESULT TPaintedControl::ChildBackground(HDC dc, HWND child) {
+  SetTextColor(dc, TableColour(Skin().Colours.ButtonText, COLOR_BTNTEXT));
+  RECT client{};
+  GetClientRect(FHandle, &client);
+  if (WindowClassOf(child) != L"edit" && client.right > 0 && client.bottom > 0) {
+    if (!FChildBrush) {
+      // Texts and buttons on us fill their background with our look, aligned to
+      // where they sit, so they show what lies behind them.
+      TMemoryDC memory(dc);
+      TGdiBitmap look = CreateDib(client.right, client.bottom);
+      if (memory.Get() && look) {
+        TSelectObject select(memory.Get(), look.Get());
+        Paint(memory.Get(), client);
+      }
+      if (look) FChildBrush.Reset(CreatePatternBrush(look.Get()));
+      FChildLook = std::move(look);
+    }
+    if (FChildBrush) {
+      POINT origin{0, 0};
+      MapWindowPoints(child, FHandle, &origin, 1);
+      SetBrushOrgEx(dc, -origin.x, -origin.y, nullptr);
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(FChildBrush.Get());
+    }
+  }
+  if (!FFaceBrush) FFaceBrush.Reset(CreateSolidBrush(FaceColour()));
+  SetBkColor(dc, FaceColour());
+  return reinterpret_cast<LRESULT>(FFaceBrush.Get());
 }
 
 void TPaintedControl::Repaint() {
@@ -147,6 +172,7 @@ void TPaintedControl::PaintTo(HDC dc) {
   TGdiBitmap bitmap = CreateDib(client.right, client.bottom);
   if (!memory.Get() || !bitmap) return;
   TSelectObject select(memory.Get(), bitmap.Get());
+  FChildBrush.Reset();  // the children take our new look
   Paint(memory.Get(), client);
   BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
