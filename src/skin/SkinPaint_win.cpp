@@ -146,14 +146,34 @@ void TSkinPainter::DrawPart(HDC dc, const TSkinBitmap& image, const RECT& source
 void TSkinPainter::TilePart(HDC dc, const TSkinBitmap& image, const RECT& source, const RECT& dest,
                             bool transparent) {
   const int sw = source.right - source.left, sh = source.bottom - source.top;
-  if (sw <= 0 || sh <= 0) return;
-  for (int y = dest.top; y < dest.bottom; y += sh) {
-    const int h = std::min<int>(sh, dest.bottom - y);
-    for (int x = dest.left; x < dest.right; x += sw) {
-      const int w = std::min<int>(sw, dest.right - x);
-      DrawPart(dc, image, RECT{source.left, source.top, source.left + w, source.top + h},
-               RECT{x, y, x + w, y + h}, transparent);
-    }
+  const int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  if (source.left < 0 || source.top < 0 || source.right > image.Width ||
+      source.bottom > image.Height)
+    return;
+  if (sw >= dw && sh >= dh) {
+    DrawPart(dc, image, RECT{source.left, source.top, source.left + dw, source.top + dh}, dest,
+             transparent);
+    return;
+  }
+  // Repeat the pixels into one bitmap of the destination's size and draw that once: a
+  // blit per tile is slow for the narrow middles skins like to use.
+  uint32_t* bits = nullptr;
+  TGdiBitmap tiles = CreateDib(dw, dh, &bits);
+  TMemoryDC tilesDC;
+  if (!bits || !tilesDC.Get()) return;
+  GdiFlush();
+  for (int y = 0; y < dh; ++y) {
+    const int row = source.top + y % sh;
+    uint32_t* out = bits + static_cast<size_t>(y) * static_cast<size_t>(dw);
+    for (int x = 0; x < dw; ++x) out[x] = image.Pixel(source.left + x % sw, row);
+  }
+  TSelectObject select(tilesDC.Get(), tiles.Get());
+  if (transparent) {
+    TransparentBlt(dc, dest.left, dest.top, dw, dh, tilesDC.Get(), 0, 0, dw, dh,
+                   RGB(0xFF, 0x00, 0xFF));
+  } else {
+    BitBlt(dc, dest.left, dest.top, dw, dh, tilesDC.Get(), 0, 0, SRCCOPY);
   }
 }
 
@@ -200,7 +220,10 @@ void TSkinPainter::DrawThreeHorizontal(HDC dc, const TSkinBitmap& image, int fra
                     source.left + column.SourceAt + column.SourceLength, source.bottom};
     const RECT to{dest.left + column.DestAt, dest.top,
                   dest.left + column.DestAt + column.DestLength, dest.bottom};
-    if (fill == TFill::Tile && !column.Fixed) {
+    if (fill == TFill::Tile && !column.Fixed && to.bottom - to.top == sh) {
+      TilePart(dc, image, from, to, transparent);
+    } else if (fill == TFill::Tile && !column.Fixed) {
+      // Tiled along the width, stretched along the height.
       for (int x = to.left; x < to.right; x += column.SourceLength) {
         const int w = std::min<int>(column.SourceLength, to.right - x);
         DrawPart(dc, image, RECT{from.left, from.top, from.left + w, from.bottom},
@@ -224,7 +247,10 @@ void TSkinPainter::DrawThreeVertical(HDC dc, const TSkinBitmap& image, int frame
                     source.top + row.SourceAt + row.SourceLength};
     const RECT to{dest.left, dest.top + row.DestAt, dest.right,
                   dest.top + row.DestAt + row.DestLength};
-    if (fill == TFill::Tile && !row.Fixed) {
+    if (fill == TFill::Tile && !row.Fixed && to.right - to.left == sw) {
+      TilePart(dc, image, from, to, transparent);
+    } else if (fill == TFill::Tile && !row.Fixed) {
+      // Tiled along the height, stretched along the width.
       for (int y = to.top; y < to.bottom; y += row.SourceLength) {
         const int h = std::min<int>(row.SourceLength, to.bottom - y);
         DrawPart(dc, image, RECT{from.left, from.top, from.right, from.top + h},

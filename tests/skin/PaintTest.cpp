@@ -98,6 +98,20 @@ TEST(Paint, NinePartElementsAndMissingImages) {
   EXPECT_EQ(untouched.At(4, 4), 0xABCDEFu);
 }
 
+// Windows counts the process's GDI objects (Wine answers 0, so there it proves little).
+TEST(Paint, RepaintsKeepTheGdiObjectCount) {
+  const TSkinBitmap image = TwoFrames();
+  TSkinPainter painter;
+  TCanvas canvas(40, 40, 0);
+  const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  for (int i = 0; i < 1000; ++i) {
+    painter.DrawNine(canvas.DC.Get(), image, i % 2, 2, RECT{0, 0, 40, 40}, 1, 1, 1, 1,
+                     i % 3 ? TFill::Tile : TFill::Stretch, i % 2 == 0);
+    TGdiRegion region = RegionFromImage(image);
+  }
+  EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 2);
+}
+
 TEST(Paint, RegionLeavesMagentaOut) {
   const TSkinBitmap image = TwoFrames();
   TGdiRegion region = RegionFromImage(image, 10, 20);
@@ -113,9 +127,12 @@ TEST(Paint, RegionLeavesMagentaOut) {
 // Our own skin as the build packs it: every image the description names is in the
 // package, the frame has its borders and the caption its buttons.
 TEST(StoredSkin, DescribesAWholeFrame) {
+  // The executable's resource is the package the build packed, without its length.
   auto stream = ReadFile(VORNIS_STORED_SKIN_FILE);
   ASSERT_GT(stream.size(), 4u);
-  const TSkin skin = ReadSkin(std::span(stream).subspan(4));
+  const std::span<const uint8_t> stored = StoredSkinStream();
+  ASSERT_TRUE(std::ranges::equal(stored, std::span(stream).subspan(4)));
+  const TSkin skin = ReadSkin(stored);
   EXPECT_TRUE(skin.Left.Present() && skin.Right.Present() && skin.Top.Present() &&
               skin.Bottom.Present());
   EXPECT_TRUE(skin.FaceColour.Set);
