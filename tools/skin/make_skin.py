@@ -444,12 +444,13 @@ Visibility1=0
 frame=4
 ButtonImage=close.bmp
 
+; Shown only on windows with a minimise or maximise box and a system menu.
 [ButtonMinimize]
 Action=2
 Align=1
 Xcoord=52
 Ycoord=5
-Visibility=0
+Visibility=6
 Visibility1=0
 frame=4
 ButtonImage=minimize.bmp
