@@ -156,24 +156,29 @@ void TSkinPainter::TilePart(HDC dc, const TSkinBitmap& image, const RECT& source
              transparent);
     return;
   }
-  // Repeat the pixels into one bitmap of the destination's size and draw that once: a
-  // blit per tile is slow for the narrow middles skins like to use.
+  // Repeat the pixels into one bitmap covering the visible part of the destination and
+  // draw that once: a blit per tile is slow for the narrow middles skins like to use.
+  RECT visible = dest;
+  RECT clip;
+  if (GetClipBox(dc, &clip) != ERROR && !IntersectRect(&visible, &dest, &clip)) return;
+  const int vw = visible.right - visible.left, vh = visible.bottom - visible.top;
   uint32_t* bits = nullptr;
-  TGdiBitmap tiles = CreateDib(dw, dh, &bits);
+  TGdiBitmap tiles = CreateDib(vw, vh, &bits);
   TMemoryDC tilesDC;
   if (!bits || !tilesDC.Get()) return;
   GdiFlush();
-  for (int y = 0; y < dh; ++y) {
-    const int row = source.top + y % sh;
-    uint32_t* out = bits + static_cast<size_t>(y) * static_cast<size_t>(dw);
-    for (int x = 0; x < dw; ++x) out[x] = image.Pixel(source.left + x % sw, row);
+  const int phaseX = visible.left - dest.left, phaseY = visible.top - dest.top;
+  for (int y = 0; y < vh; ++y) {
+    const int row = source.top + (y + phaseY) % sh;
+    uint32_t* out = bits + static_cast<size_t>(y) * static_cast<size_t>(vw);
+    for (int x = 0; x < vw; ++x) out[x] = image.Pixel(source.left + (x + phaseX) % sw, row);
   }
   TSelectObject select(tilesDC.Get(), tiles.Get());
   if (transparent) {
-    TransparentBlt(dc, dest.left, dest.top, dw, dh, tilesDC.Get(), 0, 0, dw, dh,
+    TransparentBlt(dc, visible.left, visible.top, vw, vh, tilesDC.Get(), 0, 0, vw, vh,
                    RGB(0xFF, 0x00, 0xFF));
   } else {
-    BitBlt(dc, dest.left, dest.top, dw, dh, tilesDC.Get(), 0, 0, SRCCOPY);
+    BitBlt(dc, visible.left, visible.top, vw, vh, tilesDC.Get(), 0, 0, SRCCOPY);
   }
 }
 

@@ -63,6 +63,14 @@ TEST(Paint, CutsKeepFixedPartsAndFillTheMiddle) {
     EXPECT_EQ(canvas.At(1, 20), 0x00FF00u);  // outside untouched
     EXPECT_EQ(canvas.At(4, 35), 0x00FF00u);
   }
+  // Tiles keep their phase when the DC shows only part of the destination.
+  TCanvas clipped(10, 40, 0x00FF00);
+  IntersectClipRect(clipped.DC.Get(), 0, 8, 10, 40);
+  painter.DrawThreeVertical(clipped.DC.Get(), image, 1, 2, RECT{2, 5, 5, 35}, 1, 1, TFill::Tile,
+                            false);
+  EXPECT_EQ(clipped.At(4, 7), 0x00FF00u);
+  EXPECT_EQ(clipped.At(4, 8), 0x220082u);  // middle row 3 of the image: colour of column 2
+  EXPECT_EQ(clipped.At(4, 34), 0x330080u);
   // Transparent: the magenta column is left out, the rest drawn.
   TCanvas canvas(10, 40, 0x00FF00);
   painter.DrawThreeVertical(canvas.DC.Get(), image, 0, 2, RECT{0, 0, 3, 30}, 1, 1, TFill::Tile,
