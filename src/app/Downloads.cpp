@@ -9,6 +9,7 @@
 #include "base/Exception.h"
 #include "config/Paths.h"
 #include "download/FileDownLoadThread.h"
+#include "download/UrlPath.h"
 #include "install/ContentChecks.h"
 #include "ui/Application.h"
 
@@ -21,10 +22,12 @@ std::wstring UpdateServerUrl(const std::wstring& path) {
 
 void TForm1::StartDownload(const std::wstring& url, const std::wstring& target,
                            std::function<void()> onComplete,
-                           std::function<bool(const std::wstring&)> contentCheck) {
+                           std::function<bool(const std::wstring&)> contentCheck,
+                           std::function<void()> onFailed) {
   // Handlers may arrive after the window is gone (the process ending with downloads
   // still running); the token tells them.
   std::weak_ptr<bool> alive = FAlive;
+  std::wstring fileName = target.substr(target.find_last_of(L"\\/") + 1);
   try {
     download::TFileDownLoadThread::Create(
         url, target,
@@ -34,8 +37,10 @@ void TForm1::StartDownload(const std::wstring& url, const std::wstring& target,
         [alive, onComplete](download::TFileDownLoadThread*) {
           if (!alive.expired()) ui::Application().Guard(onComplete);
         },
-        [this, alive](download::TFileDownLoadThread*, HRESULT errorCode) {
-          if (!alive.expired()) DownloadFailed(errorCode);
+        [this, alive, fileName, onFailed](download::TFileDownLoadThread*, HRESULT errorCode) {
+          if (alive.expired()) return;
+          DownloadFailed(errorCode, fileName);
+          if (onFailed) ui::Application().Guard(onFailed);
         },
         false, std::move(contentCheck));
   } catch (const std::exception&) {
@@ -44,22 +49,37 @@ void TForm1::StartDownload(const std::wstring& url, const std::wstring& target,
 }
 
 void TForm1::StartVersionCheck() {
+  // The version file is not one of a refresh's archives: its arrival shows nothing.
   StartDownload(
-      UpdateServerUrl(L"/UPdate.ini"), config::UpdateIniPath(), [this] { ArchiveDownloaded(); },
-      install::LooksLikeIniFile);
+      UpdateServerUrl(L"/UPdate.ini"), config::UpdateIniPath(), [] {}, install::LooksLikeIniFile);
 }
 
 void TForm1::Button4Click() {
+  // Counts are per refresh: notifications of an earlier refresh still running are
+  // told apart by the generation and change nothing here.
+  unsigned generation = ++FRefreshGeneration;
+  DownloadsStarted = 0;
+  DownloadsDone = 0;
+  DownloadsFailed = 0;
   std::wstring cache = config::ZipCacheDir();
   SHCreateDirectoryExW(nullptr, cache.substr(0, cache.size() - 1).c_str(), nullptr);
   for (int row = 0; row < ListView1->Count(); ++row) {
     std::wstring folder = ListView1->SubItem(row, 1);
     // A folder text that is not a plain name would put the archive outside the cache.
     if (!install::IsPlainFolderName(folder)) continue;
-    std::wstring name = config::Trim(folder);
+    std::wstring segment = download::EncodeUrlPathSegment(config::Trim(folder) + L".zip");
     StartDownload(
-        UpdateServerUrl(L"/zip/" + name + L".zip"), config::ArchiveCachePath(folder),
-        [this] { ArchiveDownloaded(); }, install::LooksLikeZipArchive);
+        UpdateServerUrl(L"/zip/" + segment), config::ArchiveCachePath(folder),
+        [this, generation] {
+          if (generation == FRefreshGeneration) ArchiveDownloaded();
+        },
+        install::LooksLikeZipArchive,
+        [this, generation] {
+          if (generation != FRefreshGeneration) return;
+          ++DownloadsFailed;
+          ShowRefreshEnd();
+        });
+    ++DownloadsStarted;
   }
   BitBtn4->Click();
 }
@@ -77,10 +97,16 @@ void TForm1::ArchiveDownloaded() {
   if (DownloadsDone < rows)
     Label6->SetCaption(L"正在下載UI" + ListView1->SubItem(DownloadsDone, 1) + L"中...");
   if (DownloadsDone == rows - 1) Label6->SetCaption(L"目前已經更新到最新");
+  ShowRefreshEnd();
 }
 
-void TForm1::DownloadFailed(HRESULT) {
-  Label6->SetCaption(L"檢查完成");
+void TForm1::DownloadFailed(HRESULT, const std::wstring& fileName) {
+  Label6->SetCaption(L"更新失敗: " + fileName);
+}
+
+void TForm1::ShowRefreshEnd() {
+  if (DownloadsFailed == 0 || DownloadsDone + DownloadsFailed != DownloadsStarted) return;
+  Label6->SetCaption(L"更新結束, " + std::to_wstring(DownloadsFailed) + L" 個UI更新失敗");
 }
 
 }  // namespace app

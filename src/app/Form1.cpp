@@ -3,6 +3,7 @@
 #include "app/Shortcut.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
+#include "download/Transfers.h"
 #include "ui/Application.h"
 #include "tray/TrayIcon.h"
 #include "ui/Glyphs.h"
@@ -118,6 +119,10 @@ TForm1::TForm1() {
 
 TForm1::~TForm1() {
   ui::Application().OnMessage = nullptr;
+  // Transfers still running must not outlive the window's handlers nor write on into
+  // the process's end; whatever does not stop in time leaves files removed at a later show.
+  FAlive.reset();
+  download::StopAllTransfers(std::chrono::seconds(2));
 }
 
 void TForm1::BuildMenus() {
@@ -192,6 +197,8 @@ void TForm1::FormShow() {
   std::wstring configPath = config::ConfigIniPath();
   std::wstring updatePath = config::UpdateIniPath();
   DeleteFileW(updatePath.c_str());
+  download::RemoveStalePartFiles(config::ZipCacheDir());
+  download::RemoveStalePartFiles(config::ExeDir());
 
   if (GetFileAttributesW(configPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
     config::TIniFile ini(configPath);

@@ -139,9 +139,13 @@ class TForm1 : public ui::TForm {
   void Button4Click();  // archive refresh
   void ShowDownloadProgress(uint32_t progress, uint32_t progressMax);
   void ArchiveDownloaded();
-  void DownloadFailed(HRESULT errorCode);
-  // Completion notifications received by ArchiveDownloaded; never reset.
+  // Shows "更新失敗: " + the file name of the failed download.
+  void DownloadFailed(HRESULT errorCode, const std::wstring& fileName = {});
+  // Archives of the running refresh: started, completed (counted by ArchiveDownloaded)
+  // and failed. Each refresh starts them from 0.
+  int DownloadsStarted = 0;
   int DownloadsDone = 0;
+  int DownloadsFailed = 0;
   void Button1Click();  // install
   void Button8Click();  // remove
 
@@ -177,11 +181,16 @@ class TForm1 : public ui::TForm {
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
   void StartDownload(const std::wstring& url, const std::wstring& target,
                      std::function<void()> onComplete,
-                     std::function<bool(const std::wstring&)> contentCheck);
+                     std::function<bool(const std::wstring&)> contentCheck,
+                     std::function<void()> onFailed = nullptr);
+  // The last text of a refresh whose archives have all ended, when some failed.
+  void ShowRefreshEnd();
 
   // Lives as long as the window; download handlers check it before touching anything.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   unsigned FDockedEdges = 0;
+  // Tells the notifications of the running refresh from those of earlier ones.
+  unsigned FRefreshGeneration = 0;
 
   bool FCanQuit = false;
   bool FLoadingCatalogue = false;

@@ -2,7 +2,9 @@
 
 #include "base/Exception.h"
 #include "download/DownLoadMonitor.h"
+#include "download/ProgressRelay.h"
 #include "download/TargetLock.h"
+#include "download/Transfers.h"
 #include "ui/Application.h"
 
 #include <wininet.h>
@@ -63,6 +65,7 @@ std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
     return true;
   }();
   (void)connectionsRaised;
+  if (ui::Application().IsWindowThread()) detail::CreateProgressRelay();
   bool suspended =
       createSuspended || !onDownloadProgress || !onDownloadComplete || !onDownloadError;
   std::shared_ptr<TFileDownLoadThread> thread(new TFileDownLoadThread(
@@ -108,7 +111,9 @@ unsigned __stdcall TFileDownLoadThread::ThreadProc(void* parameter) {
   auto* thread = static_cast<TFileDownLoadThread*>(parameter);
   if (thread->FCancelled) return 0;
   std::shared_ptr<TFileDownLoadThread> self = std::move(thread->FSelf);
+  detail::Register(thread);
   thread->Execute();
+  detail::Unregister(thread);
   self.reset();  // may destroy the object: nothing touches it after this
   return 0;
 }
@@ -116,14 +121,18 @@ unsigned __stdcall TFileDownLoadThread::ThreadProc(void* parameter) {
 void TFileDownLoadThread::Execute() {
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   HRESULT result = Run();
-  if (!FHandlerFailed) {
+  if (!FHandlerFailed && !FAbandoned) {
     try {
-      if (result == S_OK) {
-        if (FOnDownloadComplete)
-          ui::Application().Synchronize([this] { FOnDownloadComplete(this); });
-      } else if (FOnDownloadError) {
-        ui::Application().Synchronize([this, result] { FOnDownloadError(this, result); });
-      }
+      // The newest progress goes first, so the window never sees progress after the end.
+      ui::Application().Synchronize([this, result] {
+        DeliverProgress();
+        if (FHandlerFailed || FAbandoned) return;
+        if (result == S_OK) {
+          if (FOnDownloadComplete) FOnDownloadComplete(this);
+        } else if (FOnDownloadError) {
+          FOnDownloadError(this, result);
+        }
+      });
     } catch (...) {
       // An error in a final handler ends the worker quietly: there is nobody to tell.
     }
@@ -137,6 +146,7 @@ HRESULT TFileDownLoadThread::Run() {
 
   TPartialFile partial(FFileName + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                        std::to_wstring(GetCurrentThreadId()) + L".part");
+  detail::SetPartFile(this, partial.Path());
   // No entry is the usual case; a stale one must not answer for the server.
   DeleteUrlCacheEntryW(FURL.c_str());
 
@@ -153,9 +163,10 @@ HRESULT TFileDownLoadThread::Run() {
   DWORD status = monitor->ResponseCode();
   if (status != 0 && (status < 200 || status > 299))
     return status == 404 || status == 410 ? kErrorNotFound : kErrorHttpStatus;
-  long long expected = monitor->ContentLength();
-  if (monitor->ContentEncoded()) expected = -1;
-  if (expected < 0 && FProgressMax > 0) expected = FProgressMax;
+  // A compressed body arrives decoded: no announced or reported length says how long
+  // the file must be, so only the content check can judge it.
+  long long expected = monitor->ContentEncoded() ? -1 : monitor->ContentLength();
+  if (expected < 0 && FProgressMax > 0 && !monitor->ContentEncoded()) expected = FProgressMax;
   long long received = FileSize(partial.Path());
   if (received < 0 || (expected >= 0 && received != expected)) return kErrorIncomplete;
   if (FContentCheck && !Accepts(FContentCheck, partial.Path())) return kErrorRejected;
@@ -174,15 +185,30 @@ void TFileDownLoadThread::DownloadProgress(ULONG progress, ULONG progressMax, UL
   bool aboutData = statusCode == BINDSTATUS_BEGINDOWNLOADDATA ||
                    statusCode == BINDSTATUS_DOWNLOADINGDATA ||
                    statusCode == BINDSTATUS_ENDDOWNLOADDATA;
-  if (FOnDownloadProgress && aboutData) {
-    try {
-      ui::Application().Synchronize([&] { FOnDownloadProgress(this, progress, progressMax); });
-    } catch (...) {
-      // The exception cannot cross the download service; it ends the run quietly instead.
-      FHandlerFailed = true;
+  if (FOnDownloadProgress && aboutData && !FAbandoned) {
+    FShownProgress = (static_cast<uint64_t>(progressMax) << 32) | progress;
+    // One queued delivery per thread at most: it shows whatever is newest when it runs.
+    if (!FProgressQueued.exchange(true)) {
+      std::weak_ptr<TFileDownLoadThread> self = weak_from_this();
+      bool posted = detail::PostToWindowThread([self] {
+        if (auto thread = self.lock()) thread->DeliverProgress();
+      });
+      // Without the relay (not created on a window thread) the hand-off waits.
+      if (!posted) ui::Application().Synchronize([this] { DeliverProgress(); });
     }
   }
   if ((Terminated() || FHandlerFailed) && FMonitor != nullptr) FMonitor->SetAbort();
+}
+
+void TFileDownLoadThread::DeliverProgress() {
+  if (!FProgressQueued.exchange(false) || FAbandoned) return;
+  uint64_t shown = FShownProgress;
+  try {
+    FOnDownloadProgress(this, static_cast<uint32_t>(shown), static_cast<uint32_t>(shown >> 32));
+  } catch (...) {
+    // The exception cannot cross the download service; it ends the run quietly instead.
+    FHandlerFailed = true;
+  }
 }
 
 }  // namespace download

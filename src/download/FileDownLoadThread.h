@@ -4,18 +4,23 @@
 // The application object (ui::Application) must have been initialized on the window
 // thread; without its hidden window, Synchronize would run the handlers on the worker.
 //
-// Every notification goes through ui::Application().Synchronize: the worker waits until
-// the window thread has run the handler, so handlers may touch controls and counters.
-// Each run ends with exactly one final notification, OnDownloadComplete or
-// OnDownloadError (none when that one is not assigned, or when a handler threw: an
-// exception in a handler ends the worker quietly). The worker holds the object alive
-// until that notification has returned, then lets it go; callers need not keep it.
+// Every notification runs on the window thread, so handlers may touch controls and
+// counters. Progress is posted and coalesced: the worker never waits for the window,
+// and a busy window sees fewer reports, each with the newest figures (created off the
+// window thread, the worker waits for each report instead). The final notification,
+// OnDownloadComplete or OnDownloadError, goes through ui::Application().Synchronize
+// and is preceded by any progress still queued, so no report arrives after it. Each
+// run ends with exactly one final notification (none when that one is not assigned,
+// when a handler threw, or after Abandon(): an exception in a handler ends the worker
+// quietly). The worker holds the object alive until that notification has returned,
+// then lets it go; callers need not keep it. Live runs are listed (see Transfers.h).
 //
 // What reaches the target file: the transfer goes into a temporary file beside the
 // target ("<target>.<pid>-<thread>.part"), and only a complete, successful transfer
 // replaces the target, in one rename. Complete and successful means: the service
 // returned S_OK, the HTTP status was 2xx, the file holds as many bytes as the response
-// announced, and the optional content check accepts it. Otherwise the target keeps its
+// announced (unless a Content-Encoding makes the decoded file longer than that), and the
+// optional content check accepts it. Otherwise the target keeps its
 // previous content (or stays absent) and the temporary file is removed. The URL cache is
 // neither read nor written (see TDownLoadMonitor).
 //
@@ -85,6 +90,11 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   // run still waiting for its target ends at once. Any thread.
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
+  // Terminate, and deliver no notification from now on (the window is going away).
+  void Abandon() {
+    FAbandoned = true;
+    FTerminated = true;
+  }
 
   const std::wstring& URL() const { return FURL; }
   const std::wstring& FileName() const { return FFileName; }
@@ -96,8 +106,9 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
 
   // Progress relay, called by the monitor on the worker thread: stores the counts, runs
   // OnDownloadProgress on the window thread for reports about the body (begin,
-  // downloading, end of data; the earlier ones carry no byte counts), and arms the
-  // monitor's abort when a terminate request has arrived meanwhile.
+  // downloading, end of data; the earlier ones carry no byte counts) without waiting
+  // for it, and arms the monitor's abort when a terminate request (or an exception in
+  // the progress handler) has arrived meanwhile.
   void DownloadProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                         const std::wstring& statusText);
 
@@ -110,6 +121,8 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   void Execute();
   // The transfer into the temporary file and the replacement; returns the final result.
   HRESULT Run();
+  // Window thread: runs OnDownloadProgress with the newest figures if a report is queued.
+  void DeliverProgress();
 
   const std::wstring FURL;
   const std::wstring FFileName;
@@ -125,7 +138,10 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   std::atomic<bool> FStarted{false};
   std::atomic<bool> FCancelled{false};
   std::atomic<bool> FTerminated{false};
-  bool FHandlerFailed = false;  // worker thread only
+  std::atomic<bool> FAbandoned{false};
+  std::atomic<bool> FHandlerFailed{false};
+  std::atomic<bool> FProgressQueued{false};
+  std::atomic<uint64_t> FShownProgress{0};  // maximum << 32 | progress of the newest report
   std::atomic<DWORD> FHttpStatus{0};
   std::shared_ptr<TFileDownLoadThread> FSelf;  // the worker's hold on the object
 };

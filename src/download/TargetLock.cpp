@@ -11,12 +11,22 @@ namespace download {
 
 namespace {
 
-std::mutex gMutex;
-std::condition_variable gReleased;
-std::set<std::wstring> gHeld;  // keys of the files being written
+// Never destroyed: runs still going when the process ends may use them during static
+// destruction.
+struct TLocks {
+  std::mutex Mutex;
+  std::condition_variable Released;
+  std::set<std::wstring> Held;  // keys of the files being written
+};
 
-// The key of a file: its full path, upper-cased as the file system compares names.
-std::wstring KeyOf(const std::wstring& path) {
+TLocks& Locks() {
+  static TLocks* locks = new TLocks;
+  return *locks;
+}
+
+}  // namespace
+
+std::wstring PathKey(const std::wstring& path) {
   std::wstring full(MAX_PATH, L'\0');
   DWORD length =
       GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -30,26 +40,24 @@ std::wstring KeyOf(const std::wstring& path) {
   return full;
 }
 
-}  // namespace
-
 TTargetLock::TTargetLock(const std::wstring& path, const std::function<bool()>& cancelled)
-    : FKey(KeyOf(path)) {
-  std::unique_lock lock(gMutex);
-  while (gHeld.count(FKey) != 0) {
+    : FKey(PathKey(path)) {
+  std::unique_lock lock(Locks().Mutex);
+  while (Locks().Held.count(FKey) != 0) {
     if (cancelled()) return;
-    gReleased.wait_for(lock, std::chrono::milliseconds(50));
+    Locks().Released.wait_for(lock, std::chrono::milliseconds(50));
   }
-  gHeld.insert(FKey);
+  Locks().Held.insert(FKey);
   FHeld = true;
 }
 
 TTargetLock::~TTargetLock() {
   if (!FHeld) return;
   {
-    std::lock_guard lock(gMutex);
-    gHeld.erase(FKey);
+    std::lock_guard lock(Locks().Mutex);
+    Locks().Held.erase(FKey);
   }
-  gReleased.notify_all();
+  Locks().Released.notify_all();
 }
 
 }  // namespace download

@@ -6,6 +6,9 @@
 
 namespace download {
 
+// The key of a file: its full path, upper-cased as the file system compares names.
+std::wstring PathKey(const std::wstring& path);
+
 class TTargetLock {
  public:
   // Waits until no other holder has the same file (same full path, case-insensitive),

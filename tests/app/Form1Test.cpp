@@ -120,8 +120,19 @@ TEST_F(MainWindow, CompletionsNameTheRowByTheirCount) {
   Form->ArchiveDownloaded();
   EXPECT_EQ(L"unchanged", Form->Label6->Caption());
   EXPECT_EQ(3, Form->DownloadsDone);
-  Form->DownloadFailed(E_FAIL);
-  EXPECT_EQ(L"檢查完成", Form->Label6->Caption());
+  Form->DownloadFailed(E_FAIL, L"a.zip");
+  EXPECT_EQ(L"更新失敗: a.zip", Form->Label6->Caption());
+}
+
+TEST_F(MainWindow, EachRefreshCountsItsOwnCompletions) {
+  AddRow(L"A", L"a/");  // not plain names: the refresh starts no transfer
+  AddRow(L"B", L"b/");
+  AddRow(L"C", L"c/");
+  Form->ArchiveDownloaded();
+  Form->ArchiveDownloaded();
+  Form->Button4->Click();
+  Form->ArchiveDownloaded();
+  EXPECT_EQ(L"正在下載UIb/中...", Form->Label6->Caption());
 }
 
 TEST_F(MainWindow, GameLaunchNeedsAPathAndRecordsTheRowCount) {

@@ -2,6 +2,8 @@
 // the notifications arrive on this (window) thread while it pumps messages.
 #include "download/DownLoadMonitor.h"
 #include "download/FileDownLoadThread.h"
+#include "download/Transfers.h"
+#include "download/UrlPath.h"
 #include "ui/Application.h"
 
 #include "TestHttpServer.h"
@@ -309,6 +311,7 @@ TEST_F(FileDownLoadThread, TwoHundredDownloadsAtOnceAllComplete) {
 
 TEST_F(FileDownLoadThread, TerminateDuringTransferEndsWithError) {
   FServer->SetBody("/zip/big.zip", Pattern(2000000));
+  FServer->SetFault("/zip/big.zip", TFault{.StallAfterBytes = 100000});
   WriteFile(FFolder / "big.zip", "good old archive");
   int terminateAt = -1;
   FRecorder.DuringProgress = [&](TFileDownLoadThread* sender) {
@@ -318,6 +321,8 @@ TEST_F(FileDownLoadThread, TerminateDuringTransferEndsWithError) {
     }
   };
   Start("/zip/big.zip", FFolder / "big.zip");
+  ASSERT_TRUE(PumpUntil([&] { return terminateAt > 0; }));
+  FServer->ReleaseStalls();
   ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
   ASSERT_EQ(1u, FRecorder.Failed.size());
   EXPECT_EQ(E_ABORT, FRecorder.Failed[0].second);
@@ -420,6 +425,52 @@ TEST_F(FileDownLoadThread, ThrowingFinalHandlerEndsTheWorkerQuietly) {
   EXPECT_TRUE(FRecorder.Failed.empty());
   EXPECT_TRUE(boxes.empty());
   ui::Application().SetMessageBoxResponder(nullptr);
+}
+
+// A window that takes its time over a progress report never holds the transfer up.
+TEST_F(FileDownLoadThread, BusyWindowDoesNotSlowTheTransfer) {
+  FServer->SetBody("/zip/a.zip", Pattern(300000));
+  bool landed = false;
+  FRecorder.DuringProgress = [&](TFileDownLoadThread*) {
+    for (int i = 0; i < 6000 && !landed; ++i, Sleep(10)) landed = fs::exists(FFolder / "a.zip");
+  };
+  Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_TRUE(landed);
+  EXPECT_EQ(300000u, FRecorder.ProgressReports.back().Progress);  // the newest comes last
+}
+
+// Folder texts with reserved characters, blanks, "%" and Chinese reach the server whole.
+TEST_F(FileDownLoadThread, EncodedSegmentReachesTheServerAsWritten) {
+  std::wstring name = L"a#b?c d%41+&;=中文.zip";
+  FServer->SetBody("/zip/" + ui::Narrow(name), "x");
+  TFileDownLoadThread::Create(FServer->Url("/zip/") + download::EncodeUrlPathSegment(name),
+                              (FFolder / "x").wstring(), FRecorder.OnProgress(),
+                              FRecorder.OnComplete(), FRecorder.OnError(), false);
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ("x", ReadFile(FFolder / "x"));
+}
+
+// At the end of the process running transfers stop without a word; the temporary files
+// of earlier processes go, files of other names stay.
+TEST_F(FileDownLoadThread, StopAllEndsTransfersAndStaleTemporaryFilesGo) {
+  FServer->SetBody("/zip/a.zip", Pattern(100000));
+  FServer->SetFault("/zip/a.zip", TFault{.StallAfterBytes = 1000, .Times = 1});
+  Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  Start("/zip/a.zip", FFolder / "a.zip");  // waits for the first
+  for (const char* name : {"b.zip.77-88.part", "b.zip.part", "c.7-x.part", ".1-2.part"})
+    WriteFile(FFolder / name, "x");
+  EXPECT_EQ(1, download::RemoveStalePartFiles(FFolder.wstring()));
+
+  EXPECT_FALSE(download::StopAllTransfers(0ms));  // a stalled transfer cannot stop at once
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([] { return download::LiveTransferCount() == 0; }));
+  EXPECT_EQ(0u, FRecorder.Finals());
+  EXPECT_EQ(1, FServer->RequestCount("/zip/a.zip"));
+  EXPECT_EQ(3u, Leftovers({}).size());
+  EXPECT_TRUE(download::StopAllTransfers(0ms));
 }
 
 TEST(DownLoadMonitor, AnswersItsInterfacesAndRecordsTheResponse) {

@@ -8,6 +8,7 @@
 
 #include "Driver.h"
 #include "TestHttpServer.h"
+#include "ui/Application.h"
 
 using namespace e2e;
 
@@ -91,6 +92,46 @@ TEST(RefreshE2E, AFailedTransferKeepsTheCachedArchive) {
   Sleep(1000);
   EXPECT_EQ(good, box.ReadFile(L"zip\\MapPlus.zip"));
   EXPECT_EQ("old but kept", box.ReadFile(L"zip\\BagSort.zip"));
+}
+
+// Compressed answers land decoded and still checked, a folder with characters that
+// mean something in a URL is fetched from its own address, and a refresh with a failed
+// archive ends saying so.
+TEST(RefreshE2E, CompressedEscapedAndFailedArchives) {
+  std::wstring site = WinPath(VORNIS_DEMO_SITE_DIR) + L"\\";
+  testserver::TTestHttpServer server(site);
+  TSandbox box("RefreshCompressed");
+  box.WriteFile(L"Config.ini", ConfigFor(box.MakeGame()));
+  std::string zip = ReadAll(site + L"zip\\MapPlus.zip");
+  const std::string folders[] = {"gz",   "gzNoLength", "deflate", "a#b %41\xE4\xB8\xAD",
+                                 "gone", "notZip"};
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plug>";
+  for (const std::string& folder : folders) {
+    xml += "<Item plugName=\"" + folder + "\" plugid=\"1\" plugfolder=\"" + folder +
+           "\" plugdescribe=\"\" plugauthor=\"\"/>";
+    server.SetBody("/zip/" + folder + ".zip", folder == "notZip" ? std::string(5000, 'x') : zip);
+  }
+  server.SetBody("/Data.xml", xml + "</plug>", "text/xml");
+  server.SetFault("/UPdate.ini", {.Encoding = "gzip"});
+  server.SetFault("/zip/gz.zip", {.Encoding = "gzip"});
+  server.SetFault("/zip/gzNoLength.zip", {.NoContentLength = true, .Encoding = "gzip"});
+  server.SetFault("/zip/deflate.zip", {.Encoding = "deflate"});
+  server.SetFault("/zip/gone.zip", {.Status = 404});
+  server.SetFault("/zip/notZip.zip", {.Encoding = "gzip"});
+
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  EXPECT_TRUE(
+      WaitUntil([&] { return box.ReadFile(L"UPdate.ini") == ReadAll(site + L"UPdate.ini"); }, 10s));
+  Click(FindButton(main, L"更新 UI"));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Text(MainControl(main, L"Label6")) == L"更新結束, 2 個UI更新失敗"; }, 30s))
+      << ui::Narrow(Text(MainControl(main, L"Label6")));
+  for (const wchar_t* name : {L"gz", L"gzNoLength", L"deflate", L"a#b %41中"})
+    EXPECT_TRUE(zip == box.ReadFile(L"zip\\" + std::wstring(name) + L".zip")) << ui::Narrow(name);
+  EXPECT_FALSE(box.Exists(L"zip\\gone.zip"));
+  EXPECT_FALSE(box.Exists(L"zip\\notZip.zip"));
 }
 
 #endif

@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -141,6 +142,25 @@ bool ReadWholeFile(const std::wstring& path, std::string& content, std::string& 
   }
   CloseHandle(file);
   return ok;
+}
+
+// The body as a "gzip" or "deflate" content coding. "deflate" is sent as raw DEFLATE
+// data, the form WinINet (on Windows and in Wine) decodes for that coding.
+std::string Compress(const std::string& body, const std::string& encoding) {
+  z_stream stream{};
+  int windowBits = encoding == "gzip" ? 15 + 16 : -15;
+  if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("test server: deflateInit2 failed");
+  std::string output(deflateBound(&stream, static_cast<uLong>(body.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+  stream.avail_in = static_cast<uInt>(body.size());
+  stream.next_out = reinterpret_cast<Bytef*>(output.data());
+  stream.avail_out = static_cast<uInt>(output.size());
+  int result = deflate(&stream, Z_FINISH);
+  output.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("test server: deflate failed");
+  return output;
 }
 
 bool SendAll(SOCKET socket, const char* data, size_t size) {
@@ -432,6 +452,8 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
     answer.Body.clear();
   }
   if (answer.Status == 304) answer.SendBody = false;
+  if (answer.Status == 200 && !answer.Fault.Encoding.empty())
+    answer.Body = Compress(answer.Body, answer.Fault.Encoding);
   return answer;
 }
 
@@ -493,6 +515,8 @@ bool TTestHttpServer::TImpl::Answer(TConnection& connection, const TRequest& req
     head += "Content-Length: " + std::to_string(announced) + "\r\n";
   }
   if (!answer.ETag.empty()) head += "ETag: " + answer.ETag + "\r\n";
+  if (answer.Status == 200 && !fault.Encoding.empty())
+    head += "Content-Encoding: " + fault.Encoding + "\r\n";
   head += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
   if (!SendAll(connection.Socket, head.data(), head.size())) return false;
   if (!answer.SendBody) return keepAlive;

@@ -11,7 +11,8 @@
 // no fault breaks the framing), so hundreds of parallel downloads work. The listening
 // socket uses SO_REUSEADDR, so consecutive tests can bind the same port.
 //
-// What it deliberately does not do: TLS, chunked encoding, ranges, compression, or
+// What it deliberately does not do: TLS, chunked encoding, ranges, compression unless a
+// fault asks for it, or
 // anything beyond what a download client needs. It is a test tool, not a web server:
 // request heads are limited to 64 KiB and a whole file is read into memory per answer.
 #pragma once
@@ -45,6 +46,10 @@ struct TFault {
   // until ReleaseStalls() or the server stops; then send the rest of the body.
   long long StallAfterBytes = -1;
   std::chrono::milliseconds StallTime = kForever;
+  // "gzip" or "deflate" (raw DEFLATE data, as WinINet reads it): send the body
+  // compressed with this Content-Encoding, whatever the request accepts. Length faults
+  // apply to the compressed body.
+  std::string Encoding = {};
   // Apply to this many requests of the path, then drop the fault; -1 = every request.
   int Times = -1;
 };
