@@ -178,6 +178,9 @@ class TForm1 : public ui::TForm {
   void BuildMenus();
   void WireEvents();
   void CreateTrayIcon();
+  // A modal dialog, message box, menu, install or removal is running: the self-update
+  // must not close the window under it.
+  bool SwapMustWait() const;
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
   void StartDownload(const std::wstring& url, const std::wstring& target,
                      std::function<void()> onComplete,

@@ -1,9 +1,12 @@
 // The self-update of the main window: the version comparison after each show, the
 // download of the new executable, and the swap six seconds after it has arrived.
+#include <string_view>
+
 #include "app/Form1.h"
 #include "base/Exception.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
+#include "install/ContentChecks.h"
 #include "selfupdate/PeImage.h"
 #include "selfupdate/SelfReplace.h"
 
@@ -16,9 +19,15 @@ void TForm1::Timer1Timer() {
   Button3->Click();
   Button4->Click();
 
+  // Only a version file that states a number counts: a missing file, a page that is no
+  // INI file, a missing section or key and a value that is no 32-bit integer all mean
+  // no update in this show, never "version 0".
   std::wstring versionFile = config::UpdateIniPath();
-  if (GetFileAttributesW(versionFile.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-  ServerVersion = config::TIniFile(versionFile).ReadInteger(L"updataver", L"ver", 0);
+  int published = 0;
+  if (!install::LooksLikeIniFile(versionFile) ||
+      !config::TIniFile(versionFile).TryReadInteger(L"updataver", L"ver", published))
+    return;
+  ServerVersion = published;
   // Any difference updates, also to a lower number: the server's build is the wanted one.
   if (InstalledVersion == ServerVersion) return;
   // Only a whole executable for this machine may replace the file on disk; anything
@@ -33,7 +42,38 @@ void TForm1::NewVersionDownloaded() {
   Timer3.SetEnabled(true);
 }
 
+bool TForm1::SwapMustWait() const {
+  if (FInstallBusy || FForm2->Modal()) return true;
+  for (const auto& retired : FRetiredForms)
+    if (retired->Modal()) return true;
+  // Message boxes, file dialogs and menus (the tray menu, the menu bar) of this thread:
+  // the swap would close the window under them.
+  bool shown = false;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (IsWindowVisible(window) &&
+            (std::wstring_view(name) == L"#32770" || std::wstring_view(name) == L"#32768"))
+          *reinterpret_cast<bool*>(found) = true;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (GetGUIThreadInfo(GetCurrentThreadId(), &info) &&
+      (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE)))
+    shown = true;
+  return shown;
+}
+
 void TForm1::Timer3Timer() {
+  // The timer fires inside modal loops too; the swap waits until the user is done.
+  if (SwapMustWait()) {
+    Timer3.SetInterval(1000);
+    return;
+  }
   // One attempt per download: a failure is reported once, not every six seconds.
   Timer3.SetEnabled(false);
   // The file may have changed since its download was checked.
@@ -43,7 +83,11 @@ void TForm1::Timer3Timer() {
   }
   try {
     config::TIniFile ini(config::ConfigIniPath());
+    // A Config.ini without the key (or none at all, which this write creates) would read
+    // as automatic update off from the next start on: the setting in force goes with it.
+    bool keepAutoUpdate = !ini.ValueExists(L"updata", L"autoupdata");
     ini.WriteInteger(L"updataver", L"ver", ServerVersion);
+    if (keepAutoUpdate) ini.WriteBool(L"updata", L"autoupdata", Form2().AutoUpdate());
     try {
       ReplaceSelf();
     } catch (...) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cwchar>
+#include <vector>
 
 #include "base/Exception.h"
 #include "ui/Application.h"
@@ -61,6 +63,25 @@ int TIniFile::ReadInteger(const wchar_t* section, const wchar_t* key, int defaul
   std::wstring text = ReadString(section, key, L"");
   int value = 0;
   return TryStrToInt(text, value) ? value : defaultValue;
+}
+
+bool TIniFile::TryReadInteger(const wchar_t* section, const wchar_t* key, int& value) const {
+  // A missing key reads as "", which does not convert.
+  return TryStrToInt(ReadString(section, key, L""), value);
+}
+
+bool TIniFile::ValueExists(const wchar_t* section, const wchar_t* key) const {
+  // The section's key names, each ended by a zero, the list by one more.
+  std::vector<wchar_t> names(4096);
+  for (;;) {
+    DWORD length = GetPrivateProfileStringW(section, nullptr, L"", names.data(),
+                                            static_cast<DWORD>(names.size()), FPath.c_str());
+    if (length + 2 < names.size()) break;
+    names.resize(names.size() * 2);
+  }
+  for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1)
+    if (CompareStringOrdinal(name, -1, key, -1, TRUE) == CSTR_EQUAL) return true;
+  return false;
 }
 
 bool TIniFile::ReadBool(const wchar_t* section, const wchar_t* key, bool defaultValue) const {

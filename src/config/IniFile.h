@@ -17,6 +17,11 @@ class TIniFile {
   // Decimal, or hexadecimal after "$" or after "0x"/"0X" (when more follows); the
   // default when the key is missing or the text does not convert.
   int ReadInteger(const wchar_t* section, const wchar_t* key, int defaultValue) const;
+  // False when the key is missing or its value does not convert: unlike ReadInteger,
+  // tells "no number" apart from a stored default.
+  bool TryReadInteger(const wchar_t* section, const wchar_t* key, int& value) const;
+  // True when the section holds the key, whatever its value.
+  bool ValueExists(const wchar_t* section, const wchar_t* key) const;
   bool ReadBool(const wchar_t* section, const wchar_t* key, bool defaultValue) const;
 
   // Each write stores one key at once; a refused write throws

@@ -158,6 +158,52 @@ TEST_F(SelfUpdateE2E, FirstRunWithoutConfigUpdatesItself) {
   ASSERT_TRUE(WaitRelaunched(manager.Pid()));
   EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
   EXPECT_EQ(3, RecordedVersion());
+  // The Config.ini the swap created keeps the automatic update on.
+  EXPECT_EQ(1u,
+            GetPrivateProfileIntW(L"updata", L"autoupdata", 7, Box->Path(L"Config.ini").c_str()));
+}
+
+TEST_F(SelfUpdateE2E, VersionFileWithoutAValidNumberUpdatesNothing) {
+  int round = 0;
+  for (const char* body : {"[Other]\r\nver=4\r\n", "[updataver]\r\nver=1.2.3.4.5.6-beta+..\\..\r\n",
+                           "[updataver]\r\nver=99999999999999999999\r\n"}) {
+    SCOPED_TRACE(body);
+    Box = std::make_unique<TSandbox>(TestName() + std::to_string(++round));
+    Publish(4);
+    Server->SetBody("/UPdate.ini", body);
+    Server->ClearRequests();
+    WriteConfig(5);
+    TProcess manager = TProcess::Start(Box->ExePath());
+    HWND main = WaitMainWindow(manager.Pid());
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(Server->WaitForRequests("/zip/a.zip", 2, 30s));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    EXPECT_FALSE(Server->WaitForRequests("/VornisTools.exe", 1, 3s));
+    EXPECT_EQ(5, RecordedVersion());
+  }
+}
+
+TEST_F(SelfUpdateE2E, SwapWaitsUntilTheSettingsDialogIsClosed) {
+  Publish(4);
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(WaitUntil([&] { return Box->Exists(L"VornisTools2.exe"); }, 30s));
+  Click(FindButton(main, L" 操作設置"));
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    settings = FindTopWindow(manager.Pid(), L"設置", L"VornisForm");
+    return settings && IsWindowVisible(settings);
+  }));
+  // The swap would have come 6 s after the download.
+  EXPECT_FALSE(manager.WaitExit(10s));
+  EXPECT_EQ(Installed, Box->ReadFile(L"VornisTools.exe"));
+  Click(SettingsControl(settings, L"Button2"));
+  ASSERT_TRUE(manager.WaitExit(30s));
+  ASSERT_TRUE(WaitRelaunched(manager.Pid()));
+  EXPECT_EQ(4, RecordedVersion());
 }
 
 TEST_F(SelfUpdateE2E, AutoUpdateOffFetchesTheVersionFileOnly) {
