@@ -1,6 +1,8 @@
 // Install and remove: "  安裝選中 UI" unpacks the cached archive of every checked,
 // not-installed row into the game's Mods directory; "  移除選中 UI" sends the folder of
-// every checked row to the recycle bin. Both end with the status check.
+// every checked row to the recycle bin. Both end with the status check. An archive
+// installs whole or not at all; a folder the recycle bin cannot take is deleted for
+// good only after the user has said so.
 //
 // Rows whose folder text is not one plain folder name are left alone by both, so a
 // catalogue entry can never point either command outside the add-on directory. While
@@ -13,6 +15,7 @@
 #include "app/Form1.h"
 #include "config/Paths.h"
 #include "install/ContentChecks.h"
+#include "install/FileTree.h"
 #include "install/Install.h"
 #include "ui/Application.h"
 
@@ -45,6 +48,27 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Sends one add-on folder to the recycle bin; where the bin cannot take it, or where
+// that cannot be known beforehand, it goes for good only when the user says so.
+void RemoveAddonFolder(const std::wstring& path, const std::wstring& root,
+                       const std::wstring& name) {
+  auto ask = [](const std::wstring& text) {
+    return ui::Application().ShowMessageBox(text, L"提示 ",
+                                            MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+  };
+  switch (install::RecycleFolder(path, root)) {
+    case install::TRecycleResult::NotTaken:
+      if (ask(L"資源回收筒無法接收 UI " + name + L",要永久刪除嗎?")) install::DeleteTree(path);
+      break;
+    case install::TRecycleResult::Unverified:
+      if (ask(L"無法確認資源回收筒能否接收 UI " + name + L",可能會永久刪除,要移除嗎?"))
+        install::DeleteFolder(path);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 void TForm1::Button1Click() {
@@ -63,6 +87,8 @@ void TForm1::Button1Click() {
   ProgressBar2->SetMax(qualifying + 1);
 
   const std::wstring target = config::InstallRoot(Form2().GamePath());
+  install::CleanUpWork(target);
+  int failed = 0;
   // The count is read again every round: the list may be reloaded while the
   // extraction lets messages through.
   for (int row = 0; row < ListView1->Count(); ++row) {
@@ -71,17 +97,23 @@ void TForm1::Button1Click() {
     Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
     const std::wstring archive = config::ArchiveCachePath(folder);
     if (!FileExists(archive)) continue;
+    // All or nothing: an archive that does not install whole leaves the add-on
+    // directory as it was and its row checked with its old state; the batch goes on.
+    if (!install::UnzipArchive(archive, target)) {
+      ++failed;
+      continue;
+    }
+    if (row >= ListView1->Count()) continue;
     ListView1->SetChecked(row, false);
-    // A damaged archive whose directory cannot be read ends the whole command here;
-    // an extraction that fails later only leaves the final status check to decide.
-    install::UnzipArchive(archive, target);
     ProgressBar2->SetPosition(row);
     Label7->SetCaption(L"UI 正在安裝中,稍等...");
-    if (row < ListView1->Count()) ListView1->SetSubItem(row, 0, kInstalled);
+    ListView1->SetSubItem(row, 0, kInstalled);
   }
   ProgressBar2->SetPosition(0);
   BitBtn4->Click();
-  Label7->SetCaption(L"勾選的UI 已經安裝完畢");
+  Label7->SetCaption(failed == 0
+                         ? std::wstring(L"勾選的UI 已經安裝完畢")
+                         : L"勾選的UI 安裝完畢," + std::to_wstring(failed) + L" 個安裝失敗");
 }
 
 void TForm1::Button8Click() {
@@ -93,13 +125,15 @@ void TForm1::Button8Click() {
     return;
 
   const std::wstring gamePath = Form2().GamePath();
+  const std::wstring root = config::InstallRoot(gamePath);
+  install::CleanUpWork(root);
   for (int row = 0; row < ListView1->Count(); ++row) {
     const std::wstring folder = ListView1->SubItem(row, 1);
     if (ListView1->Checked(row) && install::IsPlainFolderName(folder)) {
       const std::wstring path = config::AddonFolderPath(gamePath, folder);
       if (DirectoryExists(path)) {
         // A refusal by the shell shows in the status check: the row stays installed.
-        install::DeleteFolder(path);
+        RemoveAddonFolder(path, root, config::Trim(folder));
         BitBtn4->Click();
       }
     }

@@ -8,6 +8,7 @@
 
 #include "catalogue/TextOrder.h"
 #include "config/Paths.h"
+#include "install/ContentChecks.h"
 
 namespace app {
 
@@ -52,9 +53,12 @@ void TForm1::BitBtn4Click() {
   std::wstring gamePath = Form2().GamePath();
   int count = ListView1->Count();
   for (int i = 0; i < count; ++i) {
-    std::wstring folder = config::AddonFolderPath(gamePath, ListView1->SubItem(i, 1));
+    // A folder text that is not one plain name never counts as installed: "" or "."
+    // would name the add-on directory itself.
+    std::wstring name = ListView1->SubItem(i, 1);
     ListView1->SetColumnCaption(1, L"狀態");
-    if (DirectoryExists(folder)) {
+    if (install::IsPlainFolderName(name) &&
+        DirectoryExists(config::AddonFolderPath(gamePath, name))) {
       ++installed;
       ListView1->SetSubItem(i, 0, L"已安裝");
     } else {

@@ -35,6 +35,21 @@ bool ReadTail(const std::wstring& path, size_t count, std::vector<unsigned char>
   return ok;
 }
 
+// Device names open a device in every folder, also with an extension ("CON.zip") and
+// with blanks before it ("NUL .txt").
+bool IsReservedDeviceName(const std::wstring& name) {
+  std::wstring base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  std::wstring upper;
+  for (wchar_t c : base) upper += (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") return true;
+  if (upper.size() != 4 || (upper.compare(0, 3, L"COM") != 0 && upper.compare(0, 3, L"LPT") != 0))
+    return false;
+  // Digits 1 to 9, and the superscripts one to three that Windows also takes for them.
+  wchar_t digit = upper[3];
+  return (digit >= L'1' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 }  // namespace
 
 bool LooksLikeZipArchive(const std::wstring& path) {
@@ -79,16 +94,17 @@ bool LooksLikeIniFile(const std::wstring& path) {
 
 bool IsPlainFolderName(const std::wstring& folder) {
   std::wstring name = config::Trim(folder);
-  // Windows drops trailing dots from a path component, so a name of dots alone ("...")
-  // names the directory above it, like "." does.
-  if (name.find_first_not_of(L'.') == std::wstring::npos) return false;
+  // Windows drops trailing dots from a path component: "Addon." names "Addon", and a
+  // name of dots alone names the directory above it, like "." does.
+  if (name.empty() || name.size() > 255 || name.back() == L'.') return false;
   for (wchar_t c : name) {
     // Wildcards would make the shell's delete act on every matching folder; the rest
     // cannot be part of a file name at all.
-    if (c < 0x20 || std::wstring_view(L"\\/:*?<>|\"").find(c) != std::wstring_view::npos)
+    if (c < 0x20 || c == 0x7F ||
+        std::wstring_view(L"\\/:*?<>|\"").find(c) != std::wstring_view::npos)
       return false;
   }
-  return true;
+  return !IsReservedDeviceName(name);
 }
 
 }  // namespace install

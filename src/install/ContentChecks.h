@@ -14,11 +14,13 @@ bool LooksLikeZipArchive(const std::wstring& path);
 // header ("[name]"): what a version file is, and what an HTML error page is not.
 bool LooksLikeIniFile(const std::wstring& path);
 
-// True when `folder`, trimmed, names one plain folder: not empty, not made of dots alone
-// (".", "..", "..."), and without "\", "/", ":", wildcards ("*", "?"), the other
-// characters no file name may hold ("<", ">", "|", '"') or control characters. Anything
-// else would make the paths built from it point outside the add-on directory or the
-// archive cache, or name more than one folder.
+// True when `folder`, trimmed of blanks, names one plain folder: not empty, at most 255
+// characters, not ending in a dot (which also refuses ".", ".." and "..."), not a
+// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension), and without
+// "\", "/", ":", wildcards ("*", "?"), the other characters no file name may hold ("<",
+// ">", "|", '"') or control characters. Anything else would make the paths built from
+// it point outside the add-on directory or the archive cache, name more than one
+// folder, or be read by Windows as another name or a device.
 bool IsPlainFolderName(const std::wstring& folder);
 
 }  // namespace install

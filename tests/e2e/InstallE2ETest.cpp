@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Driver.h"
+#include "ui/Application.h"
 #include "TestHttpServer.h"
 
 using namespace e2e;
@@ -57,6 +58,10 @@ class InstallE2E : public ::testing::Test {
     Server = std::make_unique<testserver::TTestHttpServer>(WinPath(kDemo + "/site"),
                                                            testserver::kDefaultPort);
     Box = std::make_unique<TSandbox>(TestName());
+    // Under Wine the recycle bin is the trash in XDG_DATA_HOME: one per test.
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", ui::Widen(Box->UnixDir() + "xdg").c_str());
+    // Wine makes the trash where it can; a file in the way leaves it without one.
+    if (!WithTrash) Box->WriteFile(L"xdg", "no trash here");
     GameExe = Box->MakeGame();
     Box->WriteFile(L"Config.ini",
                    "[game]\r\ngamepath=" + Ansi(GameExe) + "\r\n[updata]\r\nautoupdata=0\r\n");
@@ -100,10 +105,10 @@ class InstallE2E : public ::testing::Test {
   void Check(std::initializer_list<const wchar_t*> folders) {
     for (const wchar_t* folder : folders) SetRowChecked(List, Row(folder), true);
   }
-  bool Install() {
+  // Runs the install; true once its final text (`done`) shows.
+  bool Install(const std::wstring& done = L"勾選的UI 已經安裝完畢") {
     Click(FindButton(Main, L"  安裝選中 UI"));
-    return WaitUntil([&] { return Text(MainControl(Main, L"Label7")) == L"勾選的UI 已經安裝完畢"; },
-                     60s);
+    return WaitUntil([&] { return Text(MainControl(Main, L"Label7")) == done; }, 60s);
   }
   std::wstring Counter(const wchar_t* label) const { return Text(MainControl(Main, label)); }
   // Runs a Python script (general tool, not part of the product) in the sandbox.
@@ -112,6 +117,7 @@ class InstallE2E : public ::testing::Test {
     ASSERT_EQ(0, RunUnix("cd '" + Box->UnixDir() + "' && python3 script.py"));
   }
 
+  bool WithTrash = true;
   std::unique_ptr<testserver::TTestHttpServer> Server;
   std::unique_ptr<TSandbox> Box;
   std::wstring GameExe;
@@ -122,8 +128,8 @@ class InstallE2E : public ::testing::Test {
 
 TEST_F(InstallE2E, InstallTwoThenRemoveToTheTrash) {
   // Under Wine the recycle bin is the user's XDG trash; it must exist to be used.
-  ASSERT_EQ(0, RunUnix("t=\"${XDG_DATA_HOME:-$HOME/.local/share}/Trash\"; mkdir -p \"$t/files\" "
-                       "\"$t/info\" && printf %s \"$t\" > '" +
+  ASSERT_EQ(0, RunUnix("t=\"$XDG_DATA_HOME/Trash\"; mkdir -p \"$t/files\" \"$t/info\" && printf %s "
+                       "\"$t\" > '" +
                        Box->UnixDir() + "trash.txt'"));
   fs::path trash = WinPath(Box->ReadFile(L"trash.txt"));
   std::string origin = Box->UnixDir() + "game/client/data/Mods/Addons/";
@@ -191,7 +197,7 @@ TEST_F(InstallE2E, InstallTwoThenRemoveToTheTrash) {
 }
 
 TEST_F(InstallE2E, ArchivesNotLaidOutAsPublished) {
-  // Replace four cached archives once the refresh has brought them.
+  // Replace five cached archives once the refresh has brought them.
   Python(R"(import zipfile
 def make(name, entries):
     with zipfile.ZipFile('zip/' + name, 'w', zipfile.ZIP_DEFLATED) as z:
@@ -204,43 +210,64 @@ make('RaidFrames.zip', [('Addons/', b''), ('Addons/RaidFrames/', b''),
 open('zip/ChatTabs.zip', 'wb').write(b'<html><body>Not Found</body></html>')
 data = open('zip/QuestHelper.zip', 'rb').read()
 open('zip/QuestHelper.zip', 'wb').write(data[-120:])
+data = bytearray(open('zip/CastBar.zip', 'rb').read())
+at = data.find(b'PK\x01\x02')
+while int.from_bytes(data[at + 24:at + 28], 'little') == 0:  # the first entry with bytes
+    at = data.find(b'PK\x01\x02', at + 4)
+data[at + 16] ^= 1  # its CRC in the central directory
+open('zip/CastBar.zip', 'wb').write(bytes(data))
 )");
 
-  Check({L"CombatText", L"BagSort", L"RaidFrames", L"ChatTabs"});
-  ASSERT_TRUE(Install());
+  // Each failure leaves nothing behind and the batch goes on; no box interrupts it.
+  Check({L"CombatText", L"BagSort", L"RaidFrames", L"ChatTabs", L"QuestHelper", L"CastBar"});
+  ASSERT_TRUE(Install(L"勾選的UI 安裝完畢,4 個安裝失敗"));
+  EXPECT_FALSE(WaitMessageBox(Manager.Pid(), 1s));
   EXPECT_EQ(Tree(Addons() / L"CombatText"), Tree(Expected(L"CombatText")));
   // Unpacked without the Addons level: present in Mods, but not installed.
   EXPECT_EQ(ReadBytes(Box->Path(L"game\\client\\data\\Mods\\BagSort\\bag.lua")), "flat\r\n");
   EXPECT_EQ(State(L"BagSort"), L"未安裝");
   EXPECT_FALSE(RowChecked(L"BagSort"));
-  // The ".." entries wrote nothing outside Mods.
-  EXPECT_EQ(ReadBytes(Addons() / L"RaidFrames" / L"raid.lua"), "raid\r\n");
-  EXPECT_EQ(State(L"RaidFrames"), L"已安裝");
+  // Climbing entries, a page, a damaged directory and a bad CRC: nothing written, the
+  // rows stay checked and not installed.
   std::map<std::wstring, std::string> game = Tree(Box->Path(L"game"));
-  for (const auto& [path, content] : game) {
-    EXPECT_TRUE(path == L"client\\bin\\VNgame.exe" || path.rfind(L"client\\data\\Mods\\", 0) == 0)
+  for (const auto& [path, content] : game)
+    EXPECT_TRUE(path == L"client\\bin\\VNgame.exe" ||
+                path.rfind(L"client\\data\\Mods\\BagSort\\", 0) == 0 ||
+                path.rfind(L"client\\data\\Mods\\Addons\\CombatText\\", 0) == 0)
         << path;
-    EXPECT_EQ(path.find(L"up"), std::wstring::npos) << path;
-  }
   EXPECT_EQ(Tree(Box->Dir()).count(L"up1.txt"), 0u);
-  // A page instead of an archive: no message, not installed.
-  EXPECT_EQ(State(L"ChatTabs"), L"未安裝");
-  EXPECT_FALSE(WaitMessageBox(Manager.Pid(), 1s));
-  EXPECT_EQ(Counter(L"Label12"), L"2");
+  for (const wchar_t* folder : {L"RaidFrames", L"ChatTabs", L"QuestHelper", L"CastBar"}) {
+    EXPECT_EQ(State(folder), L"未安裝") << folder;
+    EXPECT_TRUE(RowChecked(folder)) << folder;
+  }
+  EXPECT_EQ(Counter(L"Label12"), L"1");
+}
 
-  // A truncated archive whose directory cannot be read: the error box, and nothing that
-  // was installed is touched.
-  Check({L"QuestHelper", L"CastBar"});
-  Click(FindButton(Main, L"  安裝選中 UI"));
-  auto error = WaitMessageBox(Manager.Pid());
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->Text, L"Not a valid zip file!");
-  Answer(*error);
-  EXPECT_FALSE(RowChecked(L"QuestHelper"));
-  EXPECT_FALSE(fs::exists(Addons() / L"QuestHelper"));
-  EXPECT_EQ(Tree(Addons() / L"CombatText"), Tree(Expected(L"CombatText")));
-  EXPECT_EQ(ReadBytes(Addons() / L"RaidFrames" / L"raid.lua"), "raid\r\n");
-  EXPECT_NE(Text(MainControl(Main, L"Label7")), L"勾選的UI 已經安裝完畢");
+class InstallE2ENoTrash : public InstallE2E {
+ protected:
+  InstallE2ENoTrash() { WithTrash = false; }
+};
+
+TEST_F(InstallE2ENoTrash, FolderTheRecycleBinCannotTakeIsDeletedOnlyAfterYes) {
+  Check({L"CombatText", L"CastBar"});
+  ASSERT_TRUE(Install());
+  for (int answer : {IDNO, IDYES}) {
+    Check({L"CombatText"});
+    Click(FindButton(Main, L"  移除選中 UI"));
+    auto question = WaitMessageBox(Manager.Pid(), 15s, L"提示 ");
+    ASSERT_TRUE(question);
+    Answer(*question, IDYES);
+    auto permanent = WaitMessageBox(Manager.Pid(), 15s, L"提示 ");
+    ASSERT_TRUE(permanent);
+    EXPECT_NE(permanent->Text.find(L"永久刪除"), std::wstring::npos);
+    EXPECT_EQ(Tree(Addons() / L"CombatText"), Tree(Expected(L"CombatText")));
+    Answer(*permanent, answer);
+    ASSERT_TRUE(WaitUntil([&] { return !RowChecked(L"CombatText"); }));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return State(L"CombatText") == L"未安裝"; }));
+  EXPECT_FALSE(fs::exists(Addons() / L"CombatText"));
+  EXPECT_EQ(Tree(Addons() / L"CastBar"), Tree(Expected(L"CastBar")));
+  EXPECT_EQ(Tree(Box->Path(L"game\\client\\data\\Mods")).size(), Tree(Addons()).size());
 }
 
 // The publication's archives store Big5 file names without the UTF-8 flag, as archives

@@ -170,51 +170,72 @@ TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
   for (const wchar_t* name : {L"", L"   ", L".", L"..", L" ... ", L"a\\b", L"..\\x", L"a/b", L"C:x",
                               L"*", L"Map?", L"a<b", L"a>b", L"a|b", L"a\"b", L"a\tb"})
     EXPECT_FALSE(install::IsPlainFolderName(name)) << name;
+  // Names Windows reads as a device or as another name.
+  for (const wchar_t* name : {L"CON", L" con ", L"Nul.zip", L"aux.tar.gz", L"PRN ", L"COM1",
+                              L"lpt9.txt", L"NUL .txt", L"Addon.", L" Addon. ", L"a\x7f"})
+    EXPECT_FALSE(install::IsPlainFolderName(name)) << name;
+  for (const wchar_t* name : {L"CONSOLE", L"COM0", L"COM10", L"LPT", L"xCON", L"Con-Addon"})
+    EXPECT_TRUE(install::IsPlainFolderName(name)) << name;
+  EXPECT_TRUE(install::IsPlainFolderName(std::wstring(255, L'a')));
+  EXPECT_FALSE(install::IsPlainFolderName(std::wstring(256, L'a')));
 }
 
-TEST(UnzipArchive, OutcomesByKindOfFile) {
+TEST(UnzipArchive, InstallsWholeArchivesOnlyAndLeavesTheTargetAloneOtherwise) {
   ziptest::TScratch scratch;
-  fs::path mods = scratch.Path() / L"遊戲" / L"Mods";
+  fs::path mods = scratch.Path() / L"遊戲" / L"bin" / L".." / L"Mods";
+  fs::path map = scratch.Path() / L"遊戲" / L"Mods" / L"Addons" / L"Map";
   std::wstring target = mods.wstring() + L"\\";
-
-  // A published archive plus entries that try to climb out of the target.
+  auto install = [&](const char* name, const std::vector<uint8_t>& archive) {
+    ziptest::WriteFile(scratch / name, archive);
+    return install::UnzipArchive((scratch / name).wstring(), target);
+  };
   TZipWriter writer;
   writer.Add("Addons/", {});
   writer.Add("Addons/Map/", {});
   writer.Add("Addons/Map/map.lua", Bytes("print(1)\r\n"));
   writer.Add("Addons/Map/img/big.tga", Payload(100000, 3), true);
-  writer.Add("../escape.txt", Bytes("out"));
-  writer.Add("Addons/../../escape2.txt", Bytes("out"));
-  writer.Add("..\\escape3.txt", Bytes("out"));
-  ziptest::WriteFile(scratch / "good.zip", writer.Build());
-  EXPECT_TRUE(install::UnzipArchive((scratch / "good.zip").wstring(), target));
-  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "map.lua"), Bytes("print(1)\r\n"));
-  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "img" / "big.tga"), Payload(100000, 3));
-  EXPECT_EQ(ziptest::CountFiles(scratch.Path()), 3);  // the archive and the two add-on files
+  EXPECT_TRUE(install("good.zip", writer.Build()));
+  EXPECT_EQ(ziptest::ReadFile(map / "map.lua"), Bytes("print(1)\r\n"));
+  EXPECT_EQ(ziptest::ReadFile(map / "img" / "big.tga"), Payload(100000, 3));
 
-  // Unpacked again over the installed files: replaced without a question.
-  ziptest::WriteFile(mods / "Addons" / "Map" / "map.lua", Bytes("changed"));
-  EXPECT_TRUE(install::UnzipArchive((scratch / "good.zip").wstring(), target));
-  EXPECT_EQ(ziptest::ReadFile(mods / "Addons" / "Map" / "map.lua"), Bytes("print(1)\r\n"));
+  // Over an installed add-on: its files are replaced, files the archive lacks stay.
+  ziptest::WriteFile(map / "map.lua", Bytes("changed"));
+  ziptest::WriteFile(map / "user.cfg", Bytes("mine"));
+  writer.Entries[2].Data = Bytes("print(2)\r\n");
+  writer.Entries[2].Crc = ziptest::Crc(writer.Entries[2].Data);
+  EXPECT_TRUE(install("good2.zip", writer.Build()));
+  EXPECT_EQ(ziptest::ReadFile(map / "map.lua"), Bytes("print(2)\r\n"));
+  EXPECT_EQ(ziptest::ReadFile(map / "user.cfg"), Bytes("mine"));
 
-  // No end record at all: not an archive, the extraction fails inside the guard.
-  ziptest::WriteFile(scratch / "page.zip", Bytes(std::string(300, 'x')));
-  EXPECT_FALSE(install::UnzipArchive((scratch / "page.zip").wstring(), target));
-  // An empty file is an archive without entries.
-  ziptest::WriteFile(scratch / "empty.zip", {});
-  EXPECT_TRUE(install::UnzipArchive((scratch / "empty.zip").wstring(), target));
-  EXPECT_EQ(ziptest::CountFiles(scratch.Path()), 5);
-
-  // The end record survives, the directory does not: reading it raises.
-  ziptest::WriteFile(scratch / "cut.zip", Truncated(AddonArchive("Cut"), 120));
-  try {
-    install::UnzipArchive((scratch / "cut.zip").wstring(), target);
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "Not a valid zip file!");
-  }
-  EXPECT_THROW(install::UnzipArchive((scratch / "missing.zip").wstring(), target), Exception);
-  EXPECT_FALSE(fs::exists(mods / "Addons" / "Cut"));
+  // Failures change nothing under the target: a bad CRC after good entries, an entry
+  // that climbs out, an installed read-only file in the way, a damaged directory, a
+  // page, a missing file. The staging folder never stays.
+  TZipWriter badCrc = writer;
+  badCrc.Add("Addons/Map/new.lua", Bytes("new")).Crc ^= 1;
+  TZipWriter climbing = writer;
+  climbing.Add("../escape.txt", Bytes("out"));
+  std::vector<uint8_t> cut = Truncated(AddonArchive("Cut"), 120);
+  fs::create_directories(mods / L"Addons" / L"Locked");
+  ziptest::WriteFile(mods / L"Addons" / L"Locked" / L"a.lua", Bytes("old"));
+  SetFileAttributesW((mods / L"Addons" / L"Locked" / L"a.lua").c_str(), FILE_ATTRIBUTE_READONLY);
+  TZipWriter locked = writer;
+  locked.Add("Addons/Locked/a.lua", Bytes("new"));
+  auto snapshot = [&] {
+    std::vector<std::pair<fs::path, std::vector<uint8_t>>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(mods))
+      files.emplace_back(entry.path(),
+                         entry.is_regular_file() ? ziptest::ReadFile(entry) : Bytes(""));
+    return files;
+  };
+  auto before = snapshot();
+  EXPECT_FALSE(install("crc.zip", badCrc.Build()));
+  EXPECT_FALSE(install("climb.zip", climbing.Build()));
+  EXPECT_FALSE(install("locked.zip", locked.Build()));
+  EXPECT_FALSE(install("cut.zip", cut));
+  EXPECT_FALSE(install("page.zip", Bytes(std::string(300, 'x'))));
+  EXPECT_FALSE(install::UnzipArchive((scratch / "missing.zip").wstring(), target));
+  EXPECT_EQ(snapshot(), before);
+  ziptest::MakeWritable(scratch.Path());
 }
 
 TEST(DeleteFolder, LongPathsWildcardsAndResults) {
@@ -242,6 +263,16 @@ TEST(DeleteFolder, LongPathsWildcardsAndResults) {
 
   EXPECT_FALSE(install::DeleteFolder((scratch.Path() / L"absent").wstring()));
   EXPECT_FALSE(install::DeleteFolder(L""));
+}
+
+TEST_F(InstallCommands, StatusCheckCountsOnlyPlainNamedFolders) {
+  for (const wchar_t* folder : {L"", L".", L" .. ", L"CON", L"Real."}) AddRow(folder, L"", false);
+  AddRow(L" Real ", L"", false);
+  fs::create_directories(AddonsDir() / L"Real");
+  Form->BitBtn4->Click();
+  for (int row = 0; row < 5; ++row) EXPECT_EQ(State(row), L"未安裝") << row;
+  EXPECT_EQ(State(5), L"已安裝");
+  EXPECT_EQ(Form->Label12->Caption(), L"1");
 }
 
 TEST_F(InstallCommands, QualifyingRowsAndBarPositions) {
@@ -310,35 +341,37 @@ TEST_F(InstallCommands, MissingArchiveAndArchiveWithoutAddonsLevel) {
   EXPECT_EQ(Form->ProgressBar2->Max(), 3);
 }
 
-TEST_F(InstallCommands, DamagedArchiveEndsTheInstallInTheErrorBox) {
+TEST_F(InstallCommands, FailedArchivesChangeNothingAndTheBatchGoesOn) {
   AddRow(L"Bad", L"未安裝", true);
   AddRow(L"Good", L"未安裝", true);
+  AddRow(L"Half", L"未安裝", true);
   AddRow(L"Page", L"未安裝", true);
   PutArchive(L"Bad", Truncated(AddonArchive("Bad"), 120));
   PutArchive(L"Good", AddonArchive("Good"));
+  TZipWriter half;
+  half.Add("Addons/Half/a.lua", Bytes("a"));
+  half.Add("Addons/Half/b.lua", Bytes("b")).Crc ^= 1;
+  PutArchive(L"Half", half.Build());
   PutArchive(L"Page", Bytes("<html>not found</html>"));
+  // Left by an install that never ended.
+  fs::create_directories(ModsDir() / L".VornisTools-staging" / L"Addons" / L"Stale");
 
   Form->Button1->Click();
 
-  ASSERT_EQ(Boxes.size(), 1u);
-  EXPECT_EQ(Boxes[0].Text, L"Not a valid zip file!");
-  EXPECT_TRUE(Boxes[0].Flags & MB_ICONSTOP);
-  EXPECT_FALSE(Checked(0));
-  EXPECT_TRUE(Checked(1));
-  EXPECT_FALSE(fs::exists(AddonsDir() / L"Good"));
-  EXPECT_EQ(StatusChecks, 0);
-  EXPECT_EQ(Form->Label7->Caption(), L"正在安裝 UIBad中...");
-
-  // Without the damaged row, the page that is no archive only fails its own extraction.
-  Form->ListView1->SetChecked(0, false);
-  Boxes.clear();
-  Form->Button1->Click();
   EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(StatusChecks, 1);
   EXPECT_TRUE(fs::exists(AddonsDir() / L"Good" / L"Good.lua"));
+  EXPECT_FALSE(Checked(1));
   EXPECT_EQ(State(1), L"已安裝");
-  EXPECT_FALSE(Checked(2));
-  EXPECT_EQ(State(2), L"未安裝");
-  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 已經安裝完畢");
+  for (int row : {0, 2, 3}) {
+    EXPECT_TRUE(Checked(row)) << row;
+    EXPECT_EQ(State(row), L"未安裝") << row;
+  }
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(ModsDir()), {}),
+            std::vector<fs::path>{ModsDir() / L"Addons"});
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(AddonsDir()), {}),
+            std::vector<fs::path>{AddonsDir() / L"Good"});
+  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 安裝完畢,3 個安裝失敗");
 }
 
 TEST_F(InstallCommands, GamePathNotSetStopsBothCommands) {
