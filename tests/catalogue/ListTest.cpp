@@ -143,10 +143,14 @@ TEST_F(AddonList, StatusCheckCountsAndShowsNegativeDifference) {
   }
 }
 
-TEST_F(AddonList, BlankFolderIsTheAddonDirectoryItself) {
-  AddRow(L"blank", L"  ");
+TEST_F(AddonList, FolderThatIsNoPlainNameIsNeverInstalled) {
+  // "" and "." would name the add-on directory itself, "Real." the folder "Real".
+  for (const wchar_t* folder : {L"  ", L".", L" .. ", L"CON", L"Real."}) AddRow(L"a", folder);
+  AddRow(L"b", L" Real ");
+  Install(L"Real");
   Form->BitBtn4->Click();
-  EXPECT_EQ(Form->ListView1->SubItem(0, 0), L"已安裝");
+  for (int row = 0; row < 5; ++row) EXPECT_EQ(Form->ListView1->SubItem(row, 0), L"未安裝") << row;
+  EXPECT_EQ(Form->ListView1->SubItem(5, 0), L"已安裝");
 }
 
 TEST_F(AddonList, TipShowsCaptionAuthorAndDescription) {

@@ -265,16 +265,6 @@ TEST(DeleteFolder, LongPathsWildcardsAndResults) {
   EXPECT_FALSE(install::DeleteFolder(L""));
 }
 
-TEST_F(InstallCommands, StatusCheckCountsOnlyPlainNamedFolders) {
-  for (const wchar_t* folder : {L"", L".", L" .. ", L"CON", L"Real."}) AddRow(folder, L"", false);
-  AddRow(L" Real ", L"", false);
-  fs::create_directories(AddonsDir() / L"Real");
-  Form->BitBtn4->Click();
-  for (int row = 0; row < 5; ++row) EXPECT_EQ(State(row), L"未安裝") << row;
-  EXPECT_EQ(State(5), L"已安裝");
-  EXPECT_EQ(Form->Label12->Caption(), L"1");
-}
-
 TEST_F(InstallCommands, QualifyingRowsAndBarPositions) {
   AddRow(L"Done", L"已安裝", true);        // 0: installed, left checked
   AddRow(L"Unchecked", L"未安裝", false);  // 1: not checked
