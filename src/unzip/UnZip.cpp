@@ -327,26 +327,49 @@ void TUnZip::ReadDirectory() {
     i = static_cast<uint64_t>(-1);
     seekStart();
   }
-  if (!merge && !configFile) CheckOverlaps();
+  // However the directory was obtained (central, rebuilt or merged), the extraction
+  // trusts its sizes and offsets: the same overlap rule holds for all of them.
+  CheckOverlaps(!configFile);
   BuildView();
 }
 
-void TUnZip::CheckOverlaps() {
-  // The directory is in archive order. Each entry's local header plus its compressed
-  // data must end before the next entry starts, and before the central directory.
+void TUnZip::CheckOverlaps(bool centralInArchive) {
+  // The directory is in archive order. Each entry's local header with its own name and
+  // extra field, then its compressed data, must end before the next entry on the same
+  // part starts, and the last one before the central directory when that lies in this
+  // file (a rebuild that ran into the end of the file leaves nothing after the last
+  // entry to overlap: its data is cut short instead). A local header that cannot be read counts 30
+  // bytes: extracting such an entry fails before any of its data is read.
   const uint64_t centralStart = FEndCentral->CentralDirectoryOffset();
-  for (int i = 0; i < FDirectory->Count(); ++i) {
+  const uint64_t lastLimit =
+      centralStart >= static_cast<uint64_t>(Archive().Size()) ? UINT64_MAX : centralStart;
+  const int count = FDirectory->Count();
+  for (int i = 0; i < count; ++i) {
     const TZipHeaderInfo& header = *FDirectory->Header(i);
-    uint64_t end = header.RelativeOffset() + 30 + header.CompressedSize();
-    bool last = i + 1 == FDirectory->Count();
-    if (end < header.RelativeOffset()) end = UINT64_MAX;
-    uint64_t limit = last ? centralStart : FDirectory->Header(i + 1)->RelativeOffset();
+    const bool last = i + 1 == count;
+    if (last && !centralInArchive) break;
     if (!last && FDirectory->Header(i + 1)->DiskNumberStart() != header.DiskNumberStart()) continue;
+    const uint64_t start = header.RelativeOffset();
+    uint64_t end = start + 30 + LocalNameAndExtraLength(start);
+    if (end < start) end = UINT64_MAX;
+    end = end + header.CompressedSize() < end ? UINT64_MAX : end + header.CompressedSize();
+    const uint64_t limit = last ? lastLimit : FDirectory->Header(i + 1)->RelativeOffset();
     if (end > limit) {
       ClearArchive();
       throw EBadZipFile(kMsgNotAZip);
     }
   }
+}
+
+uint64_t TUnZip::LocalNameAndExtraLength(uint64_t offset) {
+  uint8_t local[30];
+  if (offset > static_cast<uint64_t>(INT64_MAX) ||
+      Archive().Seek(static_cast<int64_t>(offset), TSeekOrigin::soBeginning) !=
+          static_cast<int64_t>(offset) ||
+      Archive().Read(local, 30) != 30 || std::memcmp(local, "PK\3\4", 4) != 0)
+    return 0;
+  return uint64_t{static_cast<uint16_t>(local[26] | (local[27] << 8))} +
+         static_cast<uint16_t>(local[28] | (local[29] << 8));
 }
 
 bool TUnZip::RebuildFromLocalHeaders() {

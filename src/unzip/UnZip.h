@@ -148,7 +148,10 @@ class TUnZip {
 
   void ReadDirectory();
   bool RebuildFromLocalHeaders();
-  void CheckOverlaps();
+  // Refuses (EBadZipFile, archive cleared) a directory whose entries overlap.
+  void CheckOverlaps(bool centralInArchive);
+  // Name plus extra field length of the local header at |offset|; 0 when there is none.
+  uint64_t LocalNameAndExtraLength(uint64_t offset);
   void BuildView();
   void DropLists();
   void Pump();
