@@ -7,6 +7,7 @@
 // srCreateError.
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "unzip/UnZip.h"
 #include "unzip/ZipPlatform.h"
@@ -45,6 +46,27 @@ size_t LastSeparator(const std::string& path) {
   return found;
 }
 
+// The file an output path names, for telling whether two paths meet in one file:
+// ASCII case folded, empty and "." components dropped.
+std::string TargetKey(const std::string& path) {
+  std::string key, component;
+  auto close = [&key, &component]() {
+    if (!component.empty() && component != ".") key += (key.empty() ? "" : "\\") + component;
+    component.clear();
+  };
+  for (size_t i = 0; i < path.size();) {
+    size_t length = CharLength(path, i);
+    if (length == 1 && IsSeparator(path[i])) {
+      close();
+    } else {
+      component.append(path, i, length);
+    }
+    i += length;
+  }
+  close();
+  return LowerCase(key);
+}
+
 }  // namespace
 
 struct TUnZip::TRun {
@@ -56,6 +78,8 @@ struct TUnZip::TRun {
   int ToDo = 0;
   uint64_t TotalBytes = 0;
   uint64_t DoneBytes = 0;
+  // Files written by this run: target key -> raw name of the entry that wrote it.
+  std::unordered_map<std::string, std::string> Targets;
 };
 
 bool TUnZip::ForceDirectories(const std::string& dir) {
@@ -309,6 +333,15 @@ bool TUnZip::ExtractEntry(TRun& run, int index) {
   bool skip = false;
   if (OnStartUnZip) OnStartUnZip(this, index, fName, skip);
   if (skip) return false;
+  // Distinct entry names never share a file: an escaped byte can spell another entry's
+  // literal name, and names differing only in case meet in one file on Windows. The
+  // first entry written keeps the file; a later one with another name is refused.
+  const std::string target = TargetKey(fName);
+  auto claimed = run.Targets.find(target);
+  if (claimed != run.Targets.end() && claimed->second != header.RawName) {
+    SkipEntry(run, TSkipReason::srCreateError, fName, index);
+    return false;
+  }
   size_t cut = LastSeparator(fName);
   if (cut != std::string::npos) {
     std::string dir = fName.substr(0, cut);
@@ -384,6 +417,7 @@ bool TUnZip::ExtractEntry(TRun& run, int index) {
       uint32_t attributes = header.ExternalAttributes & kApplicableAttributes;
       zipplatform::SetAttributes(fName, attributes != 0 ? attributes : kNormalAttribute);
     }
+    run.Targets.emplace(target, header.RawName);
     if (OnEndUnZip) OnEndUnZip(this, index, fName);
     ++run.Count;
     return false;

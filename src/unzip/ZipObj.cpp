@@ -147,6 +147,7 @@ bool TZipHeaderInfo::ReadCentralRecord(TLFNFileStream& stream, const TNextPartCa
     return false;
   }
   SetFullName(ConvertEntryName(raw, (VersionMadeBy >> 8) == 0, Flags, OEMConvert));
+  RawName = raw;
   DateTime = SanitizeDosDateTime(DateTime);
   CentralOffset = start;
   Zip64Extra.reset();
@@ -206,6 +207,7 @@ bool TZipHeaderInfo::ReadLocalRecord(TLFNFileStream& stream) {
   std::string raw(nameLength, '\0');
   if (!ReadExact(stream, raw.data(), nameLength)) return false;
   SetFullName(ConvertEntryName(raw, true, Flags, OEMConvert));
+  RawName = raw;
   RelativeOffset32 = 0;
   Zip64Extra.reset();
   SetRelativeOffset(static_cast<uint64_t>(start));

@@ -63,6 +63,9 @@ class TZipHeaderInfo : public TObject {
   std::string Directory;
   std::optional<TZip64Extra> Zip64Extra;
   std::string EntryComment;
+  // The name bytes as stored, before conversion: two entries are the same name only
+  // when these are equal.
+  std::string RawName;
   bool Selected = false;
   TOEMConvert OEMConvert;
 

@@ -102,6 +102,21 @@ TEST(PathSafety, ReinterpretedNamesAreRefused) {
   EXPECT_EQ(CountFiles(scratch / "out"), 2);
 }
 
+// Regression: distinct names meeting in one file (an escaped byte and the literal
+// escape, two cases of one name) never overwrite each other; the first keeps the file.
+TEST(PathSafety, DistinctNamesNeverShareAFile) {
+  TZipWriter writer;
+  for (const char* name : {"\xC3.txt", "%C3.txt", "A.TXT", "a.txt"}) writer.Add(name, Bytes(name));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  TScratch scratch;
+  PrepareInstall(zip, scratch / "same.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  EXPECT_EQ(recorder.Skipped.size(), 2u);
+  EXPECT_EQ(ReadFile(NativePath(recorder.Ended.at(0).second)), Bytes("\xC3.txt"));
+}
+
 class Overwrite : public testing::Test {
  protected:
   void SetUp() override {

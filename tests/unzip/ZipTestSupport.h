@@ -32,6 +32,10 @@ inline void WriteFile(const fs::path& path, const std::vector<uint8_t>& data) {
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
+inline void Poke32(std::vector<uint8_t>& data, size_t at, uint64_t value) {
+  for (size_t k = 0; k < 4; ++k) data[at + k] = static_cast<uint8_t>(value >> (8 * k));
+}
+
 inline uint32_t Crc(const std::vector<uint8_t>& data) {
   return static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
 }
