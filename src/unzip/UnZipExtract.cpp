@@ -22,6 +22,8 @@ constexpr int kIdYes = 6;
 // Attribute bits that may be applied to a file: read-only, hidden, system, archive.
 constexpr uint32_t kApplicableAttributes = 0x27;
 constexpr uint32_t kNormalAttribute = 0x80;
+constexpr uint32_t kReadOnly = 0x01;
+constexpr uint32_t kHiddenSystem = 0x06;
 
 int Percent(uint64_t part, uint64_t whole) {
   if (whole == 0) return 0;
@@ -384,13 +386,19 @@ bool TUnZip::ExtractEntry(TRun& run, int index) {
       return false;
     }
   }
-  auto output = std::make_unique<TLFNFileStream>(
-      fName, zipplatform::TOpenMode::Create, BufferSize < 16 ? 16 : BufferSize, FlushFilesOnClose);
-  if (!output->IsOpen() && output->OpenError() == zipplatform::TOpenError::AccessDenied &&
-      ReplaceReadOnly && zipplatform::IsReadOnly(fName)) {
-    zipplatform::ClearReadOnly(fName);
-    output = std::make_unique<TLFNFileStream>(fName, zipplatform::TOpenMode::Create,
-                                              BufferSize < 16 ? 16 : BufferSize, FlushFilesOnClose);
+  auto create = [&]() {
+    return std::make_unique<TLFNFileStream>(fName, zipplatform::TOpenMode::Create,
+                                            BufferSize < 16 ? 16 : BufferSize, FlushFilesOnClose);
+  };
+  auto output = create();
+  // Windows refuses to create a file over a read-only one, and over a hidden or system
+  // one with normal attributes. Those bits of the file being replaced are cleared (the
+  // read-only bit only with ReplaceReadOnly) and the creation is tried once more.
+  if (!output->IsOpen() && output->OpenError() == zipplatform::TOpenError::AccessDenied) {
+    const bool readOnly = zipplatform::IsReadOnly(fName);
+    if ((!readOnly || ReplaceReadOnly) &&
+        zipplatform::ClearAttributes(fName, kHiddenSystem | (readOnly ? kReadOnly : 0)))
+      output = create();
   }
   if (!output->IsOpen()) {
     SkipEntry(run, TSkipReason::srCreateError, fName, index);

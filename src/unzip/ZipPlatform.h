@@ -49,7 +49,9 @@ uint32_t FileDosTime(const std::string& path);
 int64_t FileModStamp(const std::string& path);
 // Windows file attribute bits (0x01 read-only, 0x02 hidden, 0x04 system, 0x20 archive).
 bool IsReadOnly(const std::string& path);
-bool ClearReadOnly(const std::string& path);
+// Clears the given attribute bits of a file (on POSIX only read-only has a meaning);
+// false when it is not a file or keeps them.
+bool ClearAttributes(const std::string& path, uint32_t attributes);
 bool SetAttributes(const std::string& path, uint32_t attributes);
 // True when |drive| (a letter) is a removable or CD-ROM drive.
 bool IsRemovableDrive(char drive);

@@ -167,11 +167,11 @@ bool IsReadOnly(const std::string& path) {
   return stat(NativePath(path).c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
 }
 
-bool ClearReadOnly(const std::string& path) {
+bool ClearAttributes(const std::string& path, uint32_t attributes) {
   struct stat info;
   std::string native = NativePath(path);
-  if (stat(native.c_str(), &info) != 0) return false;
-  return chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+  if (stat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  return (attributes & 0x01) == 0 || chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {

@@ -109,6 +109,13 @@ std::unique_ptr<TOsFile> OpenFile(const std::string& path, TOpenMode mode, TOpen
       if (error) *error = TOpenError::AccessDenied;
       return nullptr;
     }
+    // Windows also refuses to create a file with normal attributes over a hidden or
+    // system one; Wine does not, so that verdict is made here as well.
+    if (mode == TOpenMode::Create && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+      if (error) *error = TOpenError::AccessDenied;
+      return nullptr;
+    }
   }
   DWORD access = mode == TOpenMode::Read ? GENERIC_READ : GENERIC_WRITE;
   DWORD share = mode == TOpenMode::Read ? FILE_SHARE_READ : 0;
@@ -169,11 +176,12 @@ bool IsReadOnly(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool ClearReadOnly(const std::string& path) {
+bool ClearAttributes(const std::string& path, uint32_t attributes) {
   std::wstring wide = Wide(path);
-  DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  return SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
+  DWORD current = GetFileAttributesW(wide.c_str());
+  if (current == INVALID_FILE_ATTRIBUTES || (current & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  return (current & attributes) == 0 ||
+         SetFileAttributesW(wide.c_str(), current & ~attributes) != 0;
 }
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {
@@ -188,19 +196,26 @@ bool IsRemovableDrive(char drive) {
 
 bool DecodeOem(const std::string& raw, std::u32string& text) {
   // A Traditional Chinese system's OEM code page is 950, as is what its archivers write.
+  // A byte that code page cannot decode is taken from code page 437, the DOS default,
+  // rather than becoming a "?" that no file name may hold.
   text.clear();
-  if (raw.empty()) return true;
-  int units =
-      MultiByteToWideChar(CP_OEMCP, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
-  if (units <= 0) return false;
-  std::wstring wide(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_OEMCP, 0, raw.data(), static_cast<int>(raw.size()), wide.data(), units);
-  for (size_t i = 0; i < wide.size(); ++i) {
-    char32_t c = wide[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+  const UINT oem = GetOEMCP();
+  for (size_t i = 0; i < raw.size();) {
+    size_t length = IsDBCSLeadByteEx(oem, static_cast<BYTE>(raw[i])) && i + 1 < raw.size() ? 2 : 1;
+    wchar_t wide[2];
+    int units = MultiByteToWideChar(oem, MB_ERR_INVALID_CHARS, raw.data() + i,
+                                    static_cast<int>(length), wide, 2);
+    if (units <= 0) {
+      length = 1;
+      units = MultiByteToWideChar(437, 0, raw.data() + i, 1, wide, 2);
+      if (units <= 0) return false;
     }
-    text += c;
+    if (units == 2 && wide[0] >= 0xD800 && wide[0] < 0xDC00) {
+      text += 0x10000 + ((char32_t(wide[0]) - 0xD800) << 10) + (char32_t(wide[1]) - 0xDC00);
+    } else {
+      for (int k = 0; k < units; ++k) text += wide[k];
+    }
+    i += length;
   }
   return true;
 }

@@ -51,10 +51,31 @@ TEST(Install, FlatWithoutRecreateDirs) {
   recorder.Attach(zip);
   PrepareInstall(zip, scratch / "flat.zip", writer.Build(), scratch / "out");
   zip.RecreateDirs = false;
+  int selected = 0;  // directory entries are extracted (DoAll) but not selected
+  zip.OnStartUnZipInfo = [&selected](TUnZip*, int files, int64_t, bool&) { selected = files; };
   EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_EQ(selected, 2);
   EXPECT_TRUE(fs::exists(scratch / "out" / "x.txt"));
   EXPECT_TRUE(fs::exists(scratch / "out" / "y.txt"));
   EXPECT_FALSE(fs::exists(scratch / "out" / "d1"));
+}
+
+// An empty DestDir is the current directory, never the root of the drive.
+TEST(Install, EmptyDestDirIsTheCurrentDirectory) {
+  TZipWriter writer;
+  writer.Add("vornis-empty-dest/a.txt", Bytes("a"));
+  writer.Add("Top/sub/b.txt", Bytes("b"));
+  TScratch scratch;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "e.zip", writer.Build(), scratch / "out");
+  zip.SetDestDir("");
+  zip.SetRootDir("tOP");  // a prefix removed without regard to case
+  const fs::path previous = fs::current_path();
+  fs::current_path(scratch.Path());
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  fs::current_path(previous);
+  EXPECT_EQ(ReadFile(scratch / "vornis-empty-dest" / "a.txt"), Bytes("a"));
+  EXPECT_EQ(ReadFile(scratch / "sub" / "b.txt"), Bytes("b"));
 }
 
 // Regression: nothing is ever written outside DestDir.
@@ -163,7 +184,6 @@ TEST_F(Overwrite, EachMode) {
                 }),
             Bytes("from archive"));
   EXPECT_TRUE(promptHandler.Messages.empty());
-  // The file now carries the entry's time: neither newer nor older replaces it.
   WriteFile(FScratch / "out" / "file.txt", Bytes("old"));
   TRecorder newer;
   EXPECT_EQ(Run(TUZOverwriteMode::ifNewer, newer), Bytes("old"));  // file written now
@@ -171,6 +191,11 @@ TEST_F(Overwrite, EachMode) {
   EXPECT_EQ(Run(TUZOverwriteMode::ifOlder, older), Bytes("from archive"));
   EXPECT_EQ(zipplatform::FileDosTime(EnginePath(FScratch / "out" / "file.txt")),
             (30u << 25) | (6u << 21) | (15u << 16) | (12u << 11));
+  // The file now carries the entry's time: neither newer nor older replaces it.
+  TRecorder sameNewer, sameOlder;
+  Run(TUZOverwriteMode::ifNewer, sameNewer);
+  Run(TUZOverwriteMode::ifOlder, sameOlder);
+  EXPECT_EQ(sameNewer.Skipped.size() + sameOlder.Skipped.size(), 2u);
 }
 
 TEST_F(Overwrite, ReadOnlyTarget) {
@@ -197,6 +222,17 @@ TEST(Attributes, ReadOnlyEntryStaysReadOnly) {
   PrepareInstall(zip, scratch / "attr.zip", writer.Build(), scratch / "out");
   EXPECT_EQ(zip.ExtractFiles(), 1);
   EXPECT_TRUE(zipplatform::IsReadOnly(EnginePath(scratch / "out" / "locked.txt")));
+}
+
+// Regression: a hidden system file from an earlier run is replaced, not skipped.
+TEST(Attributes, HiddenSystemFileIsReplaced) {
+  TZipWriter writer;
+  writer.Add("shy.txt", Bytes("shy")).ExternalAttributes = 0x26;
+  TScratch scratch;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "hidden.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(zip.ExtractFiles(), 1);
 }
 
 TEST(Selection, MatchPattern) {
@@ -252,6 +288,50 @@ TEST(Progress, PercentagesReachOneHundred) {
   EXPECT_EQ(file.back(), 100);
   EXPECT_EQ(total.back(), 100);
   EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+}
+
+// The run total drops by a skipped entry's size; percentages round half to even.
+TEST(Progress, SkippedEntryLeavesTheTotalAndHalvesRoundToEven) {
+  TZipWriter writer;
+  writer.Add("CON", Bytes("skipped!"));
+  for (char name = 'a'; name < 'i'; ++name) writer.Add(std::string(1, name), Bytes("x"));
+  std::vector<int> total;
+  TUnZip zip;
+  zip.OnTotalPercentDone = [&total](TUnZip*, int percent) { total.push_back(percent); };
+  TScratch scratch;
+  PrepareInstall(zip, scratch / "p.zip", writer.Build(), scratch / "out");
+  zip.ExtractFiles();
+  EXPECT_EQ(total, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+}
+
+// One run's events: the totals before any entry (StopNow ends the run there), a CRC
+// failure reports calculated then stored CRC, and of an entry one byte longer than
+// declared nothing past the size is taken, so its calculated CRC is that of no data.
+TEST(Events, OrderAndArguments) {
+  const std::vector<uint8_t> content = Bytes("content");
+  TZipWriter writer;
+  writer.Add("ok.txt", content);
+  writer.Add("bad.txt", content).Crc = 1234;
+  writer.Add("over.txt", content).UncompressedSize = content.size() - 1;
+  TScratch scratch;
+  for (bool stop : {false, true}) {
+    std::string log;
+    auto note = [&log](auto... values) { ((log += std::to_string(values) + " "), ...); };
+    TUnZip zip;
+    zip.OnStartUnZipInfo = [&](TUnZip*, int files, int64_t bytes, bool& stopNow) {
+      note(files, bytes);
+      stopNow = stop;
+    };
+    zip.OnStartUnZip = [&](TUnZip*, int index, std::string&, bool&) { note(index); };
+    zip.OnEndUnZip = [&](TUnZip*, int index, const std::string&) { note(10 + index); };
+    zip.OnBadCRC = [&](TUnZip*, uint32_t calc, uint32_t stored, int) { note(calc, stored); };
+    zip.OnUnZipComplete = [&](TUnZip*, int count) { note(count); };
+    PrepareInstall(zip, scratch / "events.zip", writer.Build(), scratch / "out");
+    zip.ExtractFiles();
+    EXPECT_EQ(log, stop ? "3 20 0 "
+                        : "3 20 0 10 1 " + std::to_string(Crc(content)) + " 1234 2 0 " +
+                              std::to_string(Crc(content)) + " 1 ");
+  }
 }
 
 // A destination holding Chinese characters (code page 950 on the Windows build; one of
