@@ -103,6 +103,30 @@ TEST(Reduce, ReferenceBeforeStartYieldsZeros) {
   EXPECT_EQ(ReadFile(scratch / "out" / "zeros.bin"), expected);
 }
 
+// Regression: the last literal's code needs more bits than the input holds. The missing
+// bits are not taken as zeros, even where the lookup table would (the code of 255 is
+// all zeros), so the entry stays one byte short.
+TEST(Implode, CodeLongerThanTheRemainingInputIsNotDecoded) {
+  TBitWriter bits;
+  bits.Put(15, 8);  // literal tree: 16 x 16 symbols of length 8
+  for (int i = 0; i < 16; ++i) bits.Put(0xF7, 8);
+  for (int tree = 0; tree < 2; ++tree) {  // length and distance trees: 4 x 16 of length 6
+    bits.Put(3, 8);
+    for (int i = 0; i < 4; ++i) bits.Put(0xF5, 8);
+  }
+  bits.Put(1, 1);  // literal 'A': code 255 - 'A', its first bit first
+  for (int b = 7; b >= 0; --b) bits.Put((190 >> b) & 1, 1);
+  bits.Put(1, 1);  // a literal whose code the input cuts off
+  TZipWriter writer;
+  writer.AddRaw(RawEntry("cut.bin", 6, bits.Bytes, 2, Crc({'A', 0xFF}), 4));
+  TScratch scratch;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "cut.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 0);
+}
+
 TEST(Sizes, LargerThanDeclaredFailsOnlyThatEntry) {
   TScratch scratch;
   std::vector<uint8_t> content = Bytes(std::string(300000, 'q'));
@@ -255,23 +279,37 @@ TEST(Encryption, PasswordCheckRetryAndRefusal) {
     EXPECT_EQ(recorder.Skipped[0].first, TSkipReason::srBadPassword);
     EXPECT_EQ(CountFiles(scratch / "none"), 0);
   }
-  // A wrong password, then the handler supplies the right one.
+  // A wrong password that passes the header check fails the entry; the handler's next
+  // answer fails the check; the third is right and the entry is extracted on the retry.
   {
     TUnZip zip;
     TRecorder recorder;
     recorder.Attach(zip);
     int asked = 0;
     zip.OnBadPassword = [&asked](TUnZip*, int, std::string& password) {
-      ++asked;
-      password = "tr@ditional";
+      password = ++asked == 1 ? "wrong" : "tr@ditional";
     };
     zip.SetZipName(archive);
     zip.SetDestDir(EnginePath(scratch / "retry"));
     zip.DoAll = true;
-    zip.Password = "wrong";
+    zip.Password = "wrong173";
     EXPECT_EQ(zip.ExtractFiles(), 2);
-    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(asked, 2);
     EXPECT_EQ(zip.Password, "tr@ditional");
+  }
+  // Strong encryption (flag bit 6) is refused even with the right password.
+  {
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    zip.SetZipName(archive);
+    zip.LoadDirectory();
+    std::vector<uint8_t> data = ReadFile(archive);
+    data[static_cast<size_t>(zip.Header(1).CentralOffset) + 8] |= 0x40;
+    PrepareInstall(zip, scratch / "strong.zip", data, scratch / "strong");
+    zip.Password = "tr@ditional";
+    EXPECT_EQ(zip.ExtractFiles(), 1);
+    EXPECT_EQ(recorder.Skipped.at(0).first, TSkipReason::srBadPassword);
   }
 }
 

@@ -144,13 +144,17 @@ TEST(Directory, NamesSplitAndConvert) {
                                                                 : U"\u00DCBER.TXT"));
   EXPECT_EQ(zip.FileName(3), zipplatform::EngineFromRaw("\x9ANTFS.TXT"));
   EXPECT_EQ(zip.FileName(4), zipplatform::EngineFromUnicode(U"\u00FCtf.txt"));
-  zip.OEMConvert = TOEMConvert::oemNever;
   try {
     zip.Header(5);
     FAIL();
   } catch (const EListError& error) {
     EXPECT_EQ(error.Message(), "Index 5 is out of range");
   }
+  TUnZip never;  // oemNever keeps a DOS host's name bytes
+  never.OEMConvert = TOEMConvert::oemNever;
+  PrepareInstall(never, scratch / "names.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(never.FileName(2), zipplatform::EngineFromRaw("\x9A"
+                                                          "BER.TXT"));
 }
 
 TEST(Directory, DateSanitising) {
@@ -166,6 +170,8 @@ TEST(Directory, DateSanitising) {
   EXPECT_EQ(SanitizeDosDateTime(dos(1980, 5, 17, 13, 45, 30) | (127u << 25)),
             dos(2099, 5, 17, 13, 45, 30));
   EXPECT_EQ(SanitizeDosDateTime(0), dos(1980, 1, 1, 0, 0, 0));
+  EXPECT_EQ(SanitizeDosDateTime(dos(2020, 5, 1, 13, 45, 30) & ~(31u << 16)),
+            dos(2020, 5, 1, 13, 45, 30));
 }
 
 class TNumber : public TObject {
@@ -219,9 +225,13 @@ TEST(ObjectLists, GrowthIndexAndDuplicates) {
 TEST(ObjectLists, SortModes) {
   TScratch scratch;
   TZipWriter writer;
-  writer.Add("b.txt", Bytes("12345")).DosDateTime = 0x50000000;
-  writer.Add("A.txt", Bytes("1")).DosDateTime = 0x52000000;
-  writer.Add("c.txt", Bytes("123")).DosDateTime = 0x48000000;
+  // Compressed sizes 10, 20, 30; uncompressed 100, 25, 60; rates 10, 80, 50.
+  writer.Add("b.txt", Bytes(std::string(10, 'b'))).UncompressedSize = 100;
+  writer.Add("A.txt", Bytes(std::string(20, 'a'))).UncompressedSize = 25;
+  writer.Add("c.txt", Bytes(std::string(30, 'c'))).UncompressedSize = 60;
+  writer.Entries[0].DosDateTime = 0x50000000;
+  writer.Entries[1].DosDateTime = 0x52000000;
+  writer.Entries[2].DosDateTime = 0x48000000;
   TUnZip zip;
   PrepareInstall(zip, scratch / "sort.zip", writer.Build(), scratch / "out");
   auto names = [&zip] {
@@ -236,6 +246,10 @@ TEST(ObjectLists, SortModes) {
   EXPECT_EQ(names(), "A.txt b.txt c.txt ");
   zip.SetSortMode(TZipSortMode::ByUnCompressedSize);
   EXPECT_EQ(names(), "b.txt c.txt A.txt ");
+  zip.SetSortMode(TZipSortMode::ByCompressedSize);
+  EXPECT_EQ(names(), "c.txt A.txt b.txt ");
+  zip.SetSortMode(TZipSortMode::ByRate);
+  EXPECT_EQ(names(), "A.txt c.txt b.txt ");
   zip.SetSortMode(TZipSortMode::ByNone);
   EXPECT_EQ(names(), "b.txt A.txt c.txt ");
 }
@@ -325,6 +339,22 @@ TEST(Overlap, LastEntryRunningIntoTheCentralDirectoryIsRefused) {
   TScratch scratch;
   TUnZip zip;
   EXPECT_THROW(PrepareInstall(zip, scratch / "over.zip", data, scratch / "out"), EBadZipFile);
+}
+
+// Rebuilding from local headers steps over each streamed entry's data descriptor.
+TEST(Rebuild, StepsOverDataDescriptors) {
+  TZipWriter writer;
+  for (const char* name : {"one.txt", "two.txt"}) {
+    writer.Add(name, Bytes(name)).Flags = 0x0008;
+    writer.Entries.back().Descriptor = true;
+  }
+  std::vector<uint8_t> data = writer.Build();
+  data.resize(data.size() - 22);  // no end record
+  TScratch scratch;
+  TUnZip zip;
+  zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  PrepareInstall(zip, scratch / "dd.zip", data, scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 2);
 }
 
 // Every prefix of a small archive loads and extracts without harm: whatever a run

@@ -108,6 +108,11 @@ std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End
       Put64(out, e.Data.size());
     }
     out.insert(out.end(), e.Data.begin(), e.Data.end());
+    if (e.Descriptor) {
+      for (uint32_t value :
+           {0x08074B50u, e.Crc, uint32_t(e.Data.size()), uint32_t(e.UncompressedSize)})
+        Put32(out, value);
+    }
   }
   uint64_t centralStart = out.size();
   for (size_t i = 0; i < Entries.size(); ++i) {

@@ -99,6 +99,7 @@ class TZipWriter {
     bool Zip64 = false;  // sizes and offset through the Zip64 extra
     std::string Comment;
     int64_t OffsetOverride = -1;  // central record points here instead
+    bool Descriptor = false;      // a data descriptor with its signature follows the data
   };
 
   // Adds a stored or deflated entry of |content|.
