@@ -334,27 +334,39 @@ void TUnZip::ReadDirectory() {
 }
 
 void TUnZip::CheckOverlaps(bool centralInArchive) {
-  // The directory is in archive order. Each entry's local header with its own name and
-  // extra field, then its compressed data, must end before the next entry on the same
-  // part starts, and the last one before the central directory when that lies in this
-  // file (a rebuild that ran into the end of the file leaves nothing after the last
-  // entry to overlap: its data is cut short instead). A local header that cannot be read counts 30
-  // bytes: extracting such an entry fails before any of its data is read.
-  const uint64_t centralStart = FEndCentral->CentralDirectoryOffset();
-  const uint64_t lastLimit =
-      centralStart >= static_cast<uint64_t>(Archive().Size()) ? UINT64_MAX : centralStart;
-  const int count = FDirectory->Count();
-  for (int i = 0; i < count; ++i) {
+  // Each entry's local header with its own name and extra field, then its compressed
+  // data, must end before the next entry starts, and the last one before the central
+  // directory when that lies in this file (a rebuild that ran into the end of the file
+  // leaves nothing after the last entry to overlap: its data is cut short instead). A
+  // local header that cannot be read counts 30 bytes: extracting such an entry fails
+  // before any of its data is read. The disk numbers of a single archive mean nothing
+  // (every entry is read from this one file), so only a split set keeps parts apart;
+  // its local headers lie in other files and are not read.
+  struct TRange {
+    uint32_t Part;
+    uint64_t Start, End;
+  };
+  std::vector<TRange> ranges;
+  ranges.reserve(static_cast<size_t>(FDirectory->Count()));
+  for (int i = 0; i < FDirectory->Count(); ++i) {
     const TZipHeaderInfo& header = *FDirectory->Header(i);
-    const bool last = i + 1 == count;
-    if (last && !centralInArchive) break;
-    if (!last && FDirectory->Header(i + 1)->DiskNumberStart() != header.DiskNumberStart()) continue;
     const uint64_t start = header.RelativeOffset();
-    uint64_t end = start + 30 + LocalNameAndExtraLength(start);
+    uint64_t end = start + 30 + (centralInArchive ? LocalNameAndExtraLength(start) : 0);
     if (end < start) end = UINT64_MAX;
     end = end + header.CompressedSize() < end ? UINT64_MAX : end + header.CompressedSize();
-    const uint64_t limit = last ? lastLimit : FDirectory->Header(i + 1)->RelativeOffset();
-    if (end > limit) {
+    ranges.push_back({centralInArchive ? 0 : header.DiskNumberStart(), start, end});
+  }
+  std::sort(ranges.begin(), ranges.end(), [](const TRange& a, const TRange& b) {
+    return a.Part != b.Part ? a.Part < b.Part : a.Start < b.Start;
+  });
+  const uint64_t centralStart = FEndCentral->CentralDirectoryOffset();
+  const uint64_t lastLimit =
+      !centralInArchive || centralStart >= static_cast<uint64_t>(Archive().Size()) ? UINT64_MAX
+                                                                                   : centralStart;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const bool last = i + 1 == ranges.size();
+    if (!last && ranges[i + 1].Part != ranges[i].Part) continue;
+    if (ranges[i].End > (last ? lastLimit : ranges[i + 1].Start)) {
       ClearArchive();
       throw EBadZipFile(kMsgNotAZip);
     }
