@@ -49,8 +49,6 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   }
 }
 
-void TForm1::ShowCataloguePage() {}
-
 void TForm1::Button5Click() {
   std::vector<catalogue::TCatalogueItem> items;
   int count = ListView1->Count();

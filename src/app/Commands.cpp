@@ -70,14 +70,4 @@ void TForm1::N4Click() {
   Button2->Click();
 }
 
-void TForm1::N9Click() {
-  if (ui::TMenuItem* item = MainMenu1.Find(L"N9")) item->SetChecked(!item->Checked());
-}
-
-void TForm1::N5Click() {
-  if (ui::TMenuItem* item = MainMenu1.Find(L"N5")) item->SetChecked(!item->Checked());
-}
-
-void TForm1::N6Click() {}
-
 }  // namespace app

@@ -7,6 +7,8 @@
 #include "ui/Application.h"
 #include "tray/TrayIcon.h"
 #include "ui/Glyphs.h"
+#include "web/Pages.h"
+#include "web/WebBrowser.h"
 
 namespace app {
 
@@ -51,6 +53,7 @@ const std::vector<ui::TControlDesc>& TForm1::Layout() {
       {TControlKind::Label, L"Label7", L"安裝到遊戲目錄", L"GroupBox1", 10, 60, 268, 16},
       {TControlKind::ProgressBar, L"ProgressBar2", L"", L"GroupBox1", 10, 78, 268, 14},
       {TControlKind::Button, L"Button4", L"", L"GroupBox1", 160, 11, 89, 28, false},
+      {TControlKind::Panel, L"Panel3", L"", L"Panel1", 0, 0, 578, 209, true, TAlign::Client},
   };
   return layout;
 }
@@ -67,6 +70,7 @@ TForm1::TForm1() {
   CreateForm(desc, Layout());
 
   Panel1 = Find<ui::TPanel>(L"Panel1");
+  Panel3 = Find<ui::TPanel>(L"Panel3");
   Panel5 = Find<ui::TPanel>(L"Panel5");
   Panel6 = Find<ui::TPanel>(L"Panel6");
   Panel2 = Find<ui::TPanel>(L"Panel2");
@@ -114,7 +118,9 @@ TForm1::TForm1() {
   BuildMenus();
   WireEvents();
   CreateTrayIcon();
-  FormCreate();
+  CreateWebPanels();
+  // An error of a creation step is shown, and the window is created all the same.
+  ui::Application().Guard([this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
@@ -189,6 +195,7 @@ void TForm1::FormCreate() {
   ListView1->AddColumn(L"描述", 280);
   ListView1->AddColumn(L"作者", 100);
   CreateDesktopShortcut(config::ExePath(), L"維諾斯獵手", L"維諾斯獵手");
+  WebBrowser2->Navigate(web::AdvertisementPageAddress());
 }
 
 void TForm1::FormShow() {

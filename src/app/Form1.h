@@ -23,6 +23,10 @@ namespace tray {
 class TTrayIcon;
 }
 
+namespace web {
+class TWebBrowser;
+}
+
 namespace app {
 
 // Full URL of a path on the update server ("/Data.xml").
@@ -39,6 +43,7 @@ class TForm1 : public ui::TForm {
 
   // Controls of the layout table.
   ui::TPanel* Panel1;
+  ui::TPanel* Panel3;
   ui::TPanel* Panel5;
   ui::TPanel* Panel6;
   ui::TPanel* Panel2;
@@ -122,7 +127,6 @@ class TForm1 : public ui::TForm {
                    const std::wstring& description, const std::wstring& author);
   void Button5Click();  // catalogue export
   // Last step of the catalogue load: points the upper web panel at the catalogue page.
-  // A no-op until the web panels exist.
   void ShowCataloguePage();
   void BitBtn4Click();  // status check
   void BitBtn1Click();  // select all
@@ -151,6 +155,13 @@ class TForm1 : public ui::TForm {
 
   // Showing step: start the version-file download.
   void StartVersionCheck();
+
+  // The web panels: WebBrowser1 fills Panel3 in the top band, WebBrowser2 fills Panel4.
+  // A control that could not be created leaves its panel empty.
+  std::unique_ptr<web::TWebBrowser> WebBrowser1;
+  std::unique_ptr<web::TWebBrowser> WebBrowser2;
+  void WebBrowser1DocumentComplete();
+  void WebBrowser2DocumentComplete();
 
   // Tray icon, close to tray and docking.
   std::unique_ptr<tray::TTrayIcon> TrayIcon1;
@@ -181,6 +192,7 @@ class TForm1 : public ui::TForm {
   // A modal dialog, message box, menu, install or removal is running: the self-update
   // must not close the window under it.
   bool SwapMustWait() const;
+  void CreateWebPanels();
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
   void StartDownload(const std::wstring& url, const std::wstring& target,
                      std::function<void()> onComplete,

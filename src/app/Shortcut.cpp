@@ -6,26 +6,13 @@
 #include <shobjidl.h>
 
 #include "ui/Application.h"
+#include "ui/Com.h"
 
 namespace app {
 
 namespace {
 
-// Releases a COM interface pointer when it goes out of scope.
-template <typename T>
-class TComPtr {
- public:
-  ~TComPtr() {
-    if (FPtr) FPtr->Release();
-  }
-  T** operator&() { return &FPtr; }
-  T* operator->() const { return FPtr; }
-  explicit operator bool() const { return FPtr != nullptr; }
-  T* Get() const { return FPtr; }
-
- private:
-  T* FPtr = nullptr;
-};
+using ui::TComPtr;
 
 std::wstring DirectoryWithSeparator(const std::wstring& path) {
   return path.substr(0, path.find_last_of(L"\\/:") + 1);
@@ -65,29 +52,25 @@ std::wstring GetDesktopPath() {
 
 void CreateDesktopShortcut(const std::wstring& targetPath, const std::wstring& linkName,
                            const std::wstring& description) {
-  HRESULT init = CoInitialize(nullptr);
-  if (FAILED(init)) return;
-  {
-    std::wstring desktop = GetDesktopPath();
-    std::wstring workingDir = DirectoryWithSeparator(targetPath);
-    std::wstring fileName = linkName.substr(0, linkName.rfind(L'.')) + L".lnk";
-    if (linkName.find(L'.') == std::wstring::npos) fileName = linkName + L".lnk";
-    std::wstring linkPath = desktop + L"\\" + fileName;
+  // COM is ready: the window thread has joined OLE for the whole run.
+  std::wstring desktop = GetDesktopPath();
+  std::wstring workingDir = DirectoryWithSeparator(targetPath);
+  std::wstring fileName = linkName.substr(0, linkName.rfind(L'.')) + L".lnk";
+  if (linkName.find(L'.') == std::wstring::npos) fileName = linkName + L".lnk";
+  std::wstring linkPath = desktop + L"\\" + fileName;
 
-    TComPtr<IShellLinkW> link;
-    if (!desktop.empty() && !LinkIsCurrent(linkPath, targetPath, description, workingDir) &&
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-      TComPtr<IPersistFile> file;
-      if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        link->SetPath(targetPath.c_str());
-        link->SetDescription(description.c_str());
-        link->SetWorkingDirectory(workingDir.c_str());
-        file->Save(linkPath.c_str(), FALSE);
-      }
+  TComPtr<IShellLinkW> link;
+  if (!desktop.empty() && !LinkIsCurrent(linkPath, targetPath, description, workingDir) &&
+      SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    TComPtr<IPersistFile> file;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      link->SetPath(targetPath.c_str());
+      link->SetDescription(description.c_str());
+      link->SetWorkingDirectory(workingDir.c_str());
+      file->Save(linkPath.c_str(), FALSE);
     }
   }
-  CoUninitialize();
 }
 
 }  // namespace app

@@ -17,13 +17,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CreateMutexW(nullptr, FALSE, L"VornisTools");
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     application.ShowNotice(L"程式已經開啟");
+    application.Finalize();
     return 0;
   }
 
-  auto form1 = std::make_unique<app::TForm1>();
-  application.SetMainForm(form1.get());
-  form1->SetForm2(std::make_unique<config::TForm2>());
-  application.Run();
-  application.SetMainForm(nullptr);
+  {
+    auto form1 = std::make_unique<app::TForm1>();
+    application.SetMainForm(form1.get());
+    form1->SetForm2(std::make_unique<config::TForm2>());
+    application.Run();
+    application.SetMainForm(nullptr);
+  }  // the windows and their browser controls go before OLE does
+  application.Finalize();
   return 0;
 }

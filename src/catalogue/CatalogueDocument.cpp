@@ -66,7 +66,6 @@ TComPtr<IXMLDOMDocument> CreateDomDocument() {
 
 class TCatalogueDocument::TImpl {
  public:
-  detail::TComApartment Apartment;  // first in, last out
   TComPtr<IXMLDOMDocument> Document;
   TComPtr<IXMLDOMNodeList> Items;
   long Count = 0;

@@ -48,7 +48,6 @@ void SetAttribute(IXMLDOMElement* element, const wchar_t* name, const std::wstri
 }  // namespace
 
 void ExportCatalogue(const std::vector<TCatalogueItem>& items, const std::wstring& path) {
-  detail::TComApartment apartment;
   TComPtr<IXMLDOMDocument> document = detail::CreateDomDocument();
   IXMLDOMNode* documentNode = document.Get();
 

@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include "base/Exception.h"
 #include "ui/Form.h"
@@ -30,6 +31,7 @@ void TApplication::Initialize(HINSTANCE instance) {
   if (FHandle) return;
   FInstance = instance;
   FThreadId = GetCurrentThreadId();
+  FOleJoined = SUCCEEDED(OleInitialize(nullptr));
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
                                                       ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
@@ -45,6 +47,11 @@ void TApplication::Initialize(HINSTANCE instance) {
   // A top-level (not message-only) window, so that broadcasts reach it too.
   FHandle = CreateWindowExW(0, kHiddenWindowClass, FTitle.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
                             nullptr, instance, nullptr);
+}
+
+void TApplication::Finalize() {
+  if (FOleJoined) OleUninitialize();
+  FOleJoined = false;
 }
 
 bool TApplication::IsWindowThread() const {

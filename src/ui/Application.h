@@ -34,9 +34,14 @@ class TApplication {
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  // Creates the hidden window and registers the common controls. Call once, on the
-  // thread that will be the window thread.
+  // Joins the calling thread to OLE for the whole run (the catalogue's XML service, the
+  // desktop shortcut and the embedded browser controls all need it), creates the hidden
+  // window and registers the common controls. Call once, on the thread that will be
+  // the window thread.
   void Initialize(HINSTANCE instance);
+  // Leaves OLE again. Call once at the end of the run, after every window and COM
+  // object of the window thread is gone.
+  void Finalize();
   HINSTANCE Instance() const { return FInstance; }
   HWND Handle() const { return FHandle; }
   bool IsWindowThread() const;
@@ -96,6 +101,7 @@ class TApplication {
   HINSTANCE FInstance = nullptr;
   HWND FHandle = nullptr;
   DWORD FThreadId = 0;
+  bool FOleJoined = false;
   std::wstring FTitle;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;

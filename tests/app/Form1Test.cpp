@@ -205,11 +205,16 @@ TEST_F(MainWindow, DockedWindowSlidesOutWhenTheCursorIsElsewhere) {
   EXPECT_EQ(5 - 677, bounds.top);
 }
 
-TEST_F(MainWindow, RightClicksInTheWebAreasAreSwallowedButNotInTheList) {
-  HWND inPanel = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, Form->Panel1->Handle(),
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
-  HWND inAd = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, Form->Panel4->Handle(),
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+TEST_F(MainWindow, RightClicksInsideTheBrowserControlsAreSwallowedButNotInTheList) {
+  // The innermost windows of the real browser controls in both panels.
+  auto innermost = [](HWND panel) {
+    HWND window = GetWindow(panel, GW_CHILD);
+    while (window && GetWindow(window, GW_CHILD)) window = GetWindow(window, GW_CHILD);
+    return window;
+  };
+  HWND inPanel = innermost(Form->Panel3->Handle());
+  HWND inAd = innermost(Form->Panel4->Handle());
+  ASSERT_TRUE(inPanel && inAd);
   for (UINT message : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK}) {
     EXPECT_TRUE(Form->ApplicationEvents1Message(MSG{inPanel, message, 0, 0, 0, {}}));
     EXPECT_TRUE(Form->ApplicationEvents1Message(MSG{inAd, message, 0, 0, 0, {}}));
@@ -217,6 +222,4 @@ TEST_F(MainWindow, RightClicksInTheWebAreasAreSwallowedButNotInTheList) {
         Form->ApplicationEvents1Message(MSG{Form->ListView1->Handle(), message, 0, 0, 0, {}}));
   }
   EXPECT_FALSE(Form->ApplicationEvents1Message(MSG{inPanel, WM_LBUTTONDOWN, 0, 0, 0, {}}));
-  DestroyWindow(inPanel);
-  DestroyWindow(inAd);
 }

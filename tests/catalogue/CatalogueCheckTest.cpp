@@ -6,8 +6,12 @@
 #include <string>
 
 #include "catalogue/Catalogue.h"
+#include "ui/Application.h"
 
 namespace {
+
+// MSXML runs on the window thread, which the application joins to OLE.
+const bool kWindowThread = (ui::Application().Initialize(GetModuleHandleW(nullptr)), true);
 
 using catalogue::CheckCatalogueBytes;
 using catalogue::ECatalogueError;

@@ -1,0 +1,199 @@
+// Stand-ins for the browser control and the browser automation server: they do only
+// what the program asks of them and log each call with its arguments. After each
+// Navigate the browser raises document-complete four times: without a document, with
+// a document without a body, then for the top document and for a frame.
+#include <windows.h>
+#include <ocidl.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The control's class and the test's own {5E1F0001-7E57-4AB0-9D1C-0000000000AA}.
+constexpr CLSID kBrowserClass = {
+    0x8856f961, 0x340a, 0x11d0, {0xa9, 0x6b, 0, 0xc0, 0x4f, 0xd7, 5, 0xa2}};
+constexpr CLSID kAppClass = {0x5e1f0001, 0x7e57, 0x4ab0, {0x9d, 0x1c, 0, 0, 0, 0, 0, 0xaa}};
+HMODULE gModule;
+
+void Log(const std::wstring& line) {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(gModule, path, MAX_PATH);
+  wcscpy(wcsrchr(path, L'.'), L".log");
+  char text[4096];
+  int n = WideCharToMultiByte(CP_UTF8, 0, (line + L"\n").c_str(), -1, text, sizeof text, 0, 0);
+  if (FILE* file = _wfopen(path, L"ab")) fwrite(text, 1, n - 1, file), fclose(file);
+}
+
+std::wstring Text(const VARIANT& v) {
+  if (v.vt == VT_BOOL) return v.boolVal ? L"true" : L"false";
+  if (v.vt == VT_I4) return std::to_wstring(v.lVal);
+  return v.vt == VT_BSTR ? v.bstrVal : v.vt == VT_EMPTY ? L"empty" : L"vt" + std::to_wstring(v.vt);
+}
+
+// An automation object that logs every call; its properties may hold other objects.
+struct TRecorder : IDispatch {
+  explicit TRecorder(std::wstring label) : Label(std::move(label)) {}
+  std::wstring Label;
+  std::map<std::wstring, IDispatch*> Children;
+  std::vector<std::wstring> Names;  // dispatch id 1000 + index
+  ULONG Refs = 1;
+  HWND Window = nullptr;  // the browser's, once in place
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
+    return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++Refs; }
+  STDMETHODIMP_(ULONG) Release() override {  // kept for the process; the log says when
+    if (--Refs == 0) Log(Label + L" released");
+    return Refs;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+    Names.push_back(names[0]);
+    return *ids = 999 + static_cast<DISPID>(Names.size()), S_OK;
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO*, UINT*) override {
+    std::wstring name = id == 104 ? L"Navigate" : id == 203 ? L"Document" : Names.at(id - 1000);
+    if (flags & DISPATCH_PROPERTYGET) {
+      Log(Label + L" get " + name);
+      VariantInit(result);
+      if (IDispatch* child = Children[name]) {
+        result->vt = VT_DISPATCH;
+        result->pdispVal = child;
+        child->AddRef();
+      }
+      return S_OK;
+    }
+    std::wstring line = Label + (flags & DISPATCH_PROPERTYPUT ? L" put " : L" call ") + name;
+    for (UINT i = params->cArgs; i-- > 0;) line += L" " + Text(params->rgvarg[i]);
+    Log(line);
+    if (name == L"Navigate" && Window) PostMessageW(Window, WM_APP, 0, 0);
+    return S_OK;
+  }
+};
+
+#define NOT_USED(...)                 \
+  STDMETHODIMP __VA_ARGS__ override { \
+    return E_NOTIMPL;                 \
+  }
+
+// The browser control: in-place activation makes a window of the given place, and one
+// event sink may connect.
+struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConnectionPoint {
+  TBrowser() : TRecorder(L"browser") {}
+  IDispatch* Sink = nullptr;
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IOleObject)
+      *out = static_cast<IOleObject*>(this);
+    else if (iid == IID_IConnectionPointContainer)
+      *out = static_cast<IConnectionPointContainer*>(this);
+    else
+      return TRecorder::QueryInterface(iid, out);
+    return AddRef(), S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return TRecorder::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return TRecorder::Release(); }
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT r) override {
+    int width = r->right - r->left, height = r->bottom - r->top;
+    Label = L"browser " + std::to_wstring(width) + L"x" + std::to_wstring(height);
+    Log(Label + L" DoVerb " + std::to_wstring(verb));
+    Window = CreateWindowExW(0, L"WebStandIn", L"", WS_CHILD | WS_VISIBLE, r->left, r->top, width,
+                             height, parent, 0, gModule, 0);
+    SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return S_OK;
+  }
+  void Fire(IDispatch* target) {
+    VARIANT args[2] = {};
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = target;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    if (Sink) Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  }
+  void CompleteNavigation() {
+    auto* document = new TRecorder(L"document");
+    auto* body = new TRecorder(L"body");
+    body->Children[L"style"] = new TRecorder(L"style");
+    Children[L"Document"] = nullptr;
+    Fire(this);
+    Children[L"Document"] = document;
+    Fire(this);
+    document->Children[L"body"] = body;
+    Fire(this);
+    Fire(new TRecorder(L"frame"));
+  }
+  static LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    if (message == WM_APP)
+      reinterpret_cast<TBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA))->CompleteNavigation();
+    return DefWindowProcW(w, message, wp, lp);
+  }
+  STDMETHODIMP SetClientSite(IOleClientSite*) override { return S_OK; }
+  STDMETHODIMP Close(DWORD) override { return S_OK; }
+  STDMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint** out) override {
+    return *out = this, AddRef(), S_OK;
+  }
+  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+    *cookie = 1;
+    return sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&Sink));
+  }
+  STDMETHODIMP Unadvise(DWORD) override {
+    if (Sink) Sink->Release();
+    Sink = nullptr;
+    return S_OK;
+  }
+  // clang-format off
+  NOT_USED(GetClientSite(IOleClientSite**)) NOT_USED(SetHostNames(LPCOLESTR, LPCOLESTR))
+  NOT_USED(SetMoniker(DWORD, IMoniker*)) NOT_USED(GetMoniker(DWORD, DWORD, IMoniker**))
+  NOT_USED(InitFromData(IDataObject*, BOOL, DWORD)) NOT_USED(GetClipboardData(DWORD, IDataObject**))
+  NOT_USED(EnumVerbs(IEnumOLEVERB**)) NOT_USED(Update()) NOT_USED(IsUpToDate())
+  NOT_USED(GetUserClassID(CLSID*)) NOT_USED(GetUserType(DWORD, LPOLESTR*))
+  NOT_USED(SetExtent(DWORD, SIZEL*)) NOT_USED(GetExtent(DWORD, SIZEL*))
+  NOT_USED(Advise(IAdviseSink*, DWORD*)) NOT_USED(EnumAdvise(IEnumSTATDATA**))
+  NOT_USED(GetMiscStatus(DWORD, DWORD*)) NOT_USED(SetColorScheme(LOGPALETTE*))
+  NOT_USED(EnumConnectionPoints(IEnumConnectionPoints**)) NOT_USED(GetConnectionInterface(IID*))
+  NOT_USED(GetConnectionPointContainer(IConnectionPointContainer**))
+  NOT_USED(EnumConnections(IEnumConnections**))
+  // clang-format on
+};
+
+struct TFactory final : IClassFactory {
+  bool Browser;
+  explicit TFactory(bool browser) : Browser(browser) {}
+  STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = this, S_OK; }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** out) override {
+    IDispatch* object = Browser ? static_cast<IDispatch*>(new TBrowser) : new TRecorder(L"app");
+    HRESULT result = object->QueryInterface(iid, out);
+    object->Release();
+    return result;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+}  // namespace
+
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  static TFactory browser(true), app(false);
+  static WNDCLASSW window{0, TBrowser::WindowProc, 0, 0, gModule, 0, 0, 0, 0, L"WebStandIn"};
+  static ATOM registered = RegisterClassW(&window);
+  if (!registered || (clsid != kBrowserClass && clsid != kAppClass))
+    return CLASS_E_CLASSNOTAVAILABLE;
+  return (clsid == kBrowserClass ? browser : app).QueryInterface(iid, out);
+}
+
+extern "C" HRESULT __stdcall DllCanUnloadNow() {
+  return S_FALSE;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
+  if (reason == DLL_PROCESS_ATTACH) gModule = module;
+  return TRUE;
+}
