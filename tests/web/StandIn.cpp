@@ -7,7 +7,6 @@
 #include <ole2.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@ constexpr CLSID kBrowserClass = {
     0x8856f961, 0x340a, 0x11d0, {0xa9, 0x6b, 0, 0xc0, 0x4f, 0xd7, 5, 0xa2}};
 constexpr CLSID kAppClass = {0x5e1f0001, 0x7e57, 0x4ab0, {0x9d, 0x1c, 0, 0, 0, 0, 0, 0xaa}};
 HMODULE gModule;
+int gStage = 2;  // of the events after a Navigate: 0 no document, 1 no body, then all there
 
 void Log(const std::wstring& line) {
   wchar_t path[MAX_PATH];
@@ -34,11 +34,11 @@ std::wstring Text(const VARIANT& v) {
   return v.vt == VT_BSTR ? v.bstrVal : v.vt == VT_EMPTY ? L"empty" : L"vt" + std::to_wstring(v.vt);
 }
 
-// An automation object that logs every call; its properties may hold other objects.
+// An automation object that logs every call; reading a property gives a new object
+// labelled with the property's name.
 struct TRecorder : IDispatch {
   explicit TRecorder(std::wstring label) : Label(std::move(label)) {}
   std::wstring Label;
-  std::map<std::wstring, IDispatch*> Children;
   std::vector<std::wstring> Names;  // dispatch id 1000 + index
   ULONG Refs = 1;
   HWND Window = nullptr;  // the browser's, once in place
@@ -61,19 +61,16 @@ struct TRecorder : IDispatch {
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO*, UINT*) override {
     std::wstring name = id == 104 ? L"Navigate" : id == 203 ? L"Document" : Names.at(id - 1000);
-    if (flags & DISPATCH_PROPERTYGET) {
-      Log(Label + L" get " + name);
-      VariantInit(result);
-      if (IDispatch* child = Children[name]) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = child;
-        child->AddRef();
-      }
-      return S_OK;
-    }
-    std::wstring line = Label + (flags & DISPATCH_PROPERTYPUT ? L" put " : L" call ") + name;
+    std::wstring line = Label +
+                        (flags & DISPATCH_PROPERTYGET   ? L" get "
+                         : flags & DISPATCH_PROPERTYPUT ? L" put "
+                                                        : L" call ") +
+                        name;
     for (UINT i = params->cArgs; i-- > 0;) line += L" " + Text(params->rgvarg[i]);
     Log(line);
+    if (result) VariantInit(result);
+    if ((flags & DISPATCH_PROPERTYGET) && gStage > (name == L"Document" ? 0 : name == L"body"))
+      result->vt = VT_DISPATCH, result->pdispVal = new TRecorder(name);
     if (name == L"Navigate" && Window) PostMessageW(Window, WM_APP, 0, 0);
     return S_OK;
   }
@@ -110,28 +107,15 @@ struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConne
     SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return S_OK;
   }
-  void Fire(IDispatch* target) {
-    VARIANT args[2] = {};
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = target;
-    DISPPARAMS params{args, nullptr, 2, 0};
-    if (Sink) Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-  }
-  void CompleteNavigation() {
-    auto* document = new TRecorder(L"document");
-    auto* body = new TRecorder(L"body");
-    body->Children[L"style"] = new TRecorder(L"style");
-    Children[L"Document"] = nullptr;
-    Fire(this);
-    Children[L"Document"] = document;
-    Fire(this);
-    document->Children[L"body"] = body;
-    Fire(this);
-    Fire(new TRecorder(L"frame"));
-  }
   static LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
-    if (message == WM_APP)
-      reinterpret_cast<TBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA))->CompleteNavigation();
+    auto* browser = reinterpret_cast<TBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    for (gStage = 0; message == WM_APP && gStage < 4; ++gStage) {
+      VARIANT args[2] = {};  // the page's address is not used
+      args[1].vt = VT_DISPATCH;
+      args[1].pdispVal = gStage == 3 ? new TRecorder(L"frame") : browser;
+      DISPPARAMS params{args, nullptr, 2, 0};
+      browser->Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    }
     return DefWindowProcW(w, message, wp, lp);
   }
   STDMETHODIMP SetClientSite(IOleClientSite*) override { return S_OK; }
@@ -143,11 +127,7 @@ struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConne
     *cookie = 1;
     return sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&Sink));
   }
-  STDMETHODIMP Unadvise(DWORD) override {
-    if (Sink) Sink->Release();
-    Sink = nullptr;
-    return S_OK;
-  }
+  STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
   // clang-format off
   NOT_USED(GetClientSite(IOleClientSite**)) NOT_USED(SetHostNames(LPCOLESTR, LPCOLESTR))
   NOT_USED(SetMoniker(DWORD, IMoniker*)) NOT_USED(GetMoniker(DWORD, DWORD, IMoniker**))
