@@ -1,6 +1,7 @@
 #include "web/WebBrowser.h"
 
 #include <commctrl.h>
+#include <mshtmhst.h>
 
 #include "ui/Application.h"
 #include "web/Automation.h"
@@ -29,6 +30,7 @@ constexpr UINT_PTR kSubclassId = 0x5745;  // "WE"
 class TWebBrowser::TSite final : public IOleClientSite,
                                  public IOleInPlaceSite,
                                  public IOleInPlaceFrame,
+                                 public IDocHostUIHandler,
                                  public IDispatch {
  public:
   explicit TSite(TWebBrowser* owner) : FOwner(owner) {}
@@ -44,6 +46,8 @@ class TWebBrowser::TSite final : public IOleClientSite,
       *out = static_cast<IOleInPlaceSite*>(this);
     else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame)
       *out = static_cast<IOleInPlaceFrame*>(this);
+    else if (iid == IID_IDocHostUIHandler)
+      *out = static_cast<IDocHostUIHandler*>(this);
     else if (iid == IID_IDispatch || iid == kBrowserEvents)
       *out = static_cast<IDispatch*>(this);
     else
@@ -123,6 +127,41 @@ class TWebBrowser::TSite final : public IOleClientSite,
   STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
   STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
   STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  // IDocHostUIHandler: a page never opens its own context menu, whether the mouse or
+  // the keyboard asks for it; everything else is left to the control's defaults.
+  STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO*) override { return E_NOTIMPL; }
+  STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                      IOleInPlaceUIWindow*) override {
+    return S_FALSE;
+  }
+  STDMETHODIMP HideUI() override { return S_OK; }
+  STDMETHODIMP UpdateUI() override { return S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
+    if (key) *key = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** target) override {
+    if (target) *target = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetExternal(IDispatch** external) override {
+    if (external) *external = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) override {
+    if (translated) *translated = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** filtered) override {
+    if (filtered) *filtered = nullptr;
+    return S_FALSE;
+  }
 
   // IDispatch, as the DWebBrowserEvents2 sink: document-complete goes to the owner,
   // every other event is acknowledged and dropped.

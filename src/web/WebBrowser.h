@@ -1,8 +1,9 @@
 // One embedded web browser control (the platform's WebBrowser ActiveX control), in-place
 // active inside a window of ours and filling its client area.
 //
-// We are the control's whole container: its client site, in-place site and frame, and
-// the sink of its events, of which only document-complete is passed on. The container
+// We are the control's whole container: its client site, in-place site and frame, its
+// document host (which keeps every page from opening its own context menu), and the
+// sink of its events, of which only document-complete is passed on. The container
 // deliberately offers no menus, tool bars, border space, status text or accelerators,
 // keeps no document of its own and never saves the control; the panel is a plain view
 // of a page. A control that cannot be created or activated leaves the window empty:

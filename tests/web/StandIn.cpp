@@ -4,6 +4,7 @@
 // a document without a body, then for the top document and for a frame.
 #include <windows.h>
 #include <ocidl.h>
+#include <mshtmhst.h>
 #include <ole2.h>
 
 #include <cstdio>
@@ -98,10 +99,16 @@ struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConne
   }
   STDMETHODIMP_(ULONG) AddRef() override { return TRecorder::AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return TRecorder::Release(); }
-  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT r) override {
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
+                      LPCRECT r) override {
     int width = r->right - r->left, height = r->bottom - r->top;
     Label = L"browser " + std::to_wstring(width) + L"x" + std::to_wstring(height);
     Log(Label + L" DoVerb " + std::to_wstring(verb));
+    IDocHostUIHandler* host = nullptr;  // would the page's context menu show?
+    if (SUCCEEDED(site->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&host))))
+      Log(Label + L" context menu " +
+          (host->ShowContextMenu(0, nullptr, 0, 0) ? L"shown" : L"kept")),
+          host->Release();
     Window = CreateWindowExW(0, L"WebStandIn", L"", WS_CHILD | WS_VISIBLE, r->left, r->top, width,
                              height, parent, 0, gModule, 0);
     SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
