@@ -202,27 +202,29 @@ TWebBrowser::~TWebBrowser() {
 }
 
 bool TWebBrowser::Activate() {
-  if (FAILED(CoCreateInstance(kWebBrowserClass, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                              FObject.Out())))
+  ui::TComPtr<IUnknown> control;
+  if (FAILED(CoCreateInstance(kWebBrowserClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                              control.Out())) ||
+      FAILED(control->QueryInterface(IID_IOleObject, FObject.Out())))
     return false;
   if (FAILED(FObject->SetClientSite(FSite))) return false;
   RECT area{};
   GetClientRect(FParent, &area);
   if (FAILED(FObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, FSite, 0, FParent, &area)))
     return false;
-  if (FAILED(FObject->QueryInterface(IID_IDispatch, FBrowser.Out()))) return false;
+  if (FAILED(control->QueryInterface(IID_IDispatch, FBrowser.Out()))) return false;
   // Without these the control still shows pages; it only keeps its first size or its
   // pages keep their own look.
-  FObject->QueryInterface(IID_IOleInPlaceObject, FInPlace.Out());
-  ConnectEvents();
+  control->QueryInterface(IID_IOleInPlaceObject, FInPlace.Out());
+  ConnectEvents(control.Get());
   FSubclassed = SetWindowSubclass(FParent, ParentProc, kSubclassId,
                                   reinterpret_cast<DWORD_PTR>(this)) != FALSE;
   return true;
 }
 
-void TWebBrowser::ConnectEvents() {
+void TWebBrowser::ConnectEvents(IUnknown* control) {
   ui::TComPtr<IConnectionPointContainer> points;
-  if (FAILED(FObject->QueryInterface(IID_IConnectionPointContainer, points.Out()))) return;
+  if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, points.Out()))) return;
   ui::TComPtr<IConnectionPoint> events;
   if (FAILED(points->FindConnectionPoint(kBrowserEvents, &events))) return;
   if (SUCCEEDED(events->Advise(static_cast<IDispatch*>(FSite), &FEventsCookie)))

@@ -49,7 +49,7 @@ class TWebBrowser {
  private:
   class TSite;
   bool Activate();
-  void ConnectEvents();
+  void ConnectEvents(IUnknown* control);
   void Close();
   void FitToParent();
   static LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

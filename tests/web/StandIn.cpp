@@ -1,7 +1,8 @@
-// Stand-ins for the browser control and the browser automation server: they do only
-// what the program asks of them and log each call with its arguments. After each
-// Navigate the browser raises document-complete four times: without a document, with
-// a document without a body, then for the top document and for a frame.
+// Stand-ins for the browser control's automation and events and for the browser
+// automation server: they do only what the program asks of them and log each call with
+// its arguments. After each Navigate the browser raises document-complete four times:
+// without a document, with a document without a body, then for the top document and
+// for a frame.
 #include <windows.h>
 #include <ocidl.h>
 #include <mshtmhst.h>
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,7 +44,6 @@ struct TRecorder : IDispatch {
   std::wstring Label;
   std::vector<std::wstring> Names;  // dispatch id 1000 + index
   ULONG Refs = 1;
-  HWND Window = nullptr;  // the browser's, once in place
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
@@ -72,61 +73,71 @@ struct TRecorder : IDispatch {
     if (result) VariantInit(result);
     if ((flags & DISPATCH_PROPERTYGET) && gStage > (name == L"Document" ? 0 : name == L"body"))
       result->vt = VT_DISPATCH, result->pdispVal = new TRecorder(name);
-    if (name == L"Navigate" && Window) PostMessageW(Window, WM_APP, 0, 0);
     return S_OK;
   }
 };
 
-#define NOT_USED(...)                 \
-  STDMETHODIMP __VA_ARGS__ override { \
-    return E_NOTIMPL;                 \
+// The browser control: the platform's own, created straight from its module, is
+// in-place activated as usual; this object takes over its automation and its events.
+struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
+  TBrowser() : TRecorder(L"browser") {
+    HMODULE module = LoadLibraryW(L"ieframe.dll");
+    auto classObject = reinterpret_cast<decltype(&DllGetClassObject)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    classObject(kBrowserClass, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&Control));
   }
-
-// The browser control: in-place activation makes a window of the given place, and one
-// event sink may connect.
-struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConnectionPoint {
-  TBrowser() : TRecorder(L"browser") {}
+  IUnknown* Control = nullptr;
   IDispatch* Sink = nullptr;
+  inline static std::vector<TBrowser*> Navigated;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IOleObject)
-      *out = static_cast<IOleObject*>(this);
-    else if (iid == IID_IConnectionPointContainer)
+    if (iid == IID_IConnectionPointContainer)
       *out = static_cast<IConnectionPointContainer*>(this);
+    else if (iid == IID_IUnknown || iid == IID_IDispatch)
+      *out = static_cast<IDispatch*>(this);
     else
-      return TRecorder::QueryInterface(iid, out);
+      return Control->QueryInterface(iid, out);
     return AddRef(), S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return TRecorder::AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return TRecorder::Release(); }
-  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
-                      LPCRECT r) override {
-    int width = r->right - r->left, height = r->bottom - r->top;
-    Label = L"browser " + std::to_wstring(width) + L"x" + std::to_wstring(height);
-    Log(Label + L" DoVerb " + std::to_wstring(verb));
-    IDocHostUIHandler* host = nullptr;  // would the page's context menu show?
-    if (SUCCEEDED(site->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&host))))
-      Log(Label + L" context menu " +
-          (host->ShowContextMenu(0, nullptr, 0, 0) ? L"shown" : L"kept")),
-          host->Release();
-    Window = CreateWindowExW(0, L"WebStandIn", L"", WS_CHILD | WS_VISIBLE, r->left, r->top, width,
-                             height, parent, 0, gModule, 0);
-    SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return S_OK;
+  // At the first Navigate: the size the control has in place, and whether its site lets
+  // a page open its own context menu.
+  void Place() {
+    IOleInPlaceObject* placed = nullptr;
+    IOleObject* object = nullptr;
+    IOleClientSite* site = nullptr;
+    IDocHostUIHandler* host = nullptr;
+    HWND window = nullptr;
+    RECT r{};
+    if (Label != L"browser" || FAILED(QueryInterface(IID_IOleInPlaceObject, (void**)&placed)) ||
+        FAILED(placed->GetWindow(&window)) || !GetClientRect(window, &r))
+      return;
+    Label += L" " + std::to_wstring(r.right) + L"x" + std::to_wstring(r.bottom);
+    QueryInterface(IID_IOleObject, (void**)&object);
+    object->GetClientSite(&site);
+    if (SUCCEEDED(site->QueryInterface(IID_IDocHostUIHandler, (void**)&host)))
+      Log(Label + L" context menu " + (host->ShowContextMenu(0, 0, 0, 0) ? L"shown" : L"kept"));
   }
-  static LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
-    auto* browser = reinterpret_cast<TBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-    for (gStage = 0; message == WM_APP && gStage < 4; ++gStage) {
-      VARIANT args[2] = {};  // the page's address is not used
-      args[1].vt = VT_DISPATCH;
-      args[1].pdispVal = gStage == 3 ? new TRecorder(L"frame") : browser;
-      DISPPARAMS params{args, nullptr, 2, 0};
-      browser->Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* error, UINT* bad) override {
+    if (id == 104) Place(), Navigated.push_back(this), SetTimer(nullptr, 0, 0, Complete);
+    return TRecorder::Invoke(id, iid, lcid, flags, params, result, error, bad);
+  }
+  static void CALLBACK Complete(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    for (TBrowser* browser : std::exchange(Navigated, {})) {
+      for (gStage = 0; gStage < 4; ++gStage) {
+        VARIANT args[2] = {};  // the page's address is not used
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = gStage == 3 ? new TRecorder(L"frame") : browser;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        browser->Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, 0, 0, 0);
+      }
     }
-    return DefWindowProcW(w, message, wp, lp);
   }
-  STDMETHODIMP SetClientSite(IOleClientSite*) override { return S_OK; }
-  STDMETHODIMP Close(DWORD) override { return S_OK; }
   STDMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint** out) override {
     return *out = this, AddRef(), S_OK;
   }
@@ -135,19 +146,12 @@ struct TBrowser final : TRecorder, IOleObject, IConnectionPointContainer, IConne
     return sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&Sink));
   }
   STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
-  // clang-format off
-  NOT_USED(GetClientSite(IOleClientSite**)) NOT_USED(SetHostNames(LPCOLESTR, LPCOLESTR))
-  NOT_USED(SetMoniker(DWORD, IMoniker*)) NOT_USED(GetMoniker(DWORD, DWORD, IMoniker**))
-  NOT_USED(InitFromData(IDataObject*, BOOL, DWORD)) NOT_USED(GetClipboardData(DWORD, IDataObject**))
-  NOT_USED(EnumVerbs(IEnumOLEVERB**)) NOT_USED(Update()) NOT_USED(IsUpToDate())
-  NOT_USED(GetUserClassID(CLSID*)) NOT_USED(GetUserType(DWORD, LPOLESTR*))
-  NOT_USED(SetExtent(DWORD, SIZEL*)) NOT_USED(GetExtent(DWORD, SIZEL*))
-  NOT_USED(Advise(IAdviseSink*, DWORD*)) NOT_USED(EnumAdvise(IEnumSTATDATA**))
-  NOT_USED(GetMiscStatus(DWORD, DWORD*)) NOT_USED(SetColorScheme(LOGPALETTE*))
-  NOT_USED(EnumConnectionPoints(IEnumConnectionPoints**)) NOT_USED(GetConnectionInterface(IID*))
-  NOT_USED(GetConnectionPointContainer(IConnectionPointContainer**))
-  NOT_USED(EnumConnections(IEnumConnections**))
-  // clang-format on
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 };
 
 struct TFactory final : IClassFactory {
@@ -169,10 +173,7 @@ struct TFactory final : IClassFactory {
 
 extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   static TFactory browser(true), app(false);
-  static WNDCLASSW window{0, TBrowser::WindowProc, 0, 0, gModule, 0, 0, 0, 0, L"WebStandIn"};
-  static ATOM registered = RegisterClassW(&window);
-  if (!registered || (clsid != kBrowserClass && clsid != kAppClass))
-    return CLASS_E_CLASSNOTAVAILABLE;
+  if (clsid != kBrowserClass && clsid != kAppClass) return CLASS_E_CLASSNOTAVAILABLE;
   return (clsid == kBrowserClass ? browser : app).QueryInterface(iid, out);
 }
 
