@@ -8,7 +8,6 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <string>
 
 #include "skin/SkinControlKinds.h"
@@ -98,41 +97,60 @@ class TSkinListView : public TSkinControl {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    static const UINT repaintBars = RegisterWindowMessageW(L"VornisSkinScrollBars");
+    if (message == repaintBars) {
+      FRepaintPosted = false;
+      PaintScrollBars(nullptr);
+      return 0;
+    }
     LRESULT result = Default(message, wParam, lParam);
     if (!FHandle) return result;
-    if (message == WM_NCPAINT || message == WM_PRINT) {
-      if (message == WM_PRINT && !(lParam & PRF_NONCLIENT)) return result;
-      PaintScrollBars(message == WM_PRINT ? reinterpret_cast<HDC>(wParam) : nullptr, true);
-    } else if (message != WM_NCHITTEST && message != WM_SETCURSOR && message != WM_PAINT &&
-               message != WM_ERASEBKGND) {
-      PaintScrollBars(nullptr, false);
+    if (message == WM_NCPAINT || (message == WM_PRINT && (lParam & PRF_NONCLIENT))) {
+      PaintScrollBars(message == WM_PRINT ? reinterpret_cast<HDC>(wParam) : nullptr);
+    } else if (MayRedrawBars(message) && !FRepaintPosted) {
+      // The list view sets its bars from many places (its first paint sets the ranges,
+      // for one), and the system redraws a bar at each setting; one repaint after a
+      // burst of such messages covers them all.
+      FRepaintPosted = PostMessageW(FHandle, repaintBars, 0, 0) != FALSE;
     }
     return result;
   }
 
  private:
-  struct TBarState {
-    SCROLLBARINFO Info{};
-    bool operator==(const TBarState& other) const {
-      return std::memcmp(&Info, &other.Info, sizeof(Info)) == 0;
+  static bool MayRedrawBars(UINT message) {
+    switch (message) {
+      case WM_PAINT:
+      case WM_SIZE:
+      case WM_WINDOWPOSCHANGED:
+      case WM_SHOWWINDOW:
+      case WM_STYLECHANGED:
+      case WM_ENABLE:
+      case WM_SETREDRAW:
+      case WM_VSCROLL:
+      case WM_HSCROLL:
+      case WM_MOUSEWHEEL:
+      case WM_KEYDOWN:
+      case WM_TIMER:
+      case WM_LBUTTONUP:
+      case WM_CAPTURECHANGED:
+        return true;
+      default:
+        return message >= LVM_FIRST && message < LVM_FIRST + 0x100;
     }
-  };
+  }
 
-  // Draws both bars; unless `always`, only when one of them changed since last time.
-  void PaintScrollBars(HDC given, bool always) {
-    TBarState vertical, horizontal;
-    vertical.Info.cbSize = horizontal.Info.cbSize = sizeof(SCROLLBARINFO);
-    GetScrollBarInfo(FHandle, OBJID_VSCROLL, &vertical.Info);
-    GetScrollBarInfo(FHandle, OBJID_HSCROLL, &horizontal.Info);
-    if (!always && vertical == FLastVertical && horizontal == FLastHorizontal) return;
-    FLastVertical = vertical;
-    FLastHorizontal = horizontal;
+  // Draws both bars into the window's DC, or into `given` (a WM_PRINT target).
+  void PaintScrollBars(HDC given) {
+    SCROLLBARINFO vertical{}, horizontal{};
+    vertical.cbSize = horizontal.cbSize = sizeof(SCROLLBARINFO);
+    GetScrollBarInfo(FHandle, OBJID_VSCROLL, &vertical);
+    GetScrollBarInfo(FHandle, OBJID_HSCROLL, &horizontal);
     HDC dc = given ? given : GetWindowDC(FHandle);
     if (!dc) return;
     RECT window{};
     GetWindowRect(FHandle, &window);
-    PaintBar(dc, vertical.Info, window, true);
-    PaintBar(dc, horizontal.Info, window, false);
+    PaintBar(dc, vertical, window, true);
+    PaintBar(dc, horizontal, window, false);
     if (!given) ReleaseDC(FHandle, dc);
   }
 
@@ -196,7 +214,7 @@ class TSkinListView : public TSkinControl {
   const TSkin& FSkin;
   TSkinPainter FPainter;
   std::unique_ptr<TSkinHeader> FHeader;
-  TBarState FLastVertical, FLastHorizontal;
+  bool FRepaintPosted = false;
 };
 
 }  // namespace

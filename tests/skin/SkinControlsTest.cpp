@@ -12,13 +12,16 @@
 #include "skin/SkinControls.h"
 #include "skin/SkinModel.h"
 #include "skin/SkinWriter.h"
+#include "ui/Application.h"
+#include "ui/ListView.h"
 
 using namespace skin;
 
 namespace {
 
 constexpr uint32_t kNormal = 0x204060, kHot = 0x30A030, kPressed = 0xA03030, kDisabled = 0x808080,
-                   kFocused = 0x3030A0, kTrough = 0x101010, kChunk = 0xF0C000, kMenuBack = 0x2060C0;
+                   kFocused = 0x3030A0, kTrough = 0x101010, kChunk = 0xF0C000, kMenuBack = 0x2060C0,
+                   kTrack = 0x406020;
 
 // Frames side by side, each `width` x `height` of one colour.
 std::vector<uint8_t> Strip(std::vector<uint32_t> colours, int width, int height) {
@@ -32,14 +35,15 @@ std::shared_ptr<const TSkin> TestSkin(bool withMenu = true) {
   std::string ini =
       "[Buttons]\nBitmap=buttons.bmp\nLeftWidth=2\nRightWidth=2\nTopHeight=2\nBottomHeight=2\n"
       "[Progress]\nBitmap=trough.bmp\nLeftWidth=1\nRightWidth=1\nTopHeight=1\nBottomHeight=1\n"
-      "[Progress.Chunk]\nBitmap=chunk.bmp\n";
+      "[Progress.Chunk]\nBitmap=chunk.bmp\n[VertScroll]\nBitmap=track.bmp\n";
   if (withMenu) ini += "[MenuBackground]\nBitmap=menu.bmp\n";
   std::vector<TSkinPackFile> files = {
       {"skin.ini", {ini.begin(), ini.end()}},
       {"buttons.bmp", Strip({kNormal, kHot, kPressed, kDisabled, kFocused}, 8, 8)},
       {"trough.bmp", Strip({kTrough}, 4, 4)},
       {"chunk.bmp", Strip({kChunk}, 4, 4)},
-      {"menu.bmp", Strip({kMenuBack}, 4, 4)}};
+      {"menu.bmp", Strip({kMenuBack}, 4, 4)},
+      {"track.bmp", Strip({kTrack}, 4, 4)}};
   return std::make_shared<const TSkin>(ReadSkin(WritePackage(kSkinFormat, files)));
 }
 
@@ -143,6 +147,37 @@ TEST_F(SkinControls, ProgressBarFillsItsChunkUpToThePosition) {
   SendMessageW(bar, PBM_SETPOS, 50, 0);
   skinned.reset();
   EXPECT_EQ(system.Pixels, Capture(bar).Pixels);
+}
+
+// The list view sets its scroll bars again at its first paint, and the system redraws
+// them then; what stays on screen must be the skin's track.
+TEST_F(SkinControls, ListViewScrollBarKeepsTheSkinAfterTheListPaints) {
+  ui::Application().Initialize(GetModuleHandleW(nullptr));
+  ShowWindow(Parent, SW_HIDE);
+  ui::TControlDesc desc;
+  desc.Kind = ui::TControlKind::ListView;
+  desc.Width = 200;
+  desc.Height = 120;
+  std::unique_ptr<ui::TListView> rows(
+      static_cast<ui::TListView*>(ui::CreateControl(desc, Parent, 1000)));
+  HWND list = rows->Handle();
+  rows->AddColumn(L"UI", 150);
+  for (int i = 0; i < 40; ++i) rows->InsertItem(i, L"row");
+  auto skinned = CreateSkinControl(L"scrollbar", list, Context);
+  ASSERT_TRUE(skinned);
+  ShowWindow(Parent, SW_SHOW);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  SCROLLBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  ASSERT_TRUE(GetScrollBarInfo(list, OBJID_VSCROLL, &bar));
+  RECT window{};
+  GetWindowRect(list, &window);
+  HDC dc = GetWindowDC(list);
+  COLORREF shown = GetPixel(dc, bar.rcScrollBar.left - window.left + 2,
+                            bar.rcScrollBar.bottom - window.top - bar.dxyLineButton - 2);
+  ReleaseDC(list, dc);
+  EXPECT_EQ(RGB(kTrack >> 16, (kTrack >> 8) & 0xFF, kTrack & 0xFF), shown);
 }
 
 namespace {
