@@ -75,6 +75,7 @@ class TSkinEdit : public TSkinControl {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     LRESULT result = Default(message, wParam, lParam);
+    if (!FHandle) return result;
     if (message == WM_NCPAINT || message == WM_PRINT) {
       if (message == WM_PRINT && !(lParam & PRF_NONCLIENT)) return result;
       HDC dc = message == WM_PRINT ? reinterpret_cast<HDC>(wParam) : GetWindowDC(FHandle);

@@ -93,7 +93,10 @@ class TSkinListView : public TSkinControl {
       FHeader->Attach();
     }
   }
-  ~TSkinListView() override { Unskin(); }
+  ~TSkinListView() override {
+    *FAlive = false;
+    Unskin();
+  }
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -103,8 +106,10 @@ class TSkinListView : public TSkinControl {
       PaintScrollBars(nullptr);
       return 0;
     }
+    // The list's notifications run the program's handlers, which may free us.
+    auto alive = FAlive;
     LRESULT result = Default(message, wParam, lParam);
-    if (!FHandle) return result;
+    if (!*alive || !FHandle) return result;
     if (message == WM_NCPAINT || (message == WM_PRINT && (lParam & PRF_NONCLIENT))) {
       PaintScrollBars(message == WM_PRINT ? reinterpret_cast<HDC>(wParam) : nullptr);
     } else if (MayRedrawBars(message) && !FRepaintPosted) {
@@ -215,6 +220,7 @@ class TSkinListView : public TSkinControl {
   TSkinPainter FPainter;
   std::unique_ptr<TSkinHeader> FHeader;
   bool FRepaintPosted = false;
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 }  // namespace
