@@ -21,7 +21,7 @@ namespace {
 
 constexpr uint32_t kNormal = 0x204060, kHot = 0x30A030, kPressed = 0xA03030, kDisabled = 0x808080,
                    kFocused = 0x3030A0, kTrough = 0x101010, kChunk = 0xF0C000, kMenuBack = 0x2060C0,
-                   kTrack = 0x406020;
+                   kTrack = 0x406020, kUnchecked = 0x102080, kChecked = 0x20A040;
 
 // Frames side by side, each `width` x `height` of one colour.
 std::vector<uint8_t> Strip(std::vector<uint32_t> colours, int width, int height) {
@@ -34,12 +34,14 @@ std::vector<uint8_t> Strip(std::vector<uint32_t> colours, int width, int height)
 std::shared_ptr<const TSkin> TestSkin(bool withMenu = true) {
   std::string ini =
       "[Buttons]\nBitmap=buttons.bmp\nLeftWidth=2\nRightWidth=2\nTopHeight=2\nBottomHeight=2\n"
+      "CheckButton=check.bmp\nCheckButtonFrame=8\n"
       "[Progress]\nBitmap=trough.bmp\nLeftWidth=1\nRightWidth=1\nTopHeight=1\nBottomHeight=1\n"
       "[Progress.Chunk]\nBitmap=chunk.bmp\n[VertScroll]\nBitmap=track.bmp\n";
   if (withMenu) ini += "[MenuBackground]\nBitmap=menu.bmp\n";
   std::vector<TSkinPackFile> files = {
       {"skin.ini", {ini.begin(), ini.end()}},
       {"buttons.bmp", Strip({kNormal, kHot, kPressed, kDisabled, kFocused}, 8, 8)},
+      {"check.bmp", Strip({kUnchecked, 0, 0, 0, kChecked, 0, 0, 0}, 10, 10)},
       {"trough.bmp", Strip({kTrough}, 4, 4)},
       {"chunk.bmp", Strip({kChunk}, 4, 4)},
       {"menu.bmp", Strip({kMenuBack}, 4, 4)},
@@ -119,6 +121,15 @@ TEST_F(SkinControls, ButtonShowsTheFrameOfItsStateAndUnskinsToTheSystemLook) {
   skinned.reset();
   EXPECT_EQ(system.Pixels, Capture(button).Pixels);
   EXPECT_FALSE(CreateSkinControl(L"checkbox", button, Context));  // not a check box
+}
+
+TEST_F(SkinControls, CheckBoxShowsTheHalfOfItsCheckState) {
+  HWND box = Child(L"BUTTON", BS_AUTOCHECKBOX, 100, 20);
+  auto skinned = CreateSkinControl(L"checkbox", box, Context);
+  ASSERT_TRUE(skinned);
+  EXPECT_EQ(kUnchecked, Capture(box).At(5, 10));
+  SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(kChecked, Capture(box).At(5, 10));
 }
 
 TEST_F(SkinControls, WindowDestroyedWhileSkinnedIsLeftAlone) {
