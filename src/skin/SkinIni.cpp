@@ -84,6 +84,8 @@ TSkinColour ParseSkinColour(std::string_view text) {
 }
 
 TSkinIni::TSkinIni(std::string_view text) {
+  // A description saved by an editor may start with a UTF-8 byte order mark.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   TLines* current = nullptr;
   size_t start = 0;
   while (start <= text.size()) {

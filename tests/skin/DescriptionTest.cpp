@@ -54,6 +54,7 @@ TEST(Description, SyntaxRules) {
   EXPECT_EQ(skin.Colours.MenuText.Rgb(), 0x010203u);
   EXPECT_FALSE(skin.Colours.Hilight.Set);
   EXPECT_EQ(skin.CustomColors[9].Rgb(), 0xFFFFFFu);
+  EXPECT_EQ(SkinOf("\xEF\xBB\xBF[TitlebarSkin]\nSkinName=Marked\n").SkinName, "Marked");
 }
 
 TEST(Description, ImagesComeOnlyFromBmpFilesOfThePackage) {
