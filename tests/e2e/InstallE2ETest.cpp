@@ -227,8 +227,7 @@ open('zip/CastBar.zip', 'wb').write(bytes(data))
   EXPECT_EQ(ReadBytes(Box->Path(L"game\\client\\data\\Mods\\BagSort\\bag.lua")), "flat\r\n");
   EXPECT_EQ(State(L"BagSort"), L"未安裝");
   EXPECT_FALSE(RowChecked(L"BagSort"));
-  // Climbing entries, a page, a damaged directory and a bad CRC: nothing written, the
-  // rows stay checked and not installed.
+  // Climbing entries, a page, a damaged directory, a bad CRC: nothing written.
   std::map<std::wstring, std::string> game = Tree(Box->Path(L"game"));
   for (const auto& [path, content] : game)
     EXPECT_TRUE(path == L"client\\bin\\VNgame.exe" ||

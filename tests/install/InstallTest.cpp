@@ -20,6 +20,7 @@
 #include "config/Form2.h"
 #include "config/Paths.h"
 #include "install/ContentChecks.h"
+#include "install/FileTree.h"
 #include "install/Install.h"
 #include "ui/Application.h"
 
@@ -207,9 +208,7 @@ TEST(UnzipArchive, InstallsWholeArchivesOnlyAndLeavesTheTargetAloneOtherwise) {
   EXPECT_EQ(ziptest::ReadFile(map / "map.lua"), Bytes("print(2)\r\n"));
   EXPECT_EQ(ziptest::ReadFile(map / "user.cfg"), Bytes("mine"));
 
-  // Failures change nothing under the target: a bad CRC after good entries, an entry
-  // that climbs out, an installed read-only file in the way, a damaged directory, a
-  // page, a missing file. The staging folder never stays.
+  // Failures change nothing under the target, and no staging folder stays.
   TZipWriter badCrc = writer;
   badCrc.Add("Addons/Map/new.lua", Bytes("new")).Crc ^= 1;
   TZipWriter climbing = writer;
@@ -236,6 +235,21 @@ TEST(UnzipArchive, InstallsWholeArchivesOnlyAndLeavesTheTargetAloneOtherwise) {
   EXPECT_FALSE(install::UnzipArchive((scratch / "missing.zip").wstring(), target));
   EXPECT_EQ(snapshot(), before);
   ziptest::MakeWritable(scratch.Path());
+}
+
+TEST(MoveTreeOver, AFailedRenameUndoesTheEarlierOnes) {
+  ziptest::TScratch scratch;
+  for (std::string name : {"from/a/1", "from/a/2", "from/a/3", "to/a/1", "to/a/2", "to/a/3"}) {
+    fs::create_directories((scratch / name).parent_path());
+    ziptest::WriteFile(scratch / name, Bytes(name));
+  }
+  HANDLE busy = CreateFileW((scratch / "to/a/2").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  EXPECT_FALSE(install::MoveTreeOver((scratch / "from").wstring(), (scratch / "to").wstring(),
+                                     (scratch / "parked").wstring()));
+  CloseHandle(busy);
+  for (std::string name : {"from/a/1", "from/a/3", "to/a/1", "to/a/2", "to/a/3"})
+    EXPECT_EQ(ziptest::ReadFile(scratch / name), Bytes(name)) << name;
 }
 
 TEST(DeleteFolder, LongPathsWildcardsAndResults) {
