@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times the archive refresh: a catalogue of 200 archives of 200 KB each served on
 # 127.0.0.1, from the click on "更新 UI" to the last archive in the cache, against
-# curl --parallel fetching the same files from the same server.
+# urlfetch (bench/urlfetch.cpp: the same transfers with URLDownloadToFileW, one thread
+# each, no window, under the same Wine) and curl --parallel fetching the same files from
+# the same server.
 #   bench/refresh.sh [COUNT] [KILOBYTES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +14,7 @@ tools/install-deps.sh
 command -v curl >/dev/null || apt-get install -y -q curl
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target VornisTools e2e_bench e2e_fake_game
+cmake --build --preset windows -j "$(nproc)" --target VornisTools e2e_bench e2e_fake_game bench_urlfetch
 
 work=$PWD/build/bench-refresh
 rm -rf "$work"
@@ -44,6 +46,15 @@ export WINEPREFIX=$PWD/build/windows/wineprefix
 ours=$(tools/with-display tools/wine/run build/windows/tests/e2e/e2e_bench.exe \
     refresh bench-refresh "$work/site" "$count" | tr -d '\r' | sed -n 's/^refresh_ms=\([0-9]*\).*/\1/p')
 
+mkdir -p "$work/urlfetch"
+: > "$work/urlfetch.list"
+for f in "$work"/site/zip/*.zip; do
+    printf 'http://127.0.0.1:8611/zip/%s\tZ:%s\n' "$(basename "$f")" \
+        "$(echo "$work/urlfetch/$(basename "$f")" | tr / '\\')" >> "$work/urlfetch.list"
+done
+floor=$(tools/with-display tools/wine/run build/windows/tests/e2e/bench_urlfetch.exe \
+    "Z:$(echo "$work/urlfetch.list" | tr / '\\')" | tr -d '\r' | sed -n 's/^fetch_ms=\([0-9]*\).*/\1/p')
+
 urls=()
 for f in "$work"/site/zip/*.zip; do
     urls+=(-o "$work/curl/$(basename "$f")" "http://127.0.0.1:8611/zip/$(basename "$f")")
@@ -55,5 +66,7 @@ theirs=$(( ($(date +%s%N) - start) / 1000000 ))
 
 echo "archives: $count x ${kib} KiB"
 echo "manager refresh: ${ours} ms"
+echo "urlfetch (Wine): ${floor} ms"
 echo "curl --parallel: ${theirs} ms"
+python3 -c "print(f'ratio manager/urlfetch: {int(\"$ours\")/max(1,int(\"$floor\")):.2f}')"
 python3 -c "print(f'ratio manager/curl: {int(\"$ours\")/max(1,int(\"$theirs\")):.2f}')"
