@@ -4,6 +4,7 @@
 #include "config/IniFile.h"
 #include "config/Paths.h"
 #include "download/Transfers.h"
+#include "skin/SkinPaint.h"
 #include "ui/Application.h"
 #include "tray/TrayIcon.h"
 #include "ui/Glyphs.h"
@@ -119,6 +120,7 @@ TForm1::TForm1() {
   WireEvents();
   CreateTrayIcon();
   CreateWebPanels();
+  CreateSkinData();
   // An error of a creation step is shown, and the window is created all the same.
   ui::Application().Guard([this] { FormCreate(); });
 }
@@ -179,6 +181,21 @@ void TForm1::WireEvents() {
   Timer4.OnTimer = [this] { Timer4Timer(); };
 }
 
+void TForm1::CreateSkinData() {
+  // As stored with the form: inactive, the application's elements and options, the
+  // package of the executable; FormCreate switches it on.
+  using namespace skin;
+  SkinData1 = std::make_unique<TSkinData>(this);
+  SkinData1->SkinControls = {
+      xcMainMenu,    xcPopupMenu, xcMenuItem,  xcToolbar,   xcControlbar, xcCombo,    xcCheckBox,
+      xcRadioButton, xcProgress,  xcScrollbar, xcEdit,      xcButton,     xcBitBtn,   xcSpeedButton,
+      xcSpin,        xcPanel,     xcGroupBox,  xcStatusBar, xcTab,        xcTrackBar, xcSystemMenu};
+  SkinData1->Options = {xoPreview, xoNoFocusRect, xoToolbarBK, xoCaptionButtonHint};
+  std::span<const uint8_t> package = StoredSkinStream();
+  if (!package.empty()) SkinData1->LoadPackage(package);
+  SkinData1->Loaded();
+}
+
 void TForm1::SetForm2(std::unique_ptr<config::TForm2> form) {
   // A dialog still on screen (shown modally) is released only once it has closed.
   std::erase_if(FRetiredForms, [](const auto& retired) { return !retired->Modal(); });
@@ -188,7 +205,8 @@ void TForm1::SetForm2(std::unique_ptr<config::TForm2> form) {
 }
 
 void TForm1::FormCreate() {
-  // The border is single and fixed by the window style; the skin draws nothing yet.
+  // The skin takes over the frames once the window is first activated.
+  SkinData1->SetActive(true);
   ListView1->AddColumn(L"UI名稱", 110);
   ListView1->AddColumn(L"UI_ID", 70);
   ListView1->AddColumn(L"文件夾", 1);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/Form2.h"
+#include "skin/SkinData.h"
 #include "ui/Form.h"
 #include "ui/ListView.h"
 #include "ui/Menus.h"
@@ -80,6 +81,8 @@ class TForm1 : public ui::TForm {
   ui::TTimer Timer1;
   ui::TTimer Timer3;
   ui::TTimer Timer4;
+  // The skin of every window: its package is the one stored in the executable.
+  std::unique_ptr<skin::TSkinData> SkinData1;
 
   // The settings dialog in use: replaced by a fresh one at every show.
   config::TForm2& Form2() const { return *FForm2; }
@@ -193,6 +196,7 @@ class TForm1 : public ui::TForm {
   // must not close the window under it.
   bool SwapMustWait() const;
   void CreateWebPanels();
+  void CreateSkinData();
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
   void StartDownload(const std::wstring& url, const std::wstring& target,
                      std::function<void()> onComplete,

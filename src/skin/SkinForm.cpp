@@ -57,8 +57,25 @@ void TSkinForm::Attach() {
     SetMenu(FHandle, nullptr);
   }
   // The frame's size changes: the window computes its client area again through us.
+  RECT clientBefore{};
+  GetClientRect(FHandle, &clientBefore);
   SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!FForm) KeepClientSize(clientBefore);
+}
+
+void TSkinForm::KeepClientSize(const RECT& clientBefore) {
+  // A dialog of the system was laid out for the system's frame: it grows or shrinks
+  // by the difference, so that none of its content is cut off by a thicker skin.
+  RECT client{};
+  GetClientRect(FHandle, &client);
+  int dx = (clientBefore.right - clientBefore.left) - (client.right - client.left);
+  int dy = (clientBefore.bottom - clientBefore.top) - (client.bottom - client.top);
+  if ((dx == 0 && dy == 0) || FShowState != TShowState::Normal) return;
+  RECT window{};
+  GetWindowRect(FHandle, &window);
+  SetWindowPos(FHandle, nullptr, 0, 0, window.right - window.left + dx,
+               window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TSkinForm::FinishAttach() {
@@ -95,8 +112,11 @@ void TSkinForm::Detach() {
   LONG style = GetWindowLongW(FHandle, GWL_STYLE);
   if ((FOldStyle & WS_SYSMENU) && !(style & WS_SYSMENU))
     SetWindowLongW(FHandle, GWL_STYLE, style | WS_SYSMENU);
+  RECT clientBefore{};
+  GetClientRect(FHandle, &clientBefore);
   SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!FForm) KeepClientSize(clientBefore);
   RedrawWindow(FHandle, nullptr, nullptr,
                RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }

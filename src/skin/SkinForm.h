@@ -121,6 +121,7 @@ class TSkinForm {
   void LayoutButtons();
   bool ButtonShown(const TCaptionButton& button, int code, bool systemMenuCheck) const;
   void FinishAttach();
+  void KeepClientSize(const RECT& clientBefore);
 
   // Messages (SkinFormMessages.cpp).
   LRESULT OnNcCalcSize(WPARAM wParam, LPARAM lParam);

@@ -364,10 +364,12 @@ void TSkinForm::OpenSystemMenu(POINT screenPoint) {
 void TSkinForm::OpenMenuItem(int item) {
   if (!FMenuBar || item < 0 || item >= FMenuBar->ItemCount()) return;
   std::shared_ptr<bool> alive = FAlive;
-  FMenuBar->SetOpen(item);
-  RepaintFrame();
-  FMenuBar->Track(item);
-  if (!*alive) return;
+  while (item >= 0) {
+    FMenuBar->SetOpen(item);
+    RepaintFrame();
+    item = FMenuBar->Track(item);
+    if (!*alive) return;
+  }
   FMenuBar->SetOpen(-1);
   FMenuBar->SetHot(-1);
   RepaintFrame();

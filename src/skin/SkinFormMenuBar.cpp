@@ -100,20 +100,70 @@ void TSkinFormMenuBar::Paint(HDC dc, const TSkin* skin, TSkinPainter& painter, H
   }
 }
 
-void TSkinFormMenuBar::Track(int item) const {
-  if (item < 0 || item >= ItemCount()) return;
+namespace {
+
+// The menu loop of one open bar item: which neighbour the user moved to.
+struct TMenuLoop {
+  HWND Window = nullptr;
+  std::vector<RECT> Items;  // screen coordinates
+  int Open = -1;
+  int Next = -1;
+  HHOOK Hook = nullptr;
+};
+TMenuLoop* gLoop = nullptr;
+
+LRESULT CALLBACK MenuLoopHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_MENU && gLoop && gLoop->Next < 0) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    int count = static_cast<int>(gLoop->Items.size());
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_LEFT || msg->wParam == VK_RIGHT) &&
+        count > 1) {
+      int step = msg->wParam == VK_LEFT ? count - 1 : 1;
+      gLoop->Next = (gLoop->Open + step) % count;
+      EndMenu();
+    } else if (msg->message == WM_MOUSEMOVE) {
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      for (int i = 0; i < count; ++i)
+        if (i != gLoop->Open && PtInRect(&gLoop->Items[static_cast<size_t>(i)], cursor)) {
+          gLoop->Next = i;
+          EndMenu();
+        }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+int TSkinFormMenuBar::Track(int item) const {
+  if (item < 0 || item >= ItemCount()) return -1;
   HWND window = FWindow;
-  RECT rect = FItems[static_cast<size_t>(item)].Rect;
   RECT windowRect{};
   GetWindowRect(window, &windowRect);
-  OffsetRect(&rect, windowRect.left, windowRect.top);
-  if (HMENU sub = GetSubMenu(FMenu, item)) {
-    TPMPARAMS exclude{sizeof(exclude), rect};
-    TrackPopupMenuEx(sub, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_VERTICAL, rect.left,
-                     rect.bottom, window, &exclude);
-  } else {
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetMenuItemID(FMenu, item), 0), 0);
+  TMenuLoop loop;
+  loop.Window = window;
+  loop.Open = item;
+  for (const TItem& entry : FItems) {
+    RECT rect = entry.Rect;
+    OffsetRect(&rect, windowRect.left, windowRect.top);
+    loop.Items.push_back(rect);
   }
+  RECT rect = loop.Items[static_cast<size_t>(item)];
+  HMENU sub = GetSubMenu(FMenu, item);
+  if (!sub) {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetMenuItemID(FMenu, item), 0), 0);
+    return -1;
+  }
+  TMenuLoop* outer = gLoop;
+  gLoop = &loop;
+  loop.Hook = SetWindowsHookExW(WH_MSGFILTER, MenuLoopHook, nullptr, GetCurrentThreadId());
+  TPMPARAMS exclude{sizeof(exclude), rect};
+  TrackPopupMenuEx(sub, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_VERTICAL, rect.left,
+                   rect.bottom, window, &exclude);
+  if (loop.Hook) UnhookWindowsHookEx(loop.Hook);
+  gLoop = outer;
+  return IsWindow(window) ? loop.Next : -1;
 }
 
 }  // namespace skin

@@ -42,9 +42,11 @@ class TSkinFormMenuBar {
   // The item drawn pressed while its menu is open (-1: none).
   void SetOpen(int item) { FOpen = item; }
   // Opens an item: its popup menu under the item until the user picks or dismisses it
-  // (the pick arrives as WM_COMMAND), or posts the item's command. Touches nothing of
-  // the bar after the menu loop, which may have destroyed the window and the bar.
-  void Track(int item) const;
+  // (the pick arrives as WM_COMMAND), or posts the item's command. Returns the item to
+  // open next when the user moved on with the Left or Right key or the mouse, else -1.
+  // Touches nothing of the bar after the menu loop, which may have destroyed the
+  // window and the bar.
+  int Track(int item) const;
 
  private:
   struct TItem {
