@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -412,12 +413,22 @@ TEST_F(SkinFrame, RepaintsReleaseTheirGdiObjects) {
   TTestForm& form = Skinned(kFrameStyle, true);
   TSkinForm* frame = Frame(form);
   ASSERT_NE(nullptr, frame);
+  // Wine counts no GDI objects (GetGuiResources answers 0), but it hands out a freed
+  // handle slot again: without leaks a new object lands where the last one was freed.
+  auto slot = [] {
+    HBRUSH probe = CreateSolidBrush(0);
+    int index = LOWORD(reinterpret_cast<uintptr_t>(probe));
+    DeleteObject(probe);
+    return index;
+  };
   frame->RepaintFrame();
   DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  int slotBefore = slot();
   for (int i = 0; i < 1000; ++i) {
     frame->RepaintFrame();
     if (i % 100 == 0)
       SetWindowPos(form.Handle(), nullptr, 0, 0, 300 + i / 100, 200, SWP_NOMOVE | SWP_NOZORDER);
   }
   EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 2);
+  EXPECT_LT(std::abs(slot() - slotBefore), 100);
 }
