@@ -20,16 +20,16 @@ std::wstring UpdateServerUrl(const std::wstring& path) {
          path;
 }
 
-void TForm1::StartDownload(const std::wstring& url, const std::wstring& target,
-                           std::function<void()> onComplete,
-                           std::function<bool(const std::wstring&)> contentCheck,
-                           std::function<void()> onFailed) {
+std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
+    const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
+    std::function<bool(const std::wstring&)> contentCheck, std::function<void()> onFailed,
+    bool suspended) {
   // Handlers may arrive after the window is gone (the process ending with downloads
   // still running); the token tells them.
   std::weak_ptr<bool> alive = FAlive;
   std::wstring fileName = target.substr(target.find_last_of(L"\\/") + 1);
   try {
-    download::TFileDownLoadThread::Create(
+    return download::TFileDownLoadThread::Create(
         url, target,
         [this, alive](download::TFileDownLoadThread*, uint32_t progress, uint32_t progressMax) {
           if (!alive.expired()) ShowDownloadProgress(progress, progressMax);
@@ -42,7 +42,7 @@ void TForm1::StartDownload(const std::wstring& url, const std::wstring& target,
           DownloadFailed(errorCode, fileName);
           if (onFailed) ui::Application().Guard(onFailed);
         },
-        false, std::move(contentCheck));
+        suspended, std::move(contentCheck));
   } catch (const std::exception&) {
     throw Exception("更新");
   }
@@ -61,6 +61,16 @@ void TForm1::Button4Click() {
   DownloadsStarted = 0;
   DownloadsDone = 0;
   DownloadsFailed = 0;
+  // The transfers are created suspended and let go together once the list shows its
+  // states: with thousands of rows, workers starting one by one would compete with the
+  // window for every row still to start. Also when this handler fails half-way, those
+  // already created run.
+  struct TStartTogether {
+    std::vector<std::shared_ptr<download::TFileDownLoadThread>> Threads;
+    ~TStartTogether() {
+      for (auto& thread : Threads) thread->Resume();
+    }
+  } started;
   std::wstring cache = config::ZipCacheDir();
   SHCreateDirectoryExW(nullptr, cache.substr(0, cache.size() - 1).c_str(), nullptr);
   for (int row = 0; row < ListView1->Count(); ++row) {
@@ -68,7 +78,7 @@ void TForm1::Button4Click() {
     // A folder text that is not a plain name would put the archive outside the cache.
     if (!install::IsPlainFolderName(folder)) continue;
     std::wstring segment = download::EncodeUrlPathSegment(config::Trim(folder) + L".zip");
-    StartDownload(
+    started.Threads.push_back(StartDownload(
         UpdateServerUrl(L"/zip/" + segment), config::ArchiveCachePath(folder),
         [this, generation] {
           if (generation == FRefreshGeneration) ArchiveDownloaded();
@@ -78,7 +88,8 @@ void TForm1::Button4Click() {
           if (generation != FRefreshGeneration) return;
           ++DownloadsFailed;
           ShowRefreshEnd();
-        });
+        },
+        true));
     ++DownloadsStarted;
   }
   BitBtn4->Click();

@@ -20,6 +20,10 @@ namespace catalogue {
 class TCatalogueDocument;
 }
 
+namespace download {
+class TFileDownLoadThread;
+}
+
 namespace tray {
 class TTrayIcon;
 }
@@ -198,10 +202,11 @@ class TForm1 : public ui::TForm {
   void CreateWebPanels();
   void CreateSkinData();
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
-  void StartDownload(const std::wstring& url, const std::wstring& target,
-                     std::function<void()> onComplete,
-                     std::function<bool(const std::wstring&)> contentCheck,
-                     std::function<void()> onFailed = nullptr);
+  // A suspended one waits for its Resume(), and is cancelled if the result is dropped.
+  std::shared_ptr<download::TFileDownLoadThread> StartDownload(
+      const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
+      std::function<bool(const std::wstring&)> contentCheck,
+      std::function<void()> onFailed = nullptr, bool suspended = false);
   // The last text of a refresh whose archives have all ended, when some failed.
   void ShowRefreshEnd();
 
