@@ -155,13 +155,13 @@ void TPanel::RegisterWindowClass() {
 }
 
 void TButton::Click() {
-  if (!OnClick) return;
-  Application().Guard(OnClick);
+  if (OnClick) OnClick();
 }
 
 bool TButton::OnCommand(WORD code) {
   if (code != BN_CLICKED) return false;
-  Click();
+  // The platform calls in here: nothing above may see an exception.
+  Application().Guard([this] { Click(); });
   return true;
 }
 

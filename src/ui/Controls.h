@@ -138,7 +138,9 @@ class TLabel : public TControl {
 class TButton : public TControl {
  public:
   std::function<void()> OnClick;
-  // Runs the button's command exactly as a user's click does.
+  // Runs the button's command as a user's click does, but what it throws reaches the
+  // caller: code that runs another button's command must see it fail. Only the
+  // platform's notification (OnCommand) is guarded.
   void Click();
 
  protected:

@@ -11,8 +11,7 @@ void TMenuItem::SetChecked(bool checked) {
 }
 
 void TMenuItem::Click() {
-  if (!OnClick) return;
-  Application().Guard(OnClick);
+  if (OnClick) OnClick();
 }
 
 TMenu::TMenu(bool popup, UINT firstCommandId)
@@ -82,7 +81,9 @@ bool TMenu::Dispatch(UINT commandId) const {
   TMenuItem* item = FindIn(
       FItems, [&](const TMenuItem& candidate) { return candidate.CommandId() == commandId; });
   if (!item) return false;
-  item->Click();
+  // Menu commands come from the platform (the menu bar, a popup, the tray): the guard
+  // shows what the command threw.
+  Application().Guard([item] { item->Click(); });
   return true;
 }
 

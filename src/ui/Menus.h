@@ -22,7 +22,8 @@ class TMenuItem {
   UINT CommandId() const { return FCommandId; }
   bool Checked() const { return FChecked; }
   void SetChecked(bool checked);
-  // Runs OnClick inside the application's guard, as a user's click does.
+  // Runs OnClick; what it throws reaches the caller (code that runs another command
+  // sees that command fail). Dispatch() is the guarded way in for the platform.
   void Click();
 
  private:
@@ -54,7 +55,8 @@ class TMenu {
   void Build(const std::vector<TMenuEntry>& table);
   HMENU Handle() const { return FHandle; }
   TMenuItem* Find(const std::wstring& name) const;
-  // Runs the handler of the entry with this command id; false when it is not ours.
+  // Runs the handler of the entry with this command id inside the application's guard;
+  // false when it is not ours.
   bool Dispatch(UINT commandId) const;
   const std::vector<std::unique_ptr<TMenuItem>>& Items() const { return FItems; }
 

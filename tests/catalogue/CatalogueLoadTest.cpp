@@ -132,7 +132,7 @@ TEST_F(CatalogueLoad, StatusCheckOnEmptyListLoadsFirst) {
 class CatalogueLoadFailure : public TServedTest {
  protected:
   std::wstring LoadAndExpectOneError() {
-    Form->Button3->Click();
+    ui::Application().Guard([this] { Form->Button3->Click(); });  // as a user's click
     EXPECT_EQ(RefreshClicks, 0);
     std::vector<std::wstring> errors = Errors();
     EXPECT_EQ(Boxes.size(), 1u);

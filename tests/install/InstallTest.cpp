@@ -360,7 +360,7 @@ TEST_F(InstallCommands, FailedArchivesChangeNothingAndTheBatchGoesOn) {
   // Left by an install that never ended.
   fs::create_directories(ModsDir() / L".VornisTools-staging" / L"Addons" / L"Stale");
 
-  Form->Button1->Click();
+  ui::Application().Guard([this] { Form->Button1->Click(); });  // as a user's click
 
   EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(StatusChecks, 1);
