@@ -12,6 +12,7 @@ namespace ui {
 namespace {
 
 constexpr UINT kSynchronizeMessage = WM_APP + 0x100;
+constexpr UINT kActivateFormMessage = WM_APP + 0x101;
 constexpr wchar_t kHiddenWindowClass[] = L"VornisApplication";
 
 // One hand-off from a worker: the code to run and what it threw.
@@ -42,11 +43,16 @@ void TApplication::Initialize(HINSTANCE instance) {
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = HiddenWindowProc;
   wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, L"MAINICON");
   wc.lpszClassName = kHiddenWindowClass;
   RegisterClassExW(&wc);
-  // A top-level (not message-only) window, so that broadcasts reach it too.
-  FHandle = CreateWindowExW(0, kHiddenWindowClass, FTitle.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                            nullptr, instance, nullptr);
+  // The application window: never drawn (no size), it carries the program's taskbar
+  // button under the title while the forms, owned by it, have none of their own. It
+  // is a top-level window, so broadcasts reach it too.
+  FHandle = CreateWindowExW(0, kHiddenWindowClass, FTitle.c_str(),
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                            0, nullptr, nullptr, instance, nullptr);
 }
 
 void TApplication::Finalize() {
@@ -64,7 +70,10 @@ void TApplication::SetTitle(std::wstring title) {
 }
 
 void TApplication::Run() {
-  if (FMainForm) FMainForm->Show();
+  if (FMainForm) {
+    ShowWindow(FHandle, SW_SHOWNOACTIVATE);
+    FMainForm->Show();
+  }
   MSG msg;
   while (!FTerminated) {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -74,6 +83,11 @@ void TApplication::Run() {
     DispatchMessageW(&msg);
   }
   FTerminated = true;
+}
+
+void TApplication::Minimize() {
+  // Minimising the owner hides the forms it owns; its taskbar button brings them back.
+  ShowWindow(FHandle, SW_MINIMIZE);
 }
 
 void TApplication::Terminate() {
@@ -160,6 +174,22 @@ LRESULT CALLBACK TApplication::HiddenWindowProc(HWND window, UINT message, WPARA
     }
     case WM_TIMER:
       TTimer::Dispatch(static_cast<UINT_PTR>(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      // Activated through its taskbar button: the form last active takes over, once
+      // this activation is through.
+      if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam))
+        PostMessageW(window, kActivateFormMessage, 0, 0);
+      return 0;
+    case kActivateFormMessage: {
+      HWND form = GetLastActivePopup(window);
+      if (form != window && IsWindowVisible(form) && IsWindowEnabled(form))
+        SetForegroundWindow(form);
+      return 0;
+    }
+    case WM_CLOSE:
+      // "Close" on the taskbar button asks the main form, as its close box does.
+      if (TForm* main = Get().FMainForm) main->Close();
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

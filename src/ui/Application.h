@@ -3,7 +3,9 @@
 // hidden window through which worker threads run code on the window thread.
 //
 // It does not own the forms: the entry point and tests create them; the application
-// only knows which one is the main form, whose destruction ends Run().
+// only knows which one is the main form, whose destruction ends Run(). Its window
+// owns every form and carries the program's one taskbar button, captioned with the
+// title.
 #pragma once
 
 #include <windows.h>
@@ -35,9 +37,9 @@ class TApplication {
   TApplication& operator=(const TApplication&) = delete;
 
   // Joins the calling thread to OLE for the whole run (the catalogue's XML service, the
-  // desktop shortcut and the embedded browser controls all need it), creates the hidden
-  // window and registers the common controls. Call once, on the thread that will be
-  // the window thread.
+  // desktop shortcut and the embedded browser controls all need it), creates the
+  // application window and registers the common controls. Call once, on the thread
+  // that will be the window thread.
   void Initialize(HINSTANCE instance);
   // Leaves OLE again. Call once at the end of the run, after every window and COM
   // object of the window thread is gone.
@@ -56,6 +58,8 @@ class TApplication {
   // Shows the main form and pumps messages until the main form's window is destroyed
   // or Terminate() is called.
   void Run();
+  // Minimises the application window, which hides the forms and leaves the button.
+  void Minimize();
   void Terminate();
   bool Terminated() const { return FTerminated; }
 

@@ -34,9 +34,10 @@ TForm::~TForm() {
 
 void TForm::CreateForm(const TFormDesc& desc, const std::vector<TControlDesc>& layout) {
   RegisterFormClass();
-  FHandle =
-      CreateWindowExW(desc.ExStyle, kFormClass, desc.Caption, desc.Style, desc.Left, desc.Top,
-                      desc.Width, desc.Height, nullptr, nullptr, Application().Instance(), this);
+  // Owned by the application window, which carries the taskbar button for them all.
+  FHandle = CreateWindowExW(desc.ExStyle, kFormClass, desc.Caption, desc.Style, desc.Left, desc.Top,
+                            desc.Width, desc.Height, Application().Handle(), nullptr,
+                            Application().Instance(), this);
   HFONT font = desc.Font ? desc.Font : GetFont(L"Arial", 9);
   SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
@@ -82,14 +83,17 @@ void TForm::Close() {
 
 int TForm::ShowModal() {
   FModalResult = mrNone;
+  FAfterModal = nullptr;
   if (const TModalResponder& responder = Application().ModalResponder()) {
     FModal = true;
     int result = responder(*this);
     FModal = false;
+    RunAfterModal();
     return result;
   }
 
   // Disable every other window of this thread while the dialog runs.
+  HWND previous = GetActiveWindow();
   std::vector<HWND> disabled;
   EnumThreadWindows(
       GetCurrentThreadId(),
@@ -121,10 +125,26 @@ int TForm::ShowModal() {
   }
   if (FModalResult == mrNone) FModalResult = mrCancel;
   FModal = false;
+  // The windows come back before the dialog goes, and the one that was active takes
+  // the activation back: hiding first would hand the foreground to another program.
   for (HWND window : disabled)
     if (window != FHandle && IsWindow(window)) EnableWindow(window, TRUE);
+  if (previous && previous != FHandle && IsWindow(previous) && IsWindowVisible(previous))
+    SetForegroundWindow(previous);
   Hide();
-  return FModalResult;
+  int result = FModalResult;
+  RunAfterModal();
+  return result;
+}
+
+void TForm::AfterModal(std::function<void()> action) {
+  FAfterModal = std::move(action);
+}
+
+void TForm::RunAfterModal() {
+  std::function<void()> action = std::move(FAfterModal);
+  FAfterModal = nullptr;
+  if (action) action();
 }
 
 void TForm::SetMenu(TMenu* menu) {
@@ -200,6 +220,14 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Realign();
+      break;
+    case WM_SYSCOMMAND:
+      // The main form minimises through the application window, which holds the
+      // taskbar button; an owned window minimised on its own would have none.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && Application().MainForm() == this) {
+        Application().Minimize();
+        return 0;
+      }
       break;
     case WM_SHOWWINDOW:
       if (wParam && lParam == 0) Application().Guard([this] { DoShow(); });

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -61,7 +62,8 @@ class TForm {
   // Asks the form to close, as the caption's close box does: CloseQuery decides.
   void Close();
   // Shows the form modally and returns its modal result; with a modal responder
-  // installed in the application, the responder runs instead of the modal loop.
+  // installed in the application, the responder runs instead of the modal loop. What
+  // a handler left for AfterModal runs last, and its exceptions reach the caller.
   int ShowModal();
   bool Modal() const { return FModal; }
   int ModalResult() const { return FModalResult; }
@@ -84,6 +86,9 @@ class TForm {
   // Form events: the window became visible; the user or code asks it to close.
   virtual void DoShow() {}
   virtual bool CloseQuery() { return true; }
+  // Runs `action` once the current ShowModal has ended: the windows it disabled are
+  // enabled again and this form is hidden.
+  void AfterModal(std::function<void()> action);
   // Any message not handled here; return true and set `result` to take it.
   // The class name followed by its ancestors' names, ending with nullptr.
   virtual const wchar_t* const* Ancestry() const;
@@ -99,11 +104,13 @@ class TForm {
  private:
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void AlignChildren(HWND parent);
+  void RunAfterModal();
 
   TMenu* FMenu = nullptr;
   bool FModal = false;
   int FModalResult = mrNone;
   int FTag = 0;
+  std::function<void()> FAfterModal;
 };
 
 }  // namespace ui
