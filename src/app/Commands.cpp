@@ -4,11 +4,46 @@
 
 #include <shellapi.h>
 
+#include "base/Exception.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
 #include "ui/Application.h"
 
 namespace app {
+
+namespace {
+
+// The system's own text for an error code, without its line break.
+std::string SystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", length);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+    text.pop_back();
+  if (text.empty()) text = L"Error " + std::to_wstring(code);
+  return ui::Narrow(text);
+}
+
+// Opens the game through the shell in its own folder (games load their data relative to
+// it); throws the system's error text when it does not start. The shell shows no box of
+// its own, so the user sees the failure once.
+void StartGame(HWND owner, const std::wstring& gamePath) {
+  std::wstring folder = config::GameDir(config::Trim(gamePath));
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = gamePath.c_str();
+  info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) throw Exception(SystemErrorText(GetLastError()));
+}
+
+}  // namespace
 
 void TForm1::ShowSettings() {
   Form2().ShowModal();
@@ -23,8 +58,7 @@ bool TForm1::RequireGamePath() {
 
 void TForm1::BitBtn3Click() {
   if (!RequireGamePath()) return;
-  std::wstring gamePath = Form2().GamePath();
-  ShellExecuteW(Handle(), L"open", gamePath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  StartGame(Handle(), Form2().GamePath());
   Button10->Click();
   Close();
 }

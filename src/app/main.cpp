@@ -13,9 +13,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   application.Initialize(instance);
   application.SetTitle(L"VornisTools");
 
-  // Never released on purpose: the system frees it when the process ends.
-  CreateMutexW(nullptr, FALSE, L"VornisTools");
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  // Never released on purpose: the system frees it when the process ends. A mutex that
+  // exists but may not be opened (a first copy running elevated) is a first copy too.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"VornisTools");
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED)) {
     application.ShowNotice(L"程式已經開啟");
     application.Finalize();
     return 0;

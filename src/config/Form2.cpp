@@ -1,5 +1,7 @@
 #include "config/Form2.h"
 
+#include <windows.h>
+
 #include "base/Exception.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
@@ -10,6 +12,31 @@ namespace config {
 namespace {
 
 using ui::TControlKind;
+
+// True when the ANSI code page holds every character of `text`: no default character
+// and no best-fit look-alike stands in for one.
+bool FitsAnsiCodePage(const std::wstring& text) {
+  if (text.empty() || GetACP() == CP_UTF8) return true;
+  BOOL usedDefault = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
+  return size > 0 && !usedDefault;
+}
+
+// The game path as Config.ini (an ANSI file) can keep it: the path itself, else its
+// short 8.3 form, which names the same file. Throws the failed-write error when neither
+// survives, rather than storing a path that names nothing.
+std::wstring StorableGamePath(const std::wstring& path) {
+  if (FitsAnsiCodePage(path)) return path;
+  std::wstring shortPath(32768, L'\0');
+  DWORD length =
+      GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+  if (length > 0 && length < shortPath.size()) {
+    shortPath.resize(length);
+    if (FitsAnsiCodePage(shortPath)) return shortPath;
+  }
+  throw Exception("Unable to write to " + ui::Narrow(ConfigIniPath()));
+}
 
 }  // namespace
 
@@ -94,12 +121,21 @@ void TForm2::Button1Click() {
   }
   try {
     TIniFile ini(ConfigIniPath());
-    ini.WriteString(L"game", L"gamepath", Trim(Edit1->Text()));
+    ini.WriteString(L"game", L"gamepath", StorableGamePath(Trim(Edit1->Text())));
     ini.WriteBool(L"updata", L"autoupdata", CheckBox1->Checked());
   } catch (const std::exception&) {
     throw Exception("contact Orin");
   }
-  if (Modal()) SetModalResult(ui::mrOk);
+  if (Modal()) {
+    // The follow-up may load the catalogue and show boxes: it waits until the modal
+    // loop has ended and the main window is enabled and active again.
+    // The handler is copied: a show of the main window during it may replace this form.
+    SetModalResult(ui::mrOk);
+    AfterModal([handler = OnConfirmed] {
+      if (handler) handler();
+    });
+    return;
+  }
   Hide();
   if (OnConfirmed) OnConfirmed();
 }

@@ -158,14 +158,26 @@ void TListView::SetRow(int row, const TRow& data) {
 }
 
 void TListView::Sort(const std::function<int(const TRow&, const TRow&)>& compare) {
+  // Selection and focus belong to a row, not to a place in the list: they move too.
+  constexpr UINT kRowStates = LVIS_SELECTED | LVIS_FOCUSED;
   std::vector<TRow> rows;
+  std::vector<UINT> states;
   int count = Count();
   rows.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) rows.push_back(Row(i));
-  std::stable_sort(rows.begin(), rows.end(),
-                   [&](const TRow& a, const TRow& b) { return compare(a, b) < 0; });
+  for (int i = 0; i < count; ++i) {
+    rows.push_back(Row(i));
+    states.push_back(ListView_GetItemState(FHandle, i, kRowStates));
+  }
+  std::vector<size_t> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return compare(rows[a], rows[b]) < 0; });
   SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
-  for (int i = 0; i < count; ++i) SetRow(i, rows[static_cast<size_t>(i)]);
+  for (int i = 0; i < count; ++i) {
+    size_t from = order[static_cast<size_t>(i)];
+    SetRow(i, rows[from]);
+    ListView_SetItemState(FHandle, i, states[from], kRowStates);
+  }
   SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(FHandle, nullptr, TRUE);
 }

@@ -83,14 +83,17 @@ TEST_F(AddonList, ColumnSortDirectionIsSharedAndStartsDescending) {
   EXPECT_EQ(Column(*Form->ListView1, 1), (std::vector<std::wstring>{L"f1", L"f3", L"f2"}));
 }
 
-TEST_F(AddonList, CheckBoxesMoveWithTheirRows) {
+TEST_F(AddonList, CheckBoxSelectionAndFocusMoveWithTheirRows) {
   AddRow(L"A", L"a");
   AddRow(L"B", L"b");
+  ListView_SetItemState(Form->ListView1->Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, 0xFF);
   Form->ListView1->SetChecked(0, true);  // A
   Form->ListView1ColumnClick(0);         // descending: B, A
   EXPECT_EQ(Captions(*Form->ListView1), (std::vector<std::wstring>{L"B", L"A"}));
   EXPECT_FALSE(Form->ListView1->Checked(0));
   EXPECT_TRUE(Form->ListView1->Checked(1));
+  EXPECT_EQ(LVIS_SELECTED | LVIS_FOCUSED,
+            ListView_GetItemState(Form->ListView1->Handle(), 1, 0xFF));
 }
 
 TEST_F(AddonList, StatusColumnSortsInstalledFirstWhenAscending) {

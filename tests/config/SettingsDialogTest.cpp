@@ -74,6 +74,21 @@ TEST_F(SettingsDialog, ConfirmStoresTrimmedPathAndRunsTheStatusRefresh) {
   EXPECT_EQ(L"  C:\\Game\\bin\\VNgame.exe ", Form->Edit1->Text());
 }
 
+TEST_F(SettingsDialog, PathOutsideTheCodePageIsStoredSoThatItStillNamesTheFile) {
+  std::wstring folder = _wgetenv(L"TEMP") + std::wstring(L"\\遊戲\U0001F3AE");
+  std::wstring game = folder + L"\\VNgame.exe";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CloseHandle(CreateFileW(game.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  Form->Edit1->SetText(game);
+  Form->Button1->Click();
+  wchar_t stored[MAX_PATH] = {};
+  GetLongPathNameW(TIniFile(ConfigIniPath()).ReadString(L"game", L"gamepath", L"").c_str(), stored,
+                   MAX_PATH);
+  EXPECT_EQ(game, stored);
+  DeleteFileW(game.c_str());
+  EXPECT_ANY_THROW(Form->Button1->Click());  // gone, and its short name with it
+}
+
 TEST_F(SettingsDialog, CancelKeepsEditsInMemoryOnly) {
   ui::Application().SetModalResponder([](ui::TForm& form) {
     auto& dialog = static_cast<TForm2&>(form);

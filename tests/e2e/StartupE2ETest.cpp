@@ -1,6 +1,7 @@
 // Start-up, single instance, shortcut, first show and the settings dialog, seen from
 // outside the real executable.
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -61,6 +62,15 @@ TEST(StartupE2E, SecondCopyIsRefusedAndFirstKeepsRunning) {
   EXPECT_TRUE(second.WaitExit(10s));
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(WaitMainWindow(first.Pid(), 1s));
+}
+
+TEST(StartupE2E, MutexThatCannotBeOpenedMeansAFirstCopyRuns) {
+  SECURITY_ATTRIBUTES locked{sizeof(locked), nullptr, FALSE};  // as by a copy run elevated
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", 1, &locked.lpSecurityDescriptor, 0);
+  HANDLE mutex = CreateMutexW(&locked, FALSE, L"VornisTools");
+  auto notice = WaitMessageBox(TProcess::Start(TSandbox(TestName()).ExePath()).Pid());
+  CloseHandle(mutex);
+  EXPECT_EQ(L"程式已經開啟", notice ? notice->Text : L"");
 }
 
 TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
@@ -169,4 +179,37 @@ TEST(StartupE2E, SettingsInReadOnlyFolderSayContactOrin) {
   Answer(*error);
   EXPECT_TRUE(IsWindowVisible(settings));
   EXPECT_FALSE(box.Exists(L"Config.ini"));
+}
+
+// A count that cannot be recorded and a game that does not start are shown; the window stays.
+TEST(StartupE2E, SettingsAndGameLaunchFailuresKeepTheMainWindow) {
+  testserver::TTestHttpServer server(L"");
+  server.SetBody("/Data.xml", "<plug/>", "text/xml");
+  TSandbox box(TestName());
+  std::wstring game = box.MakeGame(), bin = box.Path(L"game\\client\\bin");
+  box.WriteFile(L"Config.ini", "[game]\r\ngamepath=" + std::string(game.begin(), game.end()));
+  TProcess manager = TProcess::Start(box.ExePath());
+  HWND main = WaitMainWindow(manager.Pid()), owner = GetWindow(main, GW_OWNER);
+  EXPECT_TRUE(IsWindowVisible(owner) && Text(owner) == L"VornisTools");
+  Click(SettingsControl(OpenSettings(main, manager.Pid()), L"Button1"));
+  ASSERT_TRUE(server.WaitForRequests("/Data.xml", 1, 10s));
+  EXPECT_EQ(main, GetForegroundWindow());
+  DeleteFileW(box.Path(L"Config.ini").c_str());  // a folder: no profile write opens it
+  CreateDirectoryW(box.Path(L"Config.ini").c_str(), nullptr);
+  wchar_t notFound[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, notFound, 256, nullptr);
+  for (std::wstring expected : {L"Unable to write to " + box.Path(L"Config.ini"),
+                                std::wstring(notFound, wcscspn(notFound, L"\r\n"))}) {
+    Click(FindButton(main, L"開啟遊戲"));
+    auto error = WaitMessageBox(manager.Pid());
+    EXPECT_EQ(expected + L".", error ? error->Text : L"");
+    if (error) Answer(*error);
+    SendMessageW(main, WM_NULL, 0, 0);  // the command has ended
+    EXPECT_TRUE(IsWindowVisible(main));
+    MoveFileW(game.c_str(), (game + L".gone").c_str());  // the next start fails
+  }
+  EXPECT_TRUE(WaitUntil([&] {
+    return box.ReadFile(L"game\\client\\bin\\VNgame.started") ==
+           std::string(bin.begin(), bin.end());
+  }));
 }
