@@ -54,23 +54,23 @@ void TForm1::StartVersionCheck() {
       UpdateServerUrl(L"/UPdate.ini"), config::UpdateIniPath(), [] {}, install::LooksLikeIniFile);
 }
 
+// At most this many archives are fetched at once; the rest wait in the refresh's queue.
+// The platform allows this many connections to one server anyway, so the network sees
+// the same transfers, without a thread and open files per catalogue row.
+constexpr int kMaxRunningArchives = 32;
+
 void TForm1::Button4Click() {
   // Counts are per refresh: notifications of an earlier refresh still running are
-  // told apart by the generation and change nothing here.
+  // told apart by the generation and change nothing here; its archives not yet
+  // started are dropped.
   unsigned generation = ++FRefreshGeneration;
+  if (FRefreshQueue) FRefreshQueue->Pending.clear();
+  auto queue = std::make_shared<TRefreshQueue>();
+  queue->Generation = generation;
+  FRefreshQueue = queue;
   DownloadsStarted = 0;
   DownloadsDone = 0;
   DownloadsFailed = 0;
-  // The transfers are created suspended and let go together once the list shows its
-  // states: with thousands of rows, workers starting one by one would compete with the
-  // window for every row still to start. Also when this handler fails half-way, those
-  // already created run.
-  struct TStartTogether {
-    std::vector<std::shared_ptr<download::TFileDownLoadThread>> Threads;
-    ~TStartTogether() {
-      for (auto& thread : Threads) thread->Resume();
-    }
-  } started;
   std::wstring cache = config::ZipCacheDir();
   SHCreateDirectoryExW(nullptr, cache.substr(0, cache.size() - 1).c_str(), nullptr);
   for (int row = 0; row < ListView1->Count(); ++row) {
@@ -78,21 +78,51 @@ void TForm1::Button4Click() {
     // A folder text that is not a plain name would put the archive outside the cache.
     if (!install::IsPlainFolderName(folder)) continue;
     std::wstring segment = download::EncodeUrlPathSegment(config::Trim(folder) + L".zip");
-    started.Threads.push_back(StartDownload(
-        UpdateServerUrl(L"/zip/" + segment), config::ArchiveCachePath(folder),
-        [this, generation] {
-          if (generation == FRefreshGeneration) ArchiveDownloaded();
-        },
-        install::LooksLikeZipArchive,
-        [this, generation] {
-          if (generation != FRefreshGeneration) return;
-          ++DownloadsFailed;
-          ShowRefreshEnd();
-        },
-        true));
+    queue->Pending.emplace_back(UpdateServerUrl(L"/zip/" + segment),
+                                config::ArchiveCachePath(folder));
     ++DownloadsStarted;
   }
-  BitBtn4->Click();
+  // The transfers start once the list shows its states, also when the status check
+  // fails.
+  try {
+    BitBtn4->Click();
+  } catch (...) {
+    StartQueuedArchives(queue);
+    throw;
+  }
+  StartQueuedArchives(queue);
+}
+
+void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
+  while (queue->Running < kMaxRunningArchives && !queue->Pending.empty()) {
+    auto [url, target] = std::move(queue->Pending.front());
+    queue->Pending.pop_front();
+    unsigned generation = queue->Generation;
+    auto ended = [this, queue] {
+      --queue->Running;
+      StartQueuedArchives(queue);
+    };
+    try {
+      ++queue->Running;
+      StartDownload(
+          url, target,
+          [this, generation, ended] {
+            if (generation == FRefreshGeneration) ArchiveDownloaded();
+            ended();
+          },
+          install::LooksLikeZipArchive,
+          [this, generation, ended] {
+            if (generation == FRefreshGeneration) {
+              ++DownloadsFailed;
+              ShowRefreshEnd();
+            }
+            ended();
+          });
+    } catch (...) {
+      --queue->Running;
+      throw;
+    }
+  }
 }
 
 void TForm1::ShowDownloadProgress(uint32_t progress, uint32_t progressMax) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -215,6 +216,15 @@ class TForm1 : public ui::TForm {
   unsigned FDockedEdges = 0;
   // Tells the notifications of the running refresh from those of earlier ones.
   unsigned FRefreshGeneration = 0;
+  // Archives of the running refresh still to be fetched, and how many are in flight:
+  // a catalogue of thousands of rows must not start a thread per row at once.
+  struct TRefreshQueue {
+    unsigned Generation = 0;
+    std::deque<std::pair<std::wstring, std::wstring>> Pending;  // URL, target
+    int Running = 0;
+  };
+  std::shared_ptr<TRefreshQueue> FRefreshQueue;
+  void StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue);
 
   bool FCanQuit = false;
   bool FLoadingCatalogue = false;

@@ -7,6 +7,7 @@
 #include "app/Form1.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
+#include "TestHttpServer.h"
 #include "tray/Docking.h"
 #include "ui/Application.h"
 
@@ -133,6 +134,35 @@ TEST_F(MainWindow, EachRefreshCountsItsOwnCompletions) {
   Form->Button4->Click();
   Form->ArchiveDownloaded();
   EXPECT_EQ(L"正在下載UIb/中...", Form->Label6->Caption());
+}
+
+TEST_F(MainWindow, RefreshOfManyRowsKeepsABoundedNumberOfTransfersRunning) {
+  testserver::TTestHttpServer server;
+  const int rows = 40;
+  for (int i = 0; i < rows; ++i) {
+    std::string folder = "r" + std::to_string(i);
+    AddRow(ui::Widen(folder), ui::Widen(folder));
+    server.SetBody("/zip/" + folder + ".zip", "not a zip");
+    server.SetFault("/zip/" + folder + ".zip", {.StallAfterBytes = 0});
+  }
+  Form->Button4->Click();
+  auto pumpUntil = [](auto done, int steps = 3000) {
+    for (int i = 0; i < steps && !done(); ++i) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(10);
+    }
+    return done();
+  };
+  ASSERT_TRUE(pumpUntil([&] { return server.StalledCount() >= 32; }));
+  pumpUntil([] { return false; }, 100);  // a while longer: nothing more may start
+  EXPECT_EQ(32, server.StalledCount());
+  // The rest start as the first ones end; every archive is fetched once.
+  for (int i = 0; i < rows; ++i) server.ClearFault("/zip/r" + std::to_string(i) + ".zip");
+  server.ReleaseStalls();
+  EXPECT_TRUE(pumpUntil([&] { return Form->DownloadsFailed == rows; }));
+  for (int i = 0; i < rows; ++i)
+    EXPECT_EQ(1, server.RequestCount("/zip/r" + std::to_string(i) + ".zip"));
 }
 
 TEST_F(MainWindow, GameLaunchNeedsAPathAndRecordsTheRowCount) {
