@@ -52,11 +52,21 @@ void TForm1::BitBtn4Click() {
   int notInstalled = 0;
   std::wstring gamePath = Form2().GamePath();
   int count = ListView1->Count();
+  // Thousands of rows change their state: the list repaints once at the end, and the
+  // column caption (the same for every row) is set once.
+  if (count > 0) ListView1->SetColumnCaption(1, L"狀態");
+  SendMessageW(ListView1->Handle(), WM_SETREDRAW, FALSE, 0);
+  struct TRedrawAtEnd {
+    HWND List;
+    ~TRedrawAtEnd() {
+      SendMessageW(List, WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(List, nullptr, TRUE);
+    }
+  } redrawAtEnd{ListView1->Handle()};
   for (int i = 0; i < count; ++i) {
     // A folder text that is not one plain name never counts as installed: "" or "."
     // would name the add-on directory itself.
     std::wstring name = ListView1->SubItem(i, 1);
-    ListView1->SetColumnCaption(1, L"狀態");
     if (install::IsPlainFolderName(name) &&
         DirectoryExists(config::AddonFolderPath(gamePath, name))) {
       ++installed;

@@ -103,13 +103,17 @@ class TSkinListView : public TSkinControl {
     static const UINT repaintBars = RegisterWindowMessageW(L"VornisSkinScrollBars");
     if (message == repaintBars) {
       FRepaintPosted = false;
-      PaintScrollBars(nullptr);
+      if (FRedraw) PaintScrollBars(nullptr);
       return 0;
     }
+    // While the program holds the list's repaint (filling thousands of rows), the bars
+    // are drawn once when it lets go, not at every row.
+    if (message == WM_SETREDRAW) FRedraw = wParam != FALSE;
     // The list's notifications run the program's handlers, which may free us.
     auto alive = FAlive;
     LRESULT result = Default(message, wParam, lParam);
     if (!*alive || !FHandle) return result;
+    if (message == WM_NCPAINT && !FRedraw) return result;
     if (message == WM_NCPAINT || (message == WM_PRINT && (lParam & PRF_NONCLIENT))) {
       PaintScrollBars(message == WM_PRINT ? reinterpret_cast<HDC>(wParam) : nullptr);
     } else if (MayRedrawBars(message) && !FRepaintPosted) {
@@ -220,6 +224,7 @@ class TSkinListView : public TSkinControl {
   TSkinPainter FPainter;
   std::unique_ptr<TSkinHeader> FHeader;
   bool FRepaintPosted = false;
+  bool FRedraw = true;
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
