@@ -23,8 +23,7 @@ class TSkinHeader : public TPaintedControl {
 
  protected:
   bool RepaintsAfter(UINT message) const override {
-    return message == HDM_INSERTITEMW || message == HDM_SETITEMW || message == HDM_DELETEITEM ||
-           message == HDM_LAYOUT || (message == WM_MOUSEMOVE && GetCapture() == FHandle) ||
+    return (message == WM_MOUSEMOVE && GetCapture() == FHandle) ||
            TPaintedControl::RepaintsAfter(message);
   }
 
@@ -43,6 +42,14 @@ class TSkinHeader : public TPaintedControl {
       FPressedItem = -1;
     } else if (message == WM_MOUSELEAVE) {
       FHotItem = -1;
+    } else if (message == HDM_INSERTITEMW || message == HDM_SETITEMW || message == HDM_DELETEITEM ||
+               message == HDM_LAYOUT) {
+      // The list sends these at every row it adds or changes: the header is painted
+      // again once, at the next paint, not at each of them.
+      auto alive = AliveToken();
+      LRESULT result = TPaintedControl::WindowProc(message, wParam, lParam);
+      if (*alive && FHandle) InvalidateRect(FHandle, nullptr, FALSE);
+      return result;
     }
     return TPaintedControl::WindowProc(message, wParam, lParam);
   }
