@@ -202,13 +202,6 @@ class TSkinGroupBox : public TPaintedControl {
   const TSkinElement* FLabel;
 };
 
-template <typename T, typename... Args>
-std::unique_ptr<TSkinControl> Attached(Args&&... args) {
-  auto control = std::make_unique<T>(std::forward<Args>(args)...);
-  control->Attach();
-  return control;
-}
-
 }  // namespace
 
 std::unique_ptr<TSkinControl> CreateButtonSkin(std::wstring_view kind, HWND control,

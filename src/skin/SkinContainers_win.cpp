@@ -187,13 +187,6 @@ class TSkinTab : public TPaintedControl {
   int FHotTab = -1;
 };
 
-template <typename T, typename... Args>
-std::unique_ptr<TSkinControl> Attached(Args&&... args) {
-  auto control = std::make_unique<T>(std::forward<Args>(args)...);
-  control->Attach();
-  return control;
-}
-
 }  // namespace
 
 std::unique_ptr<TSkinControl> CreateContainerSkin(std::wstring_view kind, HWND control,

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "skin/SkinControls.h"
 #include "skin/SkinModel.h"
@@ -75,5 +76,13 @@ std::unique_ptr<TSkinControl> CreateListSkin(std::wstring_view kind, HWND contro
 
 // The window class of a window, lower-cased.
 std::wstring WindowClassOf(HWND window);
+
+// Creates a skin of type T and attaches it to its window.
+template <typename T, typename... Args>
+std::unique_ptr<TSkinControl> Attached(Args&&... args) {
+  auto control = std::make_unique<T>(std::forward<Args>(args)...);
+  control->Attach();
+  return control;
+}
 
 }  // namespace skin

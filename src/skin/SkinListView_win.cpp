@@ -244,9 +244,7 @@ std::unique_ptr<TSkinControl> CreateListSkin(std::wstring_view kind, HWND contro
   if (!skin.Element("Headerbar") && !skin.Element("Scrollbar") && !skin.Element("VertScroll") &&
       !skin.Element("HorzScroll"))
     return nullptr;
-  auto list = std::make_unique<TSkinListView>(control, context);
-  list->Attach();
-  return list;
+  return Attached<TSkinListView>(control, context);
 }
 
 }  // namespace skin
