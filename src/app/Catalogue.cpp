@@ -2,7 +2,12 @@
 // rows, and the export of the list back to Data.xml beside the executable.
 #include "app/Form1.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "catalogue/Catalogue.h"
+#include "catalogue/TextOrder.h"
 #include "config/Paths.h"
 
 namespace app {
@@ -23,23 +28,6 @@ class TFlagScope {
   bool FWas;
 };
 
-// Keeps a window from repainting for one scope, then repaints it once.
-class TRedrawOff {
- public:
-  explicit TRedrawOff(HWND window) : FWindow(window) {
-    SendMessageW(FWindow, WM_SETREDRAW, FALSE, 0);
-  }
-  TRedrawOff(const TRedrawOff&) = delete;
-  TRedrawOff& operator=(const TRedrawOff&) = delete;
-  ~TRedrawOff() {
-    SendMessageW(FWindow, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(FWindow, nullptr, TRUE);
-  }
-
- private:
-  HWND FWindow;
-};
-
 }  // namespace
 
 void TForm1::Button3Click() {
@@ -52,8 +40,6 @@ void TForm1::Button3Click() {
     // Synchronous: the window waits for the document. It is dropped at the end of this
     // block, also when the load or the walk throws; rows added before an error stay.
     catalogue::TCatalogueDocument document = catalogue::LoadCatalogue(catalogue::CatalogueUrl());
-    // A large catalogue fills the list row by row: one repaint at the end, not one each.
-    TRedrawOff batch(ListView1->Handle());
     ParseCatalogue(document);
   }
   Button4->Click();  // archive refresh; it ends with the status check
@@ -62,10 +48,47 @@ void TForm1::Button3Click() {
 
 void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   int count = document.ItemCount();
-  for (int i = 0; i < count; ++i) {
-    catalogue::TCatalogueItem item = document.Item(i);
-    AddAddonRow(item.Name, item.Id, item.Folder, item.Description, item.Author);
+  ui::TListUpdate update(*ListView1);
+  if (ListView1->Count() > 0) {
+    for (int i = 0; i < count; ++i) {
+      catalogue::TCatalogueItem item = document.Item(i);
+      AddAddonRow(item.Name, item.Id, item.Folder, item.Description, item.Author);
+    }
+    return;
   }
+  // Into an empty list the rows go in one batch, in the order adding them one by one
+  // gives: by caption, equal captions in document order. A row that cannot be read
+  // ends the load, and the rows read before it are listed.
+  struct TNewRow {
+    std::string Key;
+    ui::TListView::TRow Row;
+  };
+  std::vector<TNewRow> rows;
+  rows.reserve(static_cast<size_t>(count));
+  auto listRows = [&] {
+    std::stable_sort(rows.begin(), rows.end(), [](const TNewRow& a, const TNewRow& b) {
+      return catalogue::CompareCaptionKeys(a.Key, b.Key) < 0;
+    });
+    std::vector<ui::TListView::TRow> sorted;
+    sorted.reserve(rows.size());
+    for (TNewRow& row : rows) sorted.push_back(std::move(row.Row));
+    ListView1->AppendRows(std::move(sorted));
+  };
+  try {
+    for (int i = 0; i < count; ++i) {
+      catalogue::TCatalogueItem item = document.Item(i);
+      std::string key = catalogue::Cp950Bytes(item.Name);
+      rows.push_back({std::move(key),
+                      {std::move(item.Name),
+                       {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
+                        std::move(item.Author)},
+                       false}});
+    }
+  } catch (...) {
+    listRows();
+    throw;
+  }
+  listRows();
 }
 
 void TForm1::Button5Click() {

@@ -4,7 +4,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "catalogue/TextOrder.h"
 #include "config/Paths.h"
@@ -17,6 +21,40 @@ namespace {
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// File names compare without regard to case, as the file system does.
+std::wstring FoldCase(const std::wstring& name) {
+  std::wstring folded = name;
+  if (!folded.empty())
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.c_str(),
+                  static_cast<int>(name.size()), folded.data(), static_cast<int>(folded.size()),
+                  nullptr, nullptr, 0);
+  return folded;
+}
+
+// The folders of the add-on directory, read in one listing rather than one look-up per
+// row: a catalogue has thousands of rows. Holds long and short names, case folded.
+// Empty when the directory does not exist; nullopt when it cannot be listed.
+std::optional<std::unordered_set<std::wstring>> ListFolders(const std::wstring& directory) {
+  std::unordered_set<std::wstring> folders;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileExW((directory + L"*").c_str(), FindExInfoStandard, &found,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return folders;
+    return std::nullopt;
+  }
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    folders.insert(FoldCase(found.cFileName));
+    if (found.cAlternateFileName[0]) folders.insert(FoldCase(found.cAlternateFileName));
+  } while (FindNextFileW(search, &found));
+  bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(search);
+  if (!complete) return std::nullopt;
+  return folders;
 }
 
 }  // namespace
@@ -55,20 +93,18 @@ void TForm1::BitBtn4Click() {
   // Thousands of rows change their state: the list repaints once at the end, and the
   // column caption (the same for every row) is set once.
   if (count > 0) ListView1->SetColumnCaption(1, L"狀態");
-  SendMessageW(ListView1->Handle(), WM_SETREDRAW, FALSE, 0);
-  struct TRedrawAtEnd {
-    HWND List;
-    ~TRedrawAtEnd() {
-      SendMessageW(List, WM_SETREDRAW, TRUE, 0);
-      InvalidateRect(List, nullptr, TRUE);
-    }
-  } redrawAtEnd{ListView1->Handle()};
+  ui::TListUpdate update(*ListView1);
+  auto folders = count > 0 ? ListFolders(config::AddonFolderPath(gamePath, L""))
+                           : std::unordered_set<std::wstring>();
+  auto installedFolder = [&](const std::wstring& name) {
+    if (folders) return folders->count(FoldCase(config::Trim(name))) > 0;
+    return DirectoryExists(config::AddonFolderPath(gamePath, name));
+  };
   for (int i = 0; i < count; ++i) {
     // A folder text that is not one plain name never counts as installed: "" or "."
     // would name the add-on directory itself.
     std::wstring name = ListView1->SubItem(i, 1);
-    if (install::IsPlainFolderName(name) &&
-        DirectoryExists(config::AddonFolderPath(gamePath, name))) {
+    if (install::IsPlainFolderName(name) && installedFolder(name)) {
       ++installed;
       ListView1->SetSubItem(i, 0, L"已安裝");
     } else {
@@ -97,25 +133,47 @@ void TForm1::Button2Click() {
   Realign();
 }
 
+namespace {
+
+// A row's text in `column` as its code page 950 bytes; none where the row has no such
+// sub-item.
+std::optional<std::string> ColumnKey(const ui::TListView::TRow& row, int column) {
+  if (column < 1) return catalogue::Cp950Bytes(row.Caption);
+  size_t index = static_cast<size_t>(column - 1);
+  if (index >= row.SubItems.size()) return std::nullopt;
+  return catalogue::Cp950Bytes(row.SubItems[index]);
+}
+
+// A missing text is equal to every other.
+int CompareColumnKeys(const std::optional<std::string>& key1,
+                      const std::optional<std::string>& key2, bool ascending) {
+  if (!key1 || !key2) return 0;
+  int result = catalogue::CompareBytesNoCase(*key1, *key2);
+  return ascending ? result : -result;
+}
+
+}  // namespace
+
 void TForm1::ListView1ColumnClick(int column) {
-  ListView1->Sort([this, column](const ui::TListView::TRow& row1, const ui::TListView::TRow& row2) {
-    return CompareRows(row1, row2, column);
+  // Each text is converted once, not at every comparison: a catalogue has thousands of
+  // rows.
+  int count = ListView1->Count();
+  std::vector<std::optional<std::string>> keys;
+  keys.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) keys.push_back(ColumnKey(ListView1->Row(i), column));
+  std::vector<int> order(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return CompareColumnKeys(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)],
+                             SortAscending) < 0;
   });
+  ListView1->Reorder(order);
   SortAscending = !SortAscending;
 }
 
 int TForm1::CompareRows(const ui::TListView::TRow& row1, const ui::TListView::TRow& row2,
                         int column) const {
-  const std::wstring* text1 = &row1.Caption;
-  const std::wstring* text2 = &row2.Caption;
-  if (column >= 1) {
-    size_t index = static_cast<size_t>(column - 1);
-    if (index >= row1.SubItems.size() || index >= row2.SubItems.size()) return 0;
-    text1 = &row1.SubItems[index];
-    text2 = &row2.SubItems[index];
-  }
-  int result = catalogue::CompareTextNoCase(*text1, *text2);
-  return SortAscending ? result : -result;
+  return CompareColumnKeys(ColumnKey(row1, column), ColumnKey(row2, column), SortAscending);
 }
 
 void TForm1::ListView1InfoTip(int row, std::wstring& tip) {

@@ -78,11 +78,13 @@ int CompareTextNoCase(std::wstring_view a, std::wstring_view b) {
   return CompareBytesNoCase(Cp950Bytes(a), Cp950Bytes(b));
 }
 
+int CompareCaptionKeys(std::string_view a, std::string_view b) {
+  if (int result = CompareBytesNoCase(a, b)) return result;
+  return a.compare(b);
+}
+
 int CompareCaptions(std::wstring_view a, std::wstring_view b) {
-  std::string x = Cp950Bytes(a);
-  std::string y = Cp950Bytes(b);
-  if (int result = CompareBytesNoCase(x, y)) return result;
-  return x.compare(y);
+  return CompareCaptionKeys(Cp950Bytes(a), Cp950Bytes(b));
 }
 
 }  // namespace catalogue

@@ -26,5 +26,7 @@ int CompareTextNoCase(std::wstring_view a, std::wstring_view b);
 // The order in which the list keeps its rows while they are added: CompareTextNoCase,
 // then the plain bytes, so that texts differing only in case still have a fixed order.
 int CompareCaptions(std::wstring_view a, std::wstring_view b);
+// CompareCaptions of two texts given as their Cp950Bytes, for sorting many rows.
+int CompareCaptionKeys(std::string_view a, std::string_view b);
 
 }  // namespace catalogue

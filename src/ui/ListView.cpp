@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "ui/Application.h"
 
@@ -51,80 +52,104 @@ int TListView::ColumnWidth(int column) const {
 }
 
 int TListView::Count() const {
-  return ListView_GetItemCount(FHandle);
+  return static_cast<int>(FRows.size());
 }
 
 void TListView::Clear() {
   ListView_DeleteAllItems(FHandle);
+  FRows.clear();
+}
+
+void TListView::BeginUpdate() {
+  if (FUpdating++ == 0) SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+}
+
+void TListView::EndUpdate() {
+  if (FUpdating == 0 || --FUpdating > 0) return;
+  SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+int TListView::InsertControlItem(int index, bool checked) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = index;
+  item.pszText = LPSTR_TEXTCALLBACKW;
+  int row =
+      static_cast<int>(SendMessageW(FHandle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row >= 0 && checked) ListView_SetCheckState(FHandle, row, TRUE);
+  return row;
 }
 
 int TListView::InsertItem(int index, const std::wstring& caption) {
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = index;
-  std::wstring text = caption;
-  item.pszText = text.data();
-  item.lParam = 0;  // number of sub-items the row has
-  return static_cast<int>(
-      SendMessageW(FHandle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  index = std::clamp(index, 0, Count());
+  // The control may ask for the new row's texts while it inserts it.
+  FRows.insert(FRows.begin() + index, TTexts{caption, {}});
+  int row = InsertControlItem(index, false);
+  if (row != index) {
+    if (row >= 0) ListView_DeleteItem(FHandle, row);
+    FRows.erase(FRows.begin() + index);
+    return -1;
+  }
+  return row;
 }
 
-std::wstring TListView::ItemText(int row, int column) const {
-  std::wstring buffer(1024, L'\0');
-  for (;;) {
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    auto length = static_cast<size_t>(
-        SendMessageW(FHandle, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-    if (length + 1 < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
+void TListView::AppendRows(std::vector<TRow> rows) {
+  if (rows.empty()) return;
+  TListUpdate update(*this);
+  int first = Count();
+  ListView_SetItemCountEx(FHandle, first + static_cast<int>(rows.size()), LVSICF_NOINVALIDATEALL);
+  FRows.reserve(FRows.size() + rows.size());
+  for (TRow& row : rows) {
+    int index = Count();
+    FRows.push_back(TTexts{std::move(row.Caption), std::move(row.SubItems)});
+    if (InsertControlItem(index, row.Checked) != index) {
+      FRows.pop_back();
+      throw std::runtime_error("The list cannot take more rows");
     }
-    buffer.assign(buffer.size() * 4, L'\0');
   }
 }
 
-void TListView::SetItemText(int row, int column, const std::wstring& text) {
-  LVITEMW item{};
-  item.iSubItem = column;
-  std::wstring copy = text;
-  item.pszText = copy.data();
-  SendMessageW(FHandle, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+const std::wstring* TListView::Text(int row, int column) const {
+  if (row < 0 || row >= Count() || column < 0) return nullptr;
+  const TTexts& texts = FRows[static_cast<size_t>(row)];
+  if (column == 0) return &texts.Caption;
+  if (static_cast<size_t>(column) > texts.SubItems.size()) return nullptr;
+  return &texts.SubItems[static_cast<size_t>(column - 1)];
+}
+
+void TListView::RepaintRow(int row) {
+  if (FUpdating == 0) ListView_RedrawItems(FHandle, row, row);
 }
 
 std::wstring TListView::ItemCaption(int row) const {
-  return ItemText(row, 0);
+  const std::wstring* text = Text(row, 0);
+  return text ? *text : std::wstring();
 }
 
 void TListView::SetItemCaption(int row, const std::wstring& caption) {
-  SetItemText(row, 0, caption);
+  if (row < 0 || row >= Count()) return;
+  FRows[static_cast<size_t>(row)].Caption = caption;
+  RepaintRow(row);
 }
 
 int TListView::SubItemCount(int row) const {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  SendMessageW(FHandle, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  return static_cast<int>(item.lParam);
+  if (row < 0 || row >= Count()) return 0;
+  return static_cast<int>(FRows[static_cast<size_t>(row)].SubItems.size());
 }
 
 std::wstring TListView::SubItem(int row, int index) const {
-  if (index < 0 || index >= SubItemCount(row)) return {};
-  return ItemText(row, index + 1);
+  const std::wstring* text = Text(row, index + 1);
+  return text ? *text : std::wstring();
 }
 
 void TListView::SetSubItem(int row, int index, const std::wstring& text) {
-  int count = SubItemCount(row);
-  if (index >= count) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    item.lParam = index + 1;
-    SendMessageW(FHandle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  }
-  SetItemText(row, index + 1, text);
+  if (row < 0 || row >= Count() || index < 0) return;
+  std::vector<std::wstring>& subItems = FRows[static_cast<size_t>(row)].SubItems;
+  if (static_cast<size_t>(index) >= subItems.size())
+    subItems.resize(static_cast<size_t>(index) + 1);
+  subItems[static_cast<size_t>(index)] = text;
+  RepaintRow(row);
 }
 
 bool TListView::Checked(int row) const {
@@ -137,53 +162,66 @@ void TListView::SetChecked(int row, bool checked) {
 
 TListView::TRow TListView::Row(int row) const {
   TRow data;
-  data.Caption = ItemCaption(row);
-  int count = SubItemCount(row);
-  for (int k = 0; k < count; ++k) data.SubItems.push_back(ItemText(row, k + 1));
+  if (row < 0 || row >= Count()) return data;
+  data.Caption = FRows[static_cast<size_t>(row)].Caption;
+  data.SubItems = FRows[static_cast<size_t>(row)].SubItems;
   data.Checked = Checked(row);
   return data;
 }
 
-void TListView::SetRow(int row, const TRow& data) {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  item.lParam = static_cast<LPARAM>(data.SubItems.size());
-  SendMessageW(FHandle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  SetItemText(row, 0, data.Caption);
-  for (int k = 1; k < ColumnCount(); ++k)
-    SetItemText(row, k,
-                k - 1 < static_cast<int>(data.SubItems.size()) ? data.SubItems[k - 1] : L"");
-  SetChecked(row, data.Checked);
-}
-
 void TListView::Sort(const std::function<int(const TRow&, const TRow&)>& compare) {
-  // Selection and focus belong to a row, not to a place in the list: they move too.
-  constexpr UINT kRowStates = LVIS_SELECTED | LVIS_FOCUSED;
   std::vector<TRow> rows;
-  std::vector<UINT> states;
   int count = Count();
   rows.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    rows.push_back(Row(i));
-    states.push_back(ListView_GetItemState(FHandle, i, kRowStates));
+  for (int i = 0; i < count; ++i) rows.push_back(Row(i));
+  std::vector<int> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return compare(rows[static_cast<size_t>(a)], rows[static_cast<size_t>(b)]) < 0;
+  });
+  Reorder(order);
+}
+
+void TListView::Reorder(const std::vector<int>& order) {
+  // Check boxes, selection and focus belong to a row, not to a place in the list: they
+  // move with it.
+  constexpr UINT kRowStates = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
+  int count = Count();
+  std::vector<bool> seen(order.size());
+  if (static_cast<int>(order.size()) != count) throw std::invalid_argument("Not a row order");
+  for (int from : order) {
+    if (from < 0 || from >= count || seen[static_cast<size_t>(from)])
+      throw std::invalid_argument("Not a row order");
+    seen[static_cast<size_t>(from)] = true;
   }
-  std::vector<size_t> order(rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return compare(rows[a], rows[b]) < 0; });
-  SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+  std::vector<UINT> states(order.size());
+  for (int i = 0; i < count; ++i)
+    states[static_cast<size_t>(i)] = ListView_GetItemState(FHandle, i, kRowStates);
+  std::vector<TTexts> rows;
+  rows.reserve(FRows.size());
+  for (int from : order) rows.push_back(std::move(FRows[static_cast<size_t>(from)]));
+  FRows = std::move(rows);
+  TListUpdate update(*this);
   for (int i = 0; i < count; ++i) {
-    size_t from = order[static_cast<size_t>(i)];
-    SetRow(i, rows[from]);
-    ListView_SetItemState(FHandle, i, states[from], kRowStates);
+    UINT state = states[static_cast<size_t>(order[static_cast<size_t>(i)])];
+    if (state != states[static_cast<size_t>(i)])
+      ListView_SetItemState(FHandle, i, state, kRowStates);
   }
-  SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(FHandle, nullptr, TRUE);
 }
 
 bool TListView::OnNotify(NMHDR* header, LRESULT& result) {
   switch (header->code) {
+    case LVN_GETDISPINFOW: {
+      auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+      LVITEMW& item = info->item;
+      if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return false;
+      const std::wstring* text = Text(item.iItem, item.iSubItem);
+      size_t n = text ? std::min(text->size(), static_cast<size_t>(item.cchTextMax - 1)) : 0;
+      if (n) text->copy(item.pszText, n);
+      item.pszText[n] = L'\0';
+      result = 0;
+      return true;
+    }
     case LVN_GETINFOTIPW: {
       auto* info = reinterpret_cast<NMLVGETINFOTIPW*>(header);
       if (!OnInfoTip || info->iItem < 0 || info->cchTextMax <= 0) return false;

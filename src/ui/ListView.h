@@ -1,6 +1,11 @@
 // Report-style list view with check boxes: rows of a caption and sub-item texts.
 // Rows are addressed by index (0-based, display order). Sorting rewrites the rows in
 // the order a comparison gives, so the order is ours, not the control's.
+//
+// The texts live here, in display order; the control holds one item per row whose
+// texts it asks for when it paints or is asked (also from other processes), so adding
+// or changing a row costs no text copies in the control. Check boxes, selection and
+// focus stay the control's own item states.
 #pragma once
 
 #include <functional>
@@ -34,6 +39,10 @@ class TListView : public TControl {
 
   int Count() const;
   void Clear();
+  // Between these, changes to rows repaint nothing; the end repaints the list once.
+  // They nest.
+  void BeginUpdate();
+  void EndUpdate();
   // Inserts a row with no sub-items at `index` (Count() appends); returns its index.
   int InsertItem(int index, const std::wstring& caption);
   std::wstring ItemCaption(int row) const;
@@ -46,18 +55,41 @@ class TListView : public TControl {
   void SetChecked(int row, bool checked);
 
   TRow Row(int row) const;
+  // Appends rows as one change: one repaint, the control grown once.
+  void AppendRows(std::vector<TRow> rows);
   // Reorders all rows by `compare` (negative: first before second), keeping check
   // boxes with their rows.
   void Sort(const std::function<int(const TRow&, const TRow&)>& compare);
+  // Puts the row now at order[i] at place i; `order` is a permutation of the rows.
+  void Reorder(const std::vector<int>& order);
 
  protected:
   bool OnNotify(NMHDR* header, LRESULT& result) override;
   const wchar_t* const* Ancestry() const override;
 
  private:
-  std::wstring ItemText(int row, int column) const;
-  void SetItemText(int row, int column, const std::wstring& text);
-  void SetRow(int row, const TRow& data);
+  struct TTexts {
+    std::wstring Caption;
+    std::vector<std::wstring> SubItems;
+  };
+  const std::wstring* Text(int row, int column) const;
+  void RepaintRow(int row);
+  int InsertControlItem(int index, bool checked);
+
+  std::vector<TTexts> FRows;
+  int FUpdating = 0;
+};
+
+// Holds a list's repaint for one scope (TListView::BeginUpdate / EndUpdate).
+class TListUpdate {
+ public:
+  explicit TListUpdate(TListView& list) : FList(list) { FList.BeginUpdate(); }
+  TListUpdate(const TListUpdate&) = delete;
+  TListUpdate& operator=(const TListUpdate&) = delete;
+  ~TListUpdate() { FList.EndUpdate(); }
+
+ private:
+  TListView& FList;
 };
 
 }  // namespace ui

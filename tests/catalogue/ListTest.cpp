@@ -146,6 +146,14 @@ TEST_F(AddonList, StatusCheckCountsAndShowsNegativeDifference) {
   }
 }
 
+TEST_F(AddonList, StatusCheckFindsFoldersWithoutRegardToCase) {
+  AddRow(L"a", L"MyAddon");
+  AddRow(L"b", L"Other");
+  Install(L"myaddon");
+  Form->BitBtn4->Click();
+  EXPECT_EQ(Column(*Form->ListView1, 0), (std::vector<std::wstring>{L"已安裝", L"未安裝"}));
+}
+
 TEST_F(AddonList, FolderThatIsNoPlainNameIsNeverInstalled) {
   // "" and "." would name the add-on directory itself, "Real." the folder "Real".
   for (const wchar_t* folder : {L"  ", L".", L" .. ", L"CON", L"Real."}) AddRow(L"a", folder);
