@@ -10,6 +10,7 @@
 #include <string>
 
 #include "skin/SkinControlKinds.h"
+#include "ui/Subclass.h"
 
 namespace skin {
 
@@ -22,8 +23,8 @@ TSkinControl::~TSkinControl() {
 
 void TSkinControl::Attach() {
   if (!FHandle || FAttached) return;
-  FAttached = SetWindowSubclass(FHandle, SubclassProc, reinterpret_cast<UINT_PTR>(this),
-                                reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+  FAttached = ui::SetSubclass(FHandle, SubclassProc, reinterpret_cast<UINT_PTR>(this),
+                              reinterpret_cast<DWORD_PTR>(this)) != FALSE;
   RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
@@ -31,7 +32,7 @@ void TSkinControl::Unskin() {
   if (!FAttached) return;
   FAttached = false;
   if (!FHandle) return;
-  RemoveWindowSubclass(FHandle, SubclassProc, reinterpret_cast<UINT_PTR>(this));
+  ui::RemoveSubclass(FHandle, SubclassProc, reinterpret_cast<UINT_PTR>(this));
   Restore();
   RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
@@ -41,7 +42,7 @@ LRESULT TSkinControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TSkinControl::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefSubclassProc(FHandle, message, wParam, lParam);
+  return ui::DefSubclass(FHandle, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TSkinControl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -49,10 +50,10 @@ LRESULT CALLBACK TSkinControl::SubclassProc(HWND window, UINT message, WPARAM wP
   auto* self = reinterpret_cast<TSkinControl*>(data);
   if (message == WM_NCDESTROY) {
     // The window goes: detach once, and never touch the handle again.
-    RemoveWindowSubclass(window, SubclassProc, id);
+    ui::RemoveSubclass(window, SubclassProc, id);
     self->FAttached = false;
     self->FHandle = nullptr;
-    return DefSubclassProc(window, message, wParam, lParam);
+    return ui::DefSubclass(window, message, wParam, lParam);
   }
   return self->WindowProc(message, wParam, lParam);
 }

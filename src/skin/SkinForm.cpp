@@ -9,11 +9,16 @@
 #include "skin/SkinModel.h"
 #include "skin/SkinPaint.h"
 #include "ui/Form.h"
+#include "ui/Subclass.h"
 
 namespace skin {
 
 namespace {
-constexpr wchar_t kFrameProperty[] = L"VornisSkinForm";
+// The frame of each skinned window.
+ui::TWindowTable& FrameTable() {
+  static ui::TWindowTable* table = new ui::TWindowTable;
+  return *table;
+}
 }  // namespace
 
 TSkinForm::TSkinForm(HWND window, TSkinData& data, ui::TForm* form)
@@ -30,7 +35,7 @@ TSkinForm::~TSkinForm() {
 }
 
 TSkinForm* TSkinForm::FromHandle(HWND window) {
-  return static_cast<TSkinForm*>(GetPropW(window, kFrameProperty));
+  return static_cast<TSkinForm*>(FrameTable().Get(window));
 }
 
 void TSkinForm::Attach() {
@@ -48,7 +53,7 @@ void TSkinForm::Attach() {
   }
   ReadMetrics();
   ReadButtons();
-  SetPropW(FHandle, kFrameProperty, this);
+  FrameTable().Set(FHandle, this);
   FOldProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TSkinForm::WindowProc)));
   FActive = GetActiveWindow() == FHandle;
@@ -94,6 +99,7 @@ void TSkinForm::Detach() {
   if (FDetached) return;
   FDetached = true;
   *FAlive = false;
+  FrameTable().Remove(FHandle);
   FControls.clear();
   if (!IsWindow(FHandle)) return;
   if (FTimer) KillTimer(FHandle, kHotTimer);
@@ -104,7 +110,6 @@ void TSkinForm::Detach() {
         reinterpret_cast<LONG_PTR>(&TSkinForm::WindowProc))
       SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FOldProc));
   }
-  RemovePropW(FHandle, kFrameProperty);
   FMenuBar.reset();
   if (FTakenMenu) SetMenu(FHandle, FTakenMenu);
   FTakenMenu = nullptr;

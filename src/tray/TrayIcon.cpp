@@ -2,6 +2,7 @@
 
 #include "tray/SharedWindow.h"
 #include "ui/Application.h"
+#include "ui/Subclass.h"
 #include "ui/Menus.h"
 
 #include <cwchar>
@@ -155,20 +156,20 @@ HWND TTrayIcon::HandlerWindow() {
 }
 
 void TTrayIcon::SetOwner(HWND owner) {
-  if (FOwner) RemoveWindowSubclass(FOwner, OwnerProc, FIconData.uID);
+  if (FOwner) ui::RemoveSubclass(FOwner, OwnerProc, FIconData.uID);
   FOwner = nullptr;
   if (owner &&
-      SetWindowSubclass(owner, OwnerProc, FIconData.uID, reinterpret_cast<DWORD_PTR>(this))) {
+      ui::SetSubclass(owner, OwnerProc, FIconData.uID, reinterpret_cast<DWORD_PTR>(this))) {
     FOwner = owner;
   }
 }
 
 void TTrayIcon::SetMainWindow(HWND mainWindow) {
-  if (FMainWindow) RemoveWindowSubclass(FMainWindow, MainWindowProc, FIconData.uID);
+  if (FMainWindow) ui::RemoveSubclass(FMainWindow, MainWindowProc, FIconData.uID);
   FMainWindow = nullptr;
   FFirstWindowChangePending = true;
-  if (mainWindow && SetWindowSubclass(mainWindow, MainWindowProc, FIconData.uID,
-                                      reinterpret_cast<DWORD_PTR>(this))) {
+  if (mainWindow && ui::SetSubclass(mainWindow, MainWindowProc, FIconData.uID,
+                                    reinterpret_cast<DWORD_PTR>(this))) {
     FMainWindow = mainWindow;
   }
 }
@@ -589,25 +590,25 @@ LRESULT CALLBACK TTrayIcon::OwnerProc(HWND window, UINT message, WPARAM wParam, 
       if ((wParam & 0xFFF0) == SC_MINIMIZE && minimizeToTray()) return 1;
       break;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(window, OwnerProc, self->FIconData.uID);
+      ui::RemoveSubclass(window, OwnerProc, self->FIconData.uID);
       self->FOwner = nullptr;
       break;
     default:
       break;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return ui::DefSubclass(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TTrayIcon::MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR, DWORD_PTR refData) {
   auto* self = reinterpret_cast<TTrayIcon*>(refData);
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, MainWindowProc, self->FIconData.uID);
+    ui::RemoveSubclass(window, MainWindowProc, self->FIconData.uID);
     self->FMainWindow = nullptr;
-    return DefSubclassProc(window, message, wParam, lParam);
+    return ui::DefSubclass(window, message, wParam, lParam);
   }
   // The hook watches; the window's own procedure always handles the message.
-  LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+  LRESULT result = ui::DefSubclass(window, message, wParam, lParam);
   ui::Application().Guard([&] {
     switch (message) {
       case WM_SIZE:

@@ -6,13 +6,18 @@
 #include <tuple>
 
 #include "ui/Application.h"
+#include "ui/Subclass.h"
 #include "ui/ListView.h"
 
 namespace ui {
 
 namespace {
 
-constexpr wchar_t kControlProperty[] = L"VornisControl";
+// The object of each control window.
+TWindowTable& ControlTable() {
+  static TWindowTable* table = new TWindowTable;
+  return *table;
+}
 constexpr wchar_t kPanelClass[] = L"VornisPanel";
 
 // What every window that holds controls does: hands their notifications back to them
@@ -53,14 +58,14 @@ LRESULT CALLBACK ContainerSubclass(HWND window, UINT message, WPARAM wParam, LPA
     FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
     return 1;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return ui::DefSubclass(window, message, wParam, lParam);
 }
 
 }  // namespace
 
 TControl::~TControl() {
+  if (FHandle) ControlTable().Remove(FHandle);
   if (FHandle && IsWindow(FHandle)) {
-    RemovePropW(FHandle, kControlProperty);
     DestroyWindow(FHandle);
   }
 }
@@ -74,7 +79,7 @@ void TControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle
                             desc.Width, desc.Height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             Application().Instance(), nullptr);
-  SetPropW(FHandle, kControlProperty, this);
+  if (FHandle) ControlTable().Set(FHandle, this);
   SetFont(GetFont(L"Arial", 9));
 }
 
@@ -122,7 +127,7 @@ RECT TControl::BoundsRect() const {
 }
 
 TControl* TControl::FromHandle(HWND window) {
-  return window ? static_cast<TControl*>(GetPropW(window, kControlProperty)) : nullptr;
+  return window ? static_cast<TControl*>(ControlTable().Get(window)) : nullptr;
 }
 
 bool TControl::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -271,7 +276,7 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
       control = new TGroupBox;
       control->CreateHandle(WC_BUTTONW, BS_GROUPBOX | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, desc,
                             parent, id);
-      SetWindowSubclass(control->FHandle, ContainerSubclass, 1, 0);
+      ui::SetSubclass(control->FHandle, ContainerSubclass, 1, 0);
       break;
     case TControlKind::Label:
       control = new TLabel;
@@ -314,7 +319,7 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
       control = new TPageControl;
       control->CreateHandle(WC_TABCONTROLW, WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP,
                             WS_EX_CONTROLPARENT, desc, parent, id);
-      SetWindowSubclass(control->FHandle, ContainerSubclass, 1, 0);
+      ui::SetSubclass(control->FHandle, ContainerSubclass, 1, 0);
       break;
   }
   return control;

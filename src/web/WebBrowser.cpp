@@ -4,6 +4,7 @@
 #include <mshtmhst.h>
 
 #include "ui/Application.h"
+#include "ui/Subclass.h"
 #include "web/Automation.h"
 
 namespace web {
@@ -217,8 +218,8 @@ bool TWebBrowser::Activate() {
   // pages keep their own look.
   control->QueryInterface(IID_IOleInPlaceObject, FInPlace.Out());
   ConnectEvents(control.Get());
-  FSubclassed = SetWindowSubclass(FParent, ParentProc, kSubclassId,
-                                  reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+  FSubclassed =
+      ui::SetSubclass(FParent, ParentProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
   return true;
 }
 
@@ -233,7 +234,7 @@ void TWebBrowser::ConnectEvents(IUnknown* control) {
 
 // Undoes whatever Activate() got to, last step first.
 void TWebBrowser::Close() {
-  if (FSubclassed) RemoveWindowSubclass(FParent, ParentProc, kSubclassId);
+  if (FSubclassed) ui::RemoveSubclass(FParent, ParentProc, kSubclassId);
   FSubclassed = false;
   if (FEvents) FEvents->Unadvise(FEventsCookie);
   FEvents.Reset();
@@ -266,7 +267,7 @@ void TWebBrowser::FitToParent() {
 LRESULT CALLBACK TWebBrowser::ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
   if (message == WM_SIZE) reinterpret_cast<TWebBrowser*>(data)->FitToParent();
-  return DefSubclassProc(window, message, wParam, lParam);
+  return ui::DefSubclass(window, message, wParam, lParam);
 }
 
 void HideBorderAndScrollBars(IDispatch* browser) {
