@@ -77,9 +77,7 @@ void TForm1::Button4Click() {
     std::wstring folder = ListView1->SubItem(row, 1);
     // A folder text that is not a plain name would put the archive outside the cache.
     if (!install::IsPlainFolderName(folder)) continue;
-    std::wstring segment = download::EncodeUrlPathSegment(config::Trim(folder) + L".zip");
-    queue->Pending.emplace_back(UpdateServerUrl(L"/zip/" + segment),
-                                config::ArchiveCachePath(folder));
+    queue->Pending.push_back(std::move(folder));
     ++DownloadsStarted;
   }
   // The transfers start once the list shows its states, also when the status check
@@ -95,8 +93,11 @@ void TForm1::Button4Click() {
 
 void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
   while (queue->Running < kMaxRunningArchives && !queue->Pending.empty()) {
-    auto [url, target] = std::move(queue->Pending.front());
+    std::wstring folder = std::move(queue->Pending.front());
     queue->Pending.pop_front();
+    std::wstring segment = download::EncodeUrlPathSegment(config::Trim(folder) + L".zip");
+    std::wstring url = UpdateServerUrl(L"/zip/" + segment);
+    std::wstring target = config::ArchiveCachePath(folder);
     unsigned generation = queue->Generation;
     auto ended = [this, queue] {
       --queue->Running;

@@ -220,7 +220,7 @@ class TForm1 : public ui::TForm {
   // a catalogue of thousands of rows must not start a thread per row at once.
   struct TRefreshQueue {
     unsigned Generation = 0;
-    std::deque<std::pair<std::wstring, std::wstring>> Pending;  // URL, target
+    std::deque<std::wstring> Pending;  // folder texts, their address and path made at start
     int Running = 0;
   };
   std::shared_ptr<TRefreshQueue> FRefreshQueue;

@@ -69,6 +69,30 @@ class TCatalogueDocument::TImpl {
   TComPtr<IXMLDOMDocument> Document;
   TComPtr<IXMLDOMNodeList> Items;
   long Count = 0;
+  static constexpr const wchar_t* kKeys[] = {L"plugName", L"plugid", L"plugfolder", L"plugdescribe",
+                                             L"plugauthor"};
+  TBstr Keys[5] = {TBstr{std::wstring(kKeys[0])}, TBstr{std::wstring(kKeys[1])},
+                   TBstr{std::wstring(kKeys[2])}, TBstr{std::wstring(kKeys[3])},
+                   TBstr{std::wstring(kKeys[4])}};
+  // The item read last: a walk in order steps to its next sibling, as a node list's
+  // item lookup may start from the first child every time.
+  TComPtr<IXMLDOMNode> Last;
+  long LastIndex = -1;
+
+  TComPtr<IXMLDOMNode> Node(long index) {
+    TComPtr<IXMLDOMNode> node;
+    HRESULT result = Last && index == LastIndex + 1 ? Last->get_nextSibling(&node)
+                                                    : Items->get_item(index, &node);
+    if (result != S_OK) node.Reset();
+    Last.Reset();
+    LastIndex = -1;
+    if (node) {
+      node->AddRef();
+      Last = TComPtr<IXMLDOMNode>(node.Get());
+      LastIndex = index;
+    }
+    return node;
+  }
 };
 
 namespace {
@@ -137,29 +161,28 @@ int TCatalogueDocument::ItemCount() const {
 }
 
 TCatalogueItem TCatalogueDocument::Item(int index) const {
-  std::string where = "UI 清單 Data.xml 第 " + std::to_string(index + 1) + " 項";
+  auto where = [index] { return "UI 清單 Data.xml 第 " + std::to_string(index + 1) + " 項"; };
   TComPtr<IXMLDOMNode> node;
-  if (index < 0 || index >= FImpl->Count || FAILED(FImpl->Items->get_item(index, &node)) || !node)
-    throw ECatalogueError(where + "不存在");
+  if (index < 0 || index >= FImpl->Count || !(node = FImpl->Node(index)))
+    throw ECatalogueError(where() + "不存在");
   TComPtr<IXMLDOMElement> element;
   DOMNodeType type = NODE_INVALID;
   node->get_nodeType(&type);
   if (type != NODE_ELEMENT || FAILED(node->QueryInterface(IID_IXMLDOMElement, element.Out())))
-    throw ECatalogueError(where + "不是 Item 元素,缺少屬性 plugName");
+    throw ECatalogueError(where() + "不是 Item 元素,缺少屬性 plugName");
 
-  auto attribute = [&](const wchar_t* name) {
-    TBstr key{std::wstring(name)};
+  auto attribute = [&](int key) {
     TVariant value;
-    if (element->getAttribute(key.Get(), &value) != S_OK || value.vt != VT_BSTR)
-      throw ECatalogueError(where + "缺少屬性 " + ui::Narrow(name));
+    if (element->getAttribute(FImpl->Keys[key].Get(), &value) != S_OK || value.vt != VT_BSTR)
+      throw ECatalogueError(where() + "缺少屬性 " + ui::Narrow(TImpl::kKeys[key]));
     return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
   };
   TCatalogueItem item;
-  item.Name = attribute(L"plugName");
-  item.Id = attribute(L"plugid");
-  item.Folder = attribute(L"plugfolder");
-  item.Description = attribute(L"plugdescribe");
-  item.Author = attribute(L"plugauthor");
+  item.Name = attribute(0);
+  item.Id = attribute(1);
+  item.Folder = attribute(2);
+  item.Description = attribute(3);
+  item.Author = attribute(4);
   return item;
 }
 

@@ -61,12 +61,11 @@ void TListView::Clear() {
 }
 
 void TListView::BeginUpdate() {
-  if (FUpdating++ == 0) SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+  ++FUpdating;
 }
 
 void TListView::EndUpdate() {
   if (FUpdating == 0 || --FUpdating > 0) return;
-  SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(FHandle, nullptr, TRUE);
 }
 
@@ -96,7 +95,15 @@ int TListView::InsertItem(int index, const std::wstring& caption) {
 
 void TListView::AppendRows(std::vector<TRow> rows) {
   if (rows.empty()) return;
-  TListUpdate update(*this);
+  // Each row added to a list that redraws would move its scroll bars and invalidate.
+  SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+  struct TRedrawAtEnd {
+    HWND List;
+    ~TRedrawAtEnd() {
+      SendMessageW(List, WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(List, nullptr, TRUE);
+    }
+  } redrawAtEnd{FHandle};
   int first = Count();
   ListView_SetItemCountEx(FHandle, first + static_cast<int>(rows.size()), LVSICF_NOINVALIDATEALL);
   FRows.reserve(FRows.size() + rows.size());

@@ -39,8 +39,8 @@ class TListView : public TControl {
 
   int Count() const;
   void Clear();
-  // Between these, changes to rows repaint nothing; the end repaints the list once.
-  // They nest.
+  // Between these, changes to row texts repaint nothing; the end repaints the list
+  // once. They nest.
   void BeginUpdate();
   void EndUpdate();
   // Inserts a row with no sub-items at `index` (Count() appends); returns its index.

@@ -129,6 +129,10 @@ TEST(CatalogueDocument, WalkErrorsNameTheItem) {
     EXPECT_NE(error.Message().find("第 3 項缺少屬性 plugfolder"), std::string::npos)
         << error.Message();
   }
+  // Items read in any order are the same items.
+  EXPECT_EQ(document.Item(0).Name, L"n");
+  EXPECT_THROW(document.Item(2), ECatalogueError);
+  EXPECT_THROW(document.Item(3), ECatalogueError);
 }
 
 TEST(CatalogueDocument, RootWithoutChildrenIsEmptyAndBadXmlSaysWhere) {
