@@ -147,8 +147,6 @@ HRESULT TFileDownLoadThread::Run() {
   TPartialFile partial(FFileName + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                        std::to_wstring(GetCurrentThreadId()) + L".part");
   detail::SetPartFile(this, partial.Path());
-  // No entry is the usual case; a stale one must not answer for the server.
-  DeleteUrlCacheEntryW(FURL.c_str());
 
   std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
   FMonitor = monitor.get();
