@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 
 namespace catalogue {
 
@@ -29,21 +31,49 @@ unsigned char FoldAscii(unsigned char c) {
   return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
+// The Big5 form of each UTF-16 code unit, looked up once per process: a catalogue has
+// thousands of names, and converting them a character at a time (to find the ones
+// Big5 lacks) called the system for every character. Big5 maps characters without
+// context, so the bytes of a text are those of its code units in turn. An entry holds
+// bit 31 "known", bit 30 "no Big5 form", bits 16-17 the byte count and the bytes.
+uint32_t Big5Form(wchar_t unit) {
+  static std::atomic<uint32_t> forms[0x10000];
+  std::atomic<uint32_t>& slot = forms[static_cast<uint16_t>(unit)];
+  uint32_t form = slot.load(std::memory_order_relaxed);
+  if (form & 0x80000000u) return form;
+  std::string bytes;
+  if (ToBig5(std::wstring_view(&unit, 1), bytes) && !bytes.empty() && bytes.size() <= 2) {
+    uint32_t value = static_cast<unsigned char>(bytes[0]);
+    if (bytes.size() == 2) value = value << 8 | static_cast<unsigned char>(bytes[1]);
+    form = 0x80000000u | static_cast<uint32_t>(bytes.size()) << 16 | value;
+  } else {
+    form = 0xC0000000u;
+  }
+  slot.store(form, std::memory_order_relaxed);
+  return form;
+}
+
 }  // namespace
 
 std::string Cp950Bytes(std::wstring_view text) {
   std::string bytes;
-  if (ToBig5(text, bytes)) return bytes;
-  // Rare path: convert one code unit at a time and escape what Big5 lacks.
-  bytes.clear();
-  std::string one;
+  bytes.reserve(text.size() * 2);
   for (wchar_t unit : text) {
-    if (ToBig5(std::wstring_view(&unit, 1), one)) {
-      bytes += one;
-    } else {
+    if (unit < 0x80) {
+      bytes += static_cast<char>(unit);
+      continue;
+    }
+    uint32_t form = Big5Form(unit);
+    if (form & 0x40000000u) {
+      // No Big5 form: an escape that sorts after every Big5 character.
       bytes += '\xFF';
       bytes += static_cast<char>((unit >> 8) & 0xFF);
       bytes += static_cast<char>(unit & 0xFF);
+    } else if (((form >> 16) & 3) == 2) {
+      bytes += static_cast<char>((form >> 8) & 0xFF);
+      bytes += static_cast<char>(form & 0xFF);
+    } else {
+      bytes += static_cast<char>(form & 0xFF);
     }
   }
   return bytes;

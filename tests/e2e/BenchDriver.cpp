@@ -58,6 +58,11 @@ int main(int argc, char** argv) {
   TProcess manager = TProcess::Start(box.ExePath());
   HWND main = WaitMainWindow(manager.Pid());
   if (!main) return 1;
+  // The load is timed from a settled window: its skin attached (it answers 0x3523 with
+  // 1) and its first paints done, not racing the start-up.
+  WaitUntil([&] { return SendMessageW(main, 0x3523, 0, 0) == 1; }, std::chrono::seconds(10));
+  Sleep(500);
+  SendMessageW(main, WM_NULL, 0, 0);
   auto start = std::chrono::steady_clock::now();
   Click(FindButton(main, L"更新 UI"));
   if (mode == "catalogue") {
