@@ -310,9 +310,10 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
       break;
     case TControlKind::ListView:
       control = new TListView;
-      control->CreateHandle(WC_LISTVIEWW,
-                            LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL,
-                            WS_EX_CLIENTEDGE, desc, parent, id);
+      control->CreateHandle(
+          WC_LISTVIEWW,
+          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL,
+          WS_EX_CLIENTEDGE, desc, parent, id);
       static_cast<TListView*>(control)->Setup();
       break;
     case TControlKind::PageControl:

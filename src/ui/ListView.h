@@ -2,15 +2,21 @@
 // Rows are addressed by index (0-based, display order). Sorting rewrites the rows in
 // the order a comparison gives, so the order is ours, not the control's.
 //
-// The texts live here, in display order; the control holds one item per row whose
-// texts it asks for when it paints or is asked (also from other processes), so adding
-// or changing a row costs no text copies in the control. Check boxes, selection and
-// focus stay the control's own item states.
+// The rows live here, in display order, texts and check boxes; the control only knows
+// how many there are and asks for what it shows, also when another program asks it, so
+// a catalogue of thousands of rows fills at once. Selection and focus are the
+// control's. A check box changes by a click on it, the space bar on the focused row,
+// SetChecked, or a state change sent to the control (LVM_SETITEMSTATE).
 #pragma once
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include "ui/Controls.h"
 
@@ -29,6 +35,8 @@ class TListView : public TControl {
   std::function<void(int column)> OnColumnClick;
   std::function<void(int row)> OnSelectItem;
 
+  ~TListView() override;
+  // Creation: the control's window must have the LVS_OWNERDATA style.
   void Setup();
 
   void AddColumn(const std::wstring& caption, int width);
@@ -68,15 +76,25 @@ class TListView : public TControl {
   const wchar_t* const* Ancestry() const override;
 
  private:
-  struct TTexts {
+  struct TEntry {
     std::wstring Caption;
     std::vector<std::wstring> SubItems;
+    bool Checked = false;
   };
+  static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR data);
   const std::wstring* Text(int row, int column) const;
   void RepaintRow(int row);
-  int InsertControlItem(int index, bool checked);
+  void SetControlCount();
+  void SetCheckState(int row, UINT stateImage);
+  void ToggleCheck(int row);
+  int FindRow(const LVFINDINFOW& find, int start) const;
+  // Selected and focused rows with their states, and setting them again at new places.
+  std::vector<std::pair<int, UINT>> MarkedRows() const;
+  void RemarkRows(const std::vector<std::pair<int, UINT>>& rows,
+                  const std::function<int(int)>& place);
 
-  std::vector<TTexts> FRows;
+  std::vector<TEntry> FRows;
   int FUpdating = 0;
 };
 

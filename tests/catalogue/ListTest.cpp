@@ -60,8 +60,10 @@ TEST_F(AddonList, RowsKeepBig5CaptionOrderAndDocumentOrdinals) {
       (std::vector<std::wstring>{L"Alpha", L"beta", L"一", L"乙", L"丁", L"天氣", L"任務", L"龍"}));
   EXPECT_EQ(Column(*Form->ListView1, 0),
             (std::vector<std::wstring>{L"7", L"4", L"8", L"5", L"2", L"3", L"6", L"1"}));
-  // Equal captions keep the order they came in.
+  // Equal captions keep the order they came in; a selected row moves down with its row.
+  ListView_SetItemState(Form->ListView1->Handle(), 3, LVIS_SELECTED, LVIS_SELECTED);
   AddRow(L"一", L"second");
+  EXPECT_EQ(ListView_GetNextItem(Form->ListView1->Handle(), -1, LVNI_SELECTED), 4);
   EXPECT_EQ(Form->ListView1->SubItem(2, 1), L"f");
   EXPECT_EQ(Form->ListView1->SubItem(3, 1), L"second");
 }
@@ -94,6 +96,45 @@ TEST_F(AddonList, CheckBoxSelectionAndFocusMoveWithTheirRows) {
   EXPECT_TRUE(Form->ListView1->Checked(1));
   EXPECT_EQ(LVIS_SELECTED | LVIS_FOCUSED,
             ListView_GetItemState(Form->ListView1->Handle(), 1, 0xFF));
+}
+
+// The list holds its rows' check boxes itself; the control and other programs reach
+// them through the control's own messages, and the mouse and space bar tick them.
+TEST_F(AddonList, CheckBoxesAnswerTheControlsMessagesTheMouseAndTheSpaceBar) {
+  for (const wchar_t* name : {L"a", L"b", L"c"}) AddRow(name);
+  HWND list = Form->ListView1->Handle();
+  auto stateOf = [&](int row) {
+    return (ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12;
+  };
+  ListView_SetItemState(list, 1, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+  EXPECT_TRUE(Form->ListView1->Checked(1));
+  EXPECT_EQ(stateOf(1), 2u);
+  EXPECT_EQ(stateOf(0), 1u);
+  ListView_SetItemState(list, -1, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+  EXPECT_TRUE(Form->ListView1->Checked(0) && Form->ListView1->Checked(2));
+
+  // A click on row 2's box clears it; a click elsewhere on the row does not.
+  RECT bounds{};
+  bounds.left = LVIR_BOUNDS;
+  SendMessageW(list, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&bounds));
+  int y = (bounds.top + bounds.bottom) / 2;
+  int boxX = -1;
+  for (int x = bounds.left; x < bounds.left + 40 && boxX < 0; ++x) {
+    LVHITTESTINFO hit{{x, y}, 0, -1, 0, 0};
+    if (ListView_SubItemHitTest(list, &hit) == 2 && (hit.flags & LVHT_ONITEMSTATEICON)) boxX = x;
+  }
+  ASSERT_GE(boxX, 0);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(boxX, y));
+  SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(boxX, y));
+  EXPECT_FALSE(Form->ListView1->Checked(2));
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bounds.left + 80, y));
+  SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(bounds.left + 80, y));
+  EXPECT_FALSE(Form->ListView1->Checked(2));
+
+  ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_FALSE(Form->ListView1->Checked(0));
+  EXPECT_TRUE(Form->ListView1->Checked(1));
 }
 
 TEST_F(AddonList, StatusColumnSortsInstalledFirstWhenAscending) {
