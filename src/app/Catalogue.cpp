@@ -9,6 +9,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/TextOrder.h"
 #include "config/Paths.h"
+#include "ui/Application.h"
 
 namespace app {
 
@@ -43,7 +44,12 @@ void TForm1::Button3Click() {
     ParseCatalogue(document);
   }
   Button4->Click();  // archive refresh; it ends with the status check
-  ShowCataloguePage();
+  // The page is asked for once the list shows: its navigation keeps the window busy
+  // for a while.
+  std::weak_ptr<bool> alive = FAlive;
+  ui::Application().Post([this, alive] {
+    if (!alive.expired()) ShowCataloguePage();
+  });
 }
 
 void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {

@@ -13,6 +13,7 @@ namespace {
 
 constexpr UINT kSynchronizeMessage = WM_APP + 0x100;
 constexpr UINT kActivateFormMessage = WM_APP + 0x101;
+constexpr UINT kPostedMessage = WM_APP + 0x102;
 constexpr wchar_t kHiddenWindowClass[] = L"VornisApplication";
 
 // One hand-off from a worker: the code to run and what it threw.
@@ -126,6 +127,21 @@ void TApplication::Synchronize(const std::function<void()>& fn) {
   if (call.Error) std::rethrow_exception(call.Error);
 }
 
+void TApplication::Post(std::function<void()> fn) {
+  std::lock_guard<std::mutex> lock(FPostedLock);
+  FPosted.push_back(std::move(fn));
+  if (FPosted.size() == 1 && FHandle) PostMessageW(FHandle, kPostedMessage, 0, 0);
+}
+
+void TApplication::RunPosted() {
+  std::deque<std::function<void()>> calls;
+  {
+    std::lock_guard<std::mutex> lock(FPostedLock);
+    calls.swap(FPosted);
+  }
+  for (const auto& call : calls) Guard(call);
+}
+
 int TApplication::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
                                  UINT flags) {
   TMessageBoxRecord record{caption.empty() ? FTitle : caption, text, flags};
@@ -174,6 +190,9 @@ LRESULT CALLBACK TApplication::HiddenWindowProc(HWND window, UINT message, WPARA
     }
     case WM_TIMER:
       TTimer::Dispatch(static_cast<UINT_PTR>(wParam));
+      return 0;
+    case kPostedMessage:
+      Get().RunPosted();
       return 0;
     case WM_ACTIVATE:
       // Activated through its taskbar button: the form last active takes over, once

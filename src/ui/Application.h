@@ -10,8 +10,10 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace ui {
@@ -75,6 +77,9 @@ class TApplication {
   // Runs fn on the window thread and waits until it has run. On the window thread it
   // runs at once. An exception thrown by fn is rethrown in the calling thread.
   void Synchronize(const std::function<void()>& fn);
+  // Runs fn on the window thread after the messages already waiting, inside Guard.
+  // Callable from any thread; calls still waiting when the application ends never run.
+  void Post(std::function<void()> fn);
 
   // A message box captioned with `caption` (the title when empty), owned by the
   // active window; returns the button pressed. Goes to the responder when one is set.
@@ -101,6 +106,7 @@ class TApplication {
  private:
   TApplication() = default;
   static LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void RunPosted();
 
   HINSTANCE FInstance = nullptr;
   HWND FHandle = nullptr;
@@ -111,6 +117,8 @@ class TApplication {
   bool FTerminated = false;
   TMessageBoxResponder FMessageBoxResponder;
   TModalResponder FModalResponder;
+  std::mutex FPostedLock;
+  std::deque<std::function<void()>> FPosted;
 };
 
 inline TApplication& Application() {
