@@ -135,6 +135,10 @@ TEST_F(AddonList, CheckBoxesAnswerTheControlsMessagesTheMouseAndTheSpaceBar) {
   SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
   EXPECT_FALSE(Form->ListView1->Checked(0));
   EXPECT_TRUE(Form->ListView1->Checked(1));
+
+  // Typing a caption's first letter still finds its row.
+  SendMessageW(list, WM_CHAR, L'C', 1);
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 2);
 }
 
 TEST_F(AddonList, StatusColumnSortsInstalledFirstWhenAscending) {
