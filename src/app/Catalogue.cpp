@@ -44,8 +44,8 @@ void TForm1::Button3Click() {
     ParseCatalogue(document);
   }
   Button4->Click();  // archive refresh; it ends with the status check
-  // The page is asked for once the list shows: its navigation keeps the window busy
-  // for a while.
+  // The page is asked for once the list has been painted: its navigation keeps the
+  // window busy for a while.
   std::weak_ptr<bool> alive = FAlive;
   ui::Application().Post([this, alive] {
     if (!alive.expired()) ShowCataloguePage();

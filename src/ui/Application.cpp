@@ -14,6 +14,8 @@ namespace {
 constexpr UINT kSynchronizeMessage = WM_APP + 0x100;
 constexpr UINT kActivateFormMessage = WM_APP + 0x101;
 constexpr UINT kPostedMessage = WM_APP + 0x102;
+// Far above the ids TTimer hands out.
+constexpr UINT_PTR kPostedTimer = 0x7FFF0001;
 constexpr wchar_t kHiddenWindowClass[] = L"VornisApplication";
 
 // One hand-off from a worker: the code to run and what it threw.
@@ -189,10 +191,17 @@ LRESULT CALLBACK TApplication::HiddenWindowProc(HWND window, UINT message, WPARA
       return 0;
     }
     case WM_TIMER:
+      if (wParam == kPostedTimer) {
+        KillTimer(window, kPostedTimer);
+        Get().RunPosted();
+        return 0;
+      }
       TTimer::Dispatch(static_cast<UINT_PTR>(wParam));
       return 0;
     case kPostedMessage:
-      Get().RunPosted();
+      // A timer message comes only once the queue holds nothing else, repaints
+      // included: what was posted waits until the window shows its changes.
+      SetTimer(window, kPostedTimer, USER_TIMER_MINIMUM, nullptr);
       return 0;
     case WM_ACTIVATE:
       // Activated through its taskbar button: the form last active takes over, once

@@ -77,8 +77,9 @@ class TApplication {
   // Runs fn on the window thread and waits until it has run. On the window thread it
   // runs at once. An exception thrown by fn is rethrown in the calling thread.
   void Synchronize(const std::function<void()>& fn);
-  // Runs fn on the window thread after the messages already waiting, inside Guard.
-  // Callable from any thread; calls still waiting when the application ends never run.
+  // Runs fn on the window thread inside Guard, once the messages already waiting and
+  // the repaints they cause are through. Callable from any thread; calls still waiting
+  // when the application ends never run.
   void Post(std::function<void()> fn);
 
   // A message box captioned with `caption` (the title when empty), owned by the
