@@ -65,30 +65,30 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   // Into an empty list the rows go in one batch, in the order adding them one by one
   // gives: by caption, equal captions in document order. A row that cannot be read
   // ends the load, and the rows read before it are listed.
-  struct TNewRow {
-    std::string Key;
-    ui::TListView::TRow Row;
-  };
-  std::vector<TNewRow> rows;
+  std::vector<std::string> keys;
+  std::vector<ui::TListView::TRow> rows;
+  keys.reserve(static_cast<size_t>(count));
   rows.reserve(static_cast<size_t>(count));
   auto listRows = [&] {
-    std::stable_sort(rows.begin(), rows.end(), [](const TNewRow& a, const TNewRow& b) {
-      return catalogue::CompareCaptionKeys(a.Key, b.Key) < 0;
+    std::vector<int> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return catalogue::CompareCaptionKeys(keys[static_cast<size_t>(a)],
+                                           keys[static_cast<size_t>(b)]) < 0;
     });
     std::vector<ui::TListView::TRow> sorted;
     sorted.reserve(rows.size());
-    for (TNewRow& row : rows) sorted.push_back(std::move(row.Row));
+    for (int i : order) sorted.push_back(std::move(rows[static_cast<size_t>(i)]));
     ListView1->AppendRows(std::move(sorted));
   };
   try {
     for (int i = 0; i < count; ++i) {
       catalogue::TCatalogueItem item = document.Item(i);
-      std::string key = catalogue::Cp950Bytes(item.Name);
-      rows.push_back({std::move(key),
-                      {std::move(item.Name),
-                       {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
-                        std::move(item.Author)},
-                       false}});
+      keys.push_back(catalogue::Cp950Bytes(item.Name));
+      rows.push_back({std::move(item.Name),
+                      {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
+                       std::move(item.Author)},
+                      false});
     }
   } catch (...) {
     listRows();
