@@ -85,6 +85,12 @@ TEST_F(CatalogueE2E, UpdateShowsTheCatalogueSortedWithItsInstallState) {
   EXPECT_EQ(L"2", Text(MainControl(main, L"Label12")));
   EXPECT_EQ(L"2", Text(MainControl(main, L"Label14")));
   EXPECT_EQ(L"最近更新個數-2", Text(MainControl(main, L"Label15")));
+  // A click on a row's box ticks it, and a second one clears it.
+  ASSERT_TRUE(ClickRowCheckBox(list, 3));
+  EXPECT_TRUE(WaitUntil([&] { return ReadList(list)[3].Checked; }));
+  EXPECT_FALSE(ReadList(list)[2].Checked);
+  ASSERT_TRUE(ClickRowCheckBox(list, 3));
+  EXPECT_TRUE(WaitUntil([&] { return !ReadList(list)[3].Checked; }));
 }
 
 TEST_F(CatalogueE2E, GameLaunchStartsTheGameRecordsTheCountAndHides) {

@@ -339,6 +339,28 @@ std::vector<TListRow> ReadList(HWND listView) {
   return rows;
 }
 
+bool ClickRowCheckBox(HWND listView, int row) {
+  TRemoteBuffer remote(listView, sizeof(LVHITTESTINFO) + sizeof(RECT));
+  RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+  remote.Write(&bounds, sizeof(bounds));
+  if (!SendMessageW(listView, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.Address())))
+    return false;
+  remote.Read(&bounds, sizeof(bounds));
+  int y = (bounds.top + bounds.bottom) / 2;
+  for (int x = bounds.left; x < bounds.left + 40; ++x) {
+    LVHITTESTINFO hit{{x, y}, 0, -1, 0, 0};
+    remote.Write(&hit, sizeof(hit));
+    SendMessageW(listView, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(remote.Address()));
+    remote.Read(&hit, sizeof(hit));
+    if (hit.iItem == row && (hit.flags & LVHT_ONITEMSTATEICON)) {
+      PostMessageW(listView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+      PostMessageW(listView, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+      return true;
+    }
+  }
+  return false;
+}
+
 std::wstring ColumnCaption(HWND listView, int column) {
   constexpr size_t kChars = 256;
   TRemoteBuffer remote(listView, sizeof(LVCOLUMNW) + kChars * sizeof(wchar_t));

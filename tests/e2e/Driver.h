@@ -101,6 +101,9 @@ struct TListRow {
 std::vector<TListRow> ReadList(HWND listView);
 std::wstring ColumnCaption(HWND listView, int column);
 void SetRowChecked(HWND listView, int row, bool checked);
+// Clicks the check box of `row` with the mouse (posted button messages); false when the
+// row or its box cannot be found.
+bool ClickRowCheckBox(HWND listView, int row);
 
 // A message box of process `pid` captioned `caption`.
 struct TMessageBox {
