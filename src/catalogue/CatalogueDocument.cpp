@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/ComSupport.h"
@@ -69,6 +71,8 @@ class TCatalogueDocument::TImpl {
   TComPtr<IXMLDOMDocument> Document;
   TComPtr<IXMLDOMNodeList> Items;
   long Count = 0;
+  // A plain catalogue is read without a DOM: its items, in order.
+  std::optional<std::vector<TCatalogueItem>> PlainItems;
   static constexpr const wchar_t* kKeys[] = {L"plugName", L"plugid", L"plugfolder", L"plugdescribe",
                                              L"plugauthor"};
   TBstr Keys[5] = {TBstr{std::wstring(kKeys[0])}, TBstr{std::wstring(kKeys[1])},
@@ -128,8 +132,6 @@ TCatalogueDocument::~TCatalogueDocument() = default;
 
 TCatalogueDocument TCatalogueDocument::Parse(const std::string& bytes) {
   auto impl = std::make_unique<TImpl>();
-  impl->Document = detail::CreateDomDocument();
-  IXMLDOMDocument* document = impl->Document.Get();
 
   // A byte array, so MSXML itself reads the declaration (UTF-8 or UTF-16 by now).
   std::string input = detail::TranscodeForParser(bytes);
@@ -143,6 +145,13 @@ TCatalogueDocument TCatalogueDocument::Parse(const std::string& bytes) {
     memcpy(data, input.data(), input.size());
     SafeArrayUnaccessData(source.parray);
   }
+  impl->PlainItems = detail::ReadPlainCatalogue(source);
+  if (impl->PlainItems) {
+    impl->Count = static_cast<long>(impl->PlainItems->size());
+    return TCatalogueDocument(std::move(impl));
+  }
+  impl->Document = detail::CreateDomDocument();
+  IXMLDOMDocument* document = impl->Document.Get();
   VARIANT_BOOL loaded = VARIANT_FALSE;
   HRESULT result = document->load(source, &loaded);
   if (FAILED(result) || loaded != VARIANT_TRUE) ThrowParseError(document);
@@ -162,6 +171,10 @@ int TCatalogueDocument::ItemCount() const {
 
 TCatalogueItem TCatalogueDocument::Item(int index) const {
   auto where = [index] { return "UI 清單 Data.xml 第 " + std::to_string(index + 1) + " 項"; };
+  if (FImpl->PlainItems) {
+    if (index < 0 || index >= FImpl->Count) throw ECatalogueError(where() + "不存在");
+    return (*FImpl->PlainItems)[static_cast<size_t>(index)];
+  }
   TComPtr<IXMLDOMNode> node;
   if (index < 0 || index >= FImpl->Count || !(node = FImpl->Node(index)))
     throw ECatalogueError(where() + "不存在");

@@ -6,8 +6,11 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "catalogue/Catalogue.h"
 #include "catalogue/ComSupport.h"
 
 namespace catalogue::detail {
@@ -20,5 +23,11 @@ std::string TranscodeForParser(const std::string& bytes);
 
 // Throws ECatalogueError when neither version can be created.
 TComPtr<IXMLDOMDocument> CreateDomDocument();
+
+// The items of a plain catalogue (a root whose children are only elements carrying all
+// five attributes, with whitespace between them), read in one SAX pass from parser
+// input (see TranscodeForParser) in a byte array. nullopt for any other document and
+// for any error: the DOM then reads it and words what is wrong.
+std::optional<std::vector<TCatalogueItem>> ReadPlainCatalogue(const VARIANT& source);
 
 }  // namespace catalogue::detail

@@ -135,6 +135,22 @@ TEST(CatalogueDocument, WalkErrorsNameTheItem) {
   EXPECT_THROW(document.Item(3), ECatalogueError);
 }
 
+// However the parser reads a document, its items are the same: references resolved,
+// attribute values normalized, element names and nested content ignored.
+TEST(CatalogueDocument, ItemsReadTheSameWhicheverWayTheDocumentIsParsed) {
+  TCatalogueDocument document = TCatalogueDocument::Parse(
+      "<plug xmlns=\"urn:x\"><Item plugName=\"a&amp;b&#x4E00;\" plugid=\"1\" plugfolder=\"f\" "
+      "plugdescribe=\"line\nnext&#10;end\" plugauthor=\"\"><Sub/>text</Item>\n"
+      "<Other plugName=\"n\" plugid=\"2\" plugfolder=\"g\" plugdescribe=\"\" "
+      "plugauthor=\"z\"/></plug>");
+  ASSERT_EQ(document.ItemCount(), 2);
+  EXPECT_EQ(document.Item(0).Name, L"a&b\u4E00");
+  EXPECT_EQ(document.Item(0).Description, L"line next\nend");
+  EXPECT_EQ(document.Item(0).Author, L"");
+  EXPECT_EQ(document.Item(1).Folder, L"g");
+  EXPECT_THROW(document.Item(2), ECatalogueError);
+}
+
 TEST(CatalogueDocument, RootWithoutChildrenIsEmptyAndBadXmlSaysWhere) {
   EXPECT_EQ(TCatalogueDocument::Parse("<plug/>").ItemCount(), 0);
   EXPECT_EQ(TCatalogueDocument::Parse("<?xml version=\"1.0\"?>\n<plug>\n</plug>").ItemCount(), 0);
