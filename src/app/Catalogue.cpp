@@ -2,11 +2,18 @@
 // rows, and the export of the list back to Data.xml beside the executable.
 #include "app/Form1.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/Catalogue.h"
+#include "base/Exception.h"
 #include "catalogue/TextOrder.h"
 #include "config/Paths.h"
 #include "ui/Application.h"
@@ -29,18 +36,56 @@ class TFlagScope {
   bool FWas;
 };
 
+// Fetches and checks the catalogue's bytes on a worker thread while the window goes on
+// answering: a server that stalls must not freeze it. nullopt when the program ends or
+// the window is gone before the bytes arrive (the worker is then left to finish alone).
+std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND window) {
+  struct TFetch {
+    HANDLE Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::string Bytes;
+    std::exception_ptr Error;
+    ~TFetch() {
+      if (Done) CloseHandle(Done);
+    }
+  };
+  auto fetch = std::make_shared<TFetch>();
+  if (!fetch->Done) throw Exception("Cannot wait for the catalogue");
+  std::thread([fetch, url] {
+    try {
+      fetch->Bytes = catalogue::FetchCatalogueBytes(url);
+      catalogue::CheckCatalogueBytes(fetch->Bytes);
+    } catch (...) {
+      fetch->Error = std::current_exception();
+    }
+    SetEvent(fetch->Done);
+  }).detach();
+  ui::TApplication& application = ui::Application();
+  while (MsgWaitForMultipleObjectsEx(1, &fetch->Done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+         WAIT_OBJECT_0) {
+    application.ProcessMessages();
+    if (application.Terminated() || !IsWindow(window)) return std::nullopt;
+  }
+  if (fetch->Error) std::rethrow_exception(fetch->Error);
+  return std::move(fetch->Bytes);
+}
+
 }  // namespace
 
 void TForm1::Button3Click() {
+  // The window answers while the catalogue arrives: a load asked for meanwhile is not
+  // started.
+  if (FLoadingCatalogue) return;
   if (!RequireGamePath()) return;
   ListView1->Clear();
   ListView1->SetColumnCaption(1, L"UI_ID");
 
   TFlagScope loading(FLoadingCatalogue);
   {
-    // Synchronous: the window waits for the document. It is dropped at the end of this
-    // block, also when the load or the walk throws; rows added before an error stay.
-    catalogue::TCatalogueDocument document = catalogue::LoadCatalogue(catalogue::CatalogueUrl());
+    std::optional<std::string> bytes = FetchWhileAnswering(catalogue::CatalogueUrl(), Handle());
+    if (!bytes) return;
+    // The document is dropped at the end of this block, also when the walk throws; rows
+    // added before an error stay.
+    catalogue::TCatalogueDocument document = catalogue::TCatalogueDocument::Parse(*bytes);
     ParseCatalogue(document);
   }
   Button4->Click();  // archive refresh; it ends with the status check

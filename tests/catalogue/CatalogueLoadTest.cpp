@@ -3,7 +3,10 @@
 // load can fail, each ending in one error box that says what went wrong.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "CatalogueTestSupport.h"
 #include "catalogue/Catalogue.h"
@@ -43,6 +46,34 @@ TEST_F(CatalogueLoad, ChineseCatalogueBecomesSortedRowsWithOrdinals) {
                                         {L"任務", L"4", L"Quest", L"任務追蹤", L"bob"},
                                         {L"龍", L"1", L"Dragon", L"龍族任務", L"小明"},
                                     }));
+}
+
+// A server that stalls must not freeze the window: it answers meanwhile (here it lets
+// the server go on), and a second "更新 UI" then starts no second load.
+TEST_F(CatalogueLoad, WindowAnswersWhileTheCatalogueArrives) {
+  Serve(CatalogueXml(kChineseCatalogue));
+  Server->SetFault("/Data.xml", {.StallAfterBytes = 10});
+  bool answered = false;
+  std::function<void()> answer = [&] {
+    if (Server->StalledCount() == 0) return ui::Application().Post(answer);
+    answered = true;
+    Form->Button3->Click();
+    Server->ReleaseStalls();
+  };
+  ui::Application().Post(answer);
+  // A load that froze the window would end only here.
+  std::atomic<bool> loaded{false};
+  std::thread guard([&] {
+    for (int i = 0; i < 100 && !loaded; ++i) Sleep(50);
+    Server->ReleaseStalls();
+  });
+  Form->Button3->Click();
+  loaded = true;
+  guard.join();
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(Fetches(), 1);
+  EXPECT_EQ(Form->ListView1->Count(), 4);
 }
 
 TEST_F(CatalogueLoad, BThenAGivesAWithTwoAndBWithOne) {
