@@ -52,8 +52,10 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes = kMaxC
 // (anything but UTF-16 and ASCII-compatible encodings such as UTF-8 and Big5).
 void CheckCatalogueBytes(const std::string& bytes);
 
-// A parsed catalogue. Owns its MSXML document and the COM apartment it needs on the
-// calling thread (window thread); use and destroy it on that thread.
+// A parsed catalogue. A plain one (a root holding only items with all five attributes)
+// is read in one SAX pass and kept as its items; any other keeps its MSXML document,
+// which reads and words each item. Either needs the COM apartment of the calling thread
+// (window thread); use and destroy it on that thread.
 class TCatalogueDocument {
  public:
   // Parses checked bytes (see CheckCatalogueBytes); throws with MSXML's reason, line and
