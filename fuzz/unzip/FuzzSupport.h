@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -53,14 +54,17 @@ inline void Quiet(TUnZip& zip) {
                            int& answer) { answer = 1; };
 }
 
-// Extracts |archive| with the installer's settings into a fresh scratch folder.
-inline void ExtractAll(const std::string& archive) {
+// Extracts |archive| with the installer's settings into a fresh scratch folder,
+// ScratchDir() / "out"; |prepare| may set the component's events first.
+inline void ExtractAll(const std::string& archive,
+                       const std::function<void(TUnZip&)>& prepare = nullptr) {
   std::filesystem::path out = ScratchDir() / "out";
   std::error_code error;
   std::filesystem::remove_all(out, error);
   TUnZip zip;
   Quiet(zip);
   zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  if (prepare) prepare(zip);
   try {
     zip.SetZipName(archive);
     zip.LoadDirectory();

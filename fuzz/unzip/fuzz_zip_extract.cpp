@@ -25,33 +25,19 @@ void Check(bool condition, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string archive = zipfuzz::WriteArchive(data, size);
   const std::string dest = (zipfuzz::ScratchDir() / "out").string();
-  std::error_code error;
-  std::filesystem::remove_all(dest, error);
-  TUnZip zip;
-  zipfuzz::Quiet(zip);
-  zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
   uint64_t budget = kOutputLimit;
   uint64_t claimed = 0;
-  zip.OnStartUnZip = [&budget](TUnZip* sender, int index, std::string&, bool& skip) {
-    const uint64_t declared = sender->Header(index).UncompressedSize();
-    skip = declared > budget;
-    if (!skip) budget -= declared;
-  };
-  zip.OnEndUnZip = [&](TUnZip* sender, int index, const std::string& name) {
-    Check(name.compare(0, dest.size() + 1, dest + "\\") == 0, "a file outside the destination");
-    claimed += sender->Header(index).CompressedSize();
-    Check(claimed <= size, "entries sharing compressed bytes");
-  };
-  try {
-    zip.SetZipName(archive);
-    zip.LoadDirectory();
-    zip.SetDestDir(dest + "\\");
-    zip.RecreateDirs = true;
-    zip.DoAll = true;
-    zip.OverwriteMode = TUZOverwriteMode::Always;
-    zip.Password = "password";
-    zip.ExtractFiles();
-  } catch (const EZipException&) {
-  }
+  zipfuzz::ExtractAll(archive, [&](TUnZip& zip) {
+    zip.OnStartUnZip = [&budget](TUnZip* sender, int index, std::string&, bool& skip) {
+      const uint64_t declared = sender->Header(index).UncompressedSize();
+      skip = declared > budget;
+      if (!skip) budget -= declared;
+    };
+    zip.OnEndUnZip = [&](TUnZip* sender, int index, const std::string& name) {
+      Check(name.compare(0, dest.size() + 1, dest + "\\") == 0, "a file outside the destination");
+      claimed += sender->Header(index).CompressedSize();
+      Check(claimed <= size, "entries sharing compressed bytes");
+    };
+  });
   return 0;
 }

@@ -79,9 +79,6 @@ class TCatalogueDocument {
   std::unique_ptr<TImpl> FImpl;
 };
 
-// Fetch, check and parse: the whole load of the catalogue at `url`.
-TCatalogueDocument LoadCatalogue(const std::wstring& url);
-
 // Writes `items` as a catalogue to `path`: XML 1.0, UTF-8, standalone, one indented
 // Item per line under plug, attributes in the order above. Replaces an existing file
 // only once the new one is complete.

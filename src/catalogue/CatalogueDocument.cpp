@@ -199,10 +199,4 @@ TCatalogueItem TCatalogueDocument::Item(int index) const {
   return item;
 }
 
-TCatalogueDocument LoadCatalogue(const std::wstring& url) {
-  std::string bytes = FetchCatalogueBytes(url);
-  CheckCatalogueBytes(bytes);
-  return TCatalogueDocument::Parse(bytes);
-}
-
 }  // namespace catalogue

@@ -32,17 +32,11 @@ class TSkinProgress : public TPaintedControl {
       : TPaintedControl(control, context), FBar(bar), FChunk(chunk) {}
 
  protected:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if ((message >= PBM_SETRANGE && message <= PBM_SETSTEP) || message == PBM_SETRANGE32 ||
-        message == PBM_SETBARCOLOR || message == PBM_SETBKCOLOR) {
-      // Transfers report progress in bursts: the bar is painted once, at the next
-      // paint, not at every report (a paint draws the parent's background too).
-      auto alive = AliveToken();
-      LRESULT result = TPaintedControl::WindowProc(message, wParam, lParam);
-      if (*alive && FHandle) InvalidateRect(FHandle, nullptr, FALSE);
-      return result;
-    }
-    return TPaintedControl::WindowProc(message, wParam, lParam);
+  // Transfers report progress in bursts: the bar is painted once, at the next paint,
+  // not at every report (a paint draws the parent's background too).
+  bool InvalidatesAfter(UINT message) const override {
+    return (message >= PBM_SETRANGE && message <= PBM_SETSTEP) || message == PBM_SETRANGE32 ||
+           message == PBM_SETBARCOLOR || message == PBM_SETBKCOLOR;
   }
 
   void Paint(HDC dc, const RECT& client) override {

@@ -25,8 +25,11 @@ class TPaintedControl : public TSkinControl {
  protected:
   // Draws the whole client area into `dc` (a memory DC of the client's size).
   virtual void Paint(HDC dc, const RECT& client) = 0;
-  // True for messages after which the window must be painted again.
+  // True for messages after which the window must be painted again, at once.
   virtual bool RepaintsAfter(UINT message) const;
+  // True for messages the program may send in bursts: the window is painted again once,
+  // at the next paint.
+  virtual bool InvalidatesAfter(UINT) const { return false; }
   // True for windows holding other controls: their static texts and buttons then draw
   // on the skin's face colour, in its button text colour.
   virtual bool HoldsControls() const { return false; }

@@ -125,9 +125,14 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     default:
       break;
   }
+  bool invalidate = InvalidatesAfter(message);
   auto alive = AliveToken();
   LRESULT result = Default(message, wParam, lParam);
-  if (repaint && *alive && FHandle) Repaint();
+  if (!*alive || !FHandle) return result;
+  if (repaint)
+    Repaint();
+  else if (invalidate)
+    InvalidateRect(FHandle, nullptr, FALSE);
   return result;
 }
 

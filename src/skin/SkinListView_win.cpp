@@ -26,6 +26,12 @@ class TSkinHeader : public TPaintedControl {
     return (message == WM_MOUSEMOVE && GetCapture() == FHandle) ||
            TPaintedControl::RepaintsAfter(message);
   }
+  // The list sends these at every row it adds or changes: the header is painted again
+  // once, at the next paint, not at each of them.
+  bool InvalidatesAfter(UINT message) const override {
+    return message == HDM_INSERTITEMW || message == HDM_SETITEMW || message == HDM_DELETEITEM ||
+           message == HDM_LAYOUT;
+  }
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN) {
@@ -42,14 +48,6 @@ class TSkinHeader : public TPaintedControl {
       FPressedItem = -1;
     } else if (message == WM_MOUSELEAVE) {
       FHotItem = -1;
-    } else if (message == HDM_INSERTITEMW || message == HDM_SETITEMW || message == HDM_DELETEITEM ||
-               message == HDM_LAYOUT) {
-      // The list sends these at every row it adds or changes: the header is painted
-      // again once, at the next paint, not at each of them.
-      auto alive = AliveToken();
-      LRESULT result = TPaintedControl::WindowProc(message, wParam, lParam);
-      if (*alive && FHandle) InvalidateRect(FHandle, nullptr, FALSE);
-      return result;
     }
     return TPaintedControl::WindowProc(message, wParam, lParam);
   }
