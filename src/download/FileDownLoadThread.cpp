@@ -5,10 +5,10 @@
 #include "download/ProgressRelay.h"
 #include "download/TargetLock.h"
 #include "download/Transfers.h"
+#include "download/WorkerPool.h"
 #include "ui/Application.h"
 
 #include <wininet.h>
-#include <process.h>
 
 namespace download {
 
@@ -71,10 +71,6 @@ std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
   std::shared_ptr<TFileDownLoadThread> thread(new TFileDownLoadThread(
       std::move(url), std::move(fileName), std::move(onDownloadProgress),
       std::move(onDownloadComplete), std::move(onDownloadError), std::move(contentCheck)));
-  // The platform thread always starts suspended, so the object is complete before it runs.
-  thread->FHandle = reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, &TFileDownLoadThread::ThreadProc, thread.get(), CREATE_SUSPENDED, nullptr));
-  if (thread->FHandle == nullptr) throw Exception("cannot start a download thread");
   if (!suspended) thread->Resume();
   return thread;
 }
@@ -91,35 +87,26 @@ TFileDownLoadThread::TFileDownLoadThread(std::wstring url, std::wstring fileName
       FOnDownloadError(std::move(onDownloadError)),
       FContentCheck(std::move(contentCheck)) {}
 
-TFileDownLoadThread::~TFileDownLoadThread() {
-  if (FHandle == nullptr) return;
-  if (!FStarted) {
-    // Never resumed: let the platform thread run just far enough to see the cancellation.
-    FCancelled = true;
-    ResumeThread(FHandle);
-    WaitForSingleObject(FHandle, INFINITE);
-  }
-  CloseHandle(FHandle);
-}
+TFileDownLoadThread::~TFileDownLoadThread() = default;
 
 void TFileDownLoadThread::Resume() {
-  if (!FStarted.exchange(true)) FSelf = shared_from_this();
-  ResumeThread(FHandle);
-}
-
-unsigned __stdcall TFileDownLoadThread::ThreadProc(void* parameter) {
-  auto* thread = static_cast<TFileDownLoadThread*>(parameter);
-  if (thread->FCancelled) return 0;
-  std::shared_ptr<TFileDownLoadThread> self = std::move(thread->FSelf);
-  detail::Register(thread);
-  thread->Execute();
-  detail::Unregister(thread);
-  self.reset();  // may destroy the object: nothing touches it after this
-  return 0;
+  if (FStarted.exchange(true)) return;
+  // Listed from here on, so a stop request also reaches a run still waiting for its
+  // worker. The run holds the object until its final notification has returned.
+  detail::Register(this);
+  try {
+    detail::RunOnWorker([self = shared_from_this()] {
+      self->Execute();
+      detail::Unregister(self.get());
+    });
+  } catch (...) {
+    detail::Unregister(this);
+    FStarted = false;
+    throw;
+  }
 }
 
 void TFileDownLoadThread::Execute() {
-  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   HRESULT result = Run();
   if (!FHandlerFailed && !FAbandoned) {
     try {
@@ -134,10 +121,9 @@ void TFileDownLoadThread::Execute() {
         }
       });
     } catch (...) {
-      // An error in a final handler ends the worker quietly: there is nobody to tell.
+      // An error in a final handler ends the run quietly: there is nobody to tell.
     }
   }
-  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 HRESULT TFileDownLoadThread::Run() {

@@ -1,5 +1,6 @@
-// TFileDownLoadThread: one URL fetched into one local file on a worker thread of its
-// own, with progress, completion and failure reported on the window thread.
+// TFileDownLoadThread: one URL fetched into one local file on a worker thread (one of
+// the pool's, see WorkerPool.h; every run gets one at once), with progress, completion
+// and failure reported on the window thread.
 //
 // The application object (ui::Application) must have been initialized on the window
 // thread; without its hidden window, Synchronize would run the handlers on the worker.
@@ -68,11 +69,11 @@ inline constexpr HRESULT kErrorRejected =
 
 class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThread> {
  public:
-  // Creates the thread. It starts at once unless createSuspended is true or any of the
+  // Creates the run. It starts at once unless createSuspended is true or any of the
   // three notifications is missing; then it waits for Resume(). Throws Exception when
-  // the platform thread cannot be created. Dropping the last reference to a thread
-  // that never started cancels it; a started thread keeps itself alive until its final
-  // notification has returned.
+  // no worker thread can be had. Dropping the last reference to a run that never
+  // started cancels it; a started run keeps itself alive until its final notification
+  // has returned.
   static std::shared_ptr<TFileDownLoadThread> Create(std::wstring url, std::wstring fileName,
                                                      TDownloadProgressEvent onDownloadProgress,
                                                      TDownloadNotifyEvent onDownloadComplete,
@@ -83,7 +84,8 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   TFileDownLoadThread(const TFileDownLoadThread&) = delete;
   TFileDownLoadThread& operator=(const TFileDownLoadThread&) = delete;
 
-  // Lets a suspended thread run. Any thread.
+  // Lets a suspended run start; later calls do nothing. Any thread. Throws Exception
+  // when no worker thread can be had (the run then stays suspended).
   void Resume();
   bool Suspended() const { return !FStarted; }
   // Asks the run to stop: the next progress report aborts the transfer (E_ABORT), and a
@@ -117,7 +119,6 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
                       TDownloadProgressEvent onDownloadProgress,
                       TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
                       TContentCheck contentCheck);
-  static unsigned __stdcall ThreadProc(void* parameter);
   void Execute();
   // The transfer into the temporary file and the replacement; returns the final result.
   HRESULT Run();
@@ -134,16 +135,13 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not a counted reference
   const TContentCheck FContentCheck;
 
-  HANDLE FHandle = nullptr;
   std::atomic<bool> FStarted{false};
-  std::atomic<bool> FCancelled{false};
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FAbandoned{false};
   std::atomic<bool> FHandlerFailed{false};
   std::atomic<bool> FProgressQueued{false};
   std::atomic<uint64_t> FShownProgress{0};  // maximum << 32 | progress of the newest report
   std::atomic<DWORD> FHttpStatus{0};
-  std::shared_ptr<TFileDownLoadThread> FSelf;  // the worker's hold on the object
 };
 
 }  // namespace download

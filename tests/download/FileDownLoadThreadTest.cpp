@@ -4,6 +4,7 @@
 #include "download/FileDownLoadThread.h"
 #include "download/Transfers.h"
 #include "download/UrlPath.h"
+#include "download/WorkerPool.h"
 #include "ui/Application.h"
 
 #include "TestHttpServer.h"
@@ -307,6 +308,28 @@ TEST_F(FileDownLoadThread, TwoHundredDownloadsAtOnceAllComplete) {
   std::vector<std::string> names;
   for (int i = 0; i < kCount; ++i) names.push_back(std::to_string(i) + ".zip");
   EXPECT_TRUE(Leftovers(names).empty());
+}
+
+// Every run gets a worker at once, however many there are: forty transfers that the
+// server holds until all forty have asked are all in flight together. A second round
+// finds the workers of the first.
+TEST_F(FileDownLoadThread, TransfersRunSideBySideOnReusedWorkers) {
+  constexpr int kCount = 40;
+  int workers = 0;
+  for (int round = 0; round < 2; ++round) {
+    FRecorder = TRecorder();
+    for (int i = 0; i < kCount; ++i) {
+      std::string path = "/zip/" + std::to_string(i) + ".zip";
+      FServer->SetBody(path, Pattern(5000, i));
+      FServer->SetFault(path, TFault{.StallAfterBytes = 100, .Times = 1});
+      Start(path, FFolder / (std::to_string(i) + ".zip"));
+    }
+    ASSERT_TRUE(FServer->WaitForStalls(kCount, 60s)) << round;
+    FServer->ReleaseStalls();
+    ASSERT_TRUE(PumpUntil([&] { return FRecorder.Completed.size() == kCount; })) << round;
+    if (round == 0) workers = download::detail::WorkerCount();
+  }
+  EXPECT_LE(download::detail::WorkerCount(), workers + 2);
 }
 
 TEST_F(FileDownLoadThread, TerminateDuringTransferEndsWithError) {
