@@ -98,12 +98,16 @@ void TListView::EndUpdate() {
 }
 
 void TListView::SetControlCount() {
-  // A new count with the redraw on costs the control several times as much (it works
-  // its scroll bars and the rows to repaint out as it goes).
-  SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+  // A new count can show or hide the scroll bars. On a visible control each bar shown
+  // repaints the frame at once (twice for a list growing past both edges): the count
+  // is set while the window is marked hidden, and the frame is painted once, with the
+  // rest, at the next paint.
+  bool visible = IsWindowVisible(FHandle) != FALSE;
+  if (visible) DefWindowProcW(FHandle, WM_SETREDRAW, FALSE, 0);
   ListView_SetItemCountEx(FHandle, Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
-  if (FUpdating == 0) InvalidateRect(FHandle, nullptr, TRUE);
+  if (!visible) return;
+  DefWindowProcW(FHandle, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(FHandle, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 std::vector<std::pair<int, UINT>> TListView::MarkedRows() const {

@@ -141,6 +141,24 @@ TEST_F(AddonList, CheckBoxesAnswerTheControlsMessagesTheMouseAndTheSpaceBar) {
   EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 2);
 }
 
+// Rows added to a list on screen leave it on screen, with a vertical bar over all rows.
+TEST_F(AddonList, RowsAddedToAShownListBringItsScrollBar) {
+  Form->Show();
+  HWND list = Form->ListView1->Handle();
+  Form->ListView1->AppendRows(std::vector<ui::TListView::TRow>(500, {L"x", {L"1", L"f"}, false}));
+  AddRow(L"y");
+  EXPECT_TRUE(IsWindowVisible(list));
+  SCROLLBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  ASSERT_TRUE(GetScrollBarInfo(list, OBJID_VSCROLL, &bar));
+  EXPECT_FALSE(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+  SCROLLINFO range{};
+  range.cbSize = sizeof(range);
+  range.fMask = SIF_RANGE;
+  ASSERT_TRUE(GetScrollInfo(list, SB_VERT, &range));
+  EXPECT_EQ(range.nMax, 500);
+}
+
 TEST_F(AddonList, StatusColumnSortsInstalledFirstWhenAscending) {
   for (const wchar_t* folder : {L"a", L"b", L"c", L"d"})
     AddRow(std::wstring(L"n") + folder, folder);
