@@ -74,10 +74,10 @@ void TForm1::Button4Click() {
   std::wstring cache = config::ZipCacheDir();
   SHCreateDirectoryExW(nullptr, cache.substr(0, cache.size() - 1).c_str(), nullptr);
   for (int row = 0; row < ListView1->Count(); ++row) {
-    std::wstring folder = ListView1->SubItem(row, 1);
+    const std::wstring& folder = ListView1->SubItem(row, 1);
     // A folder text that is not a plain name would put the archive outside the cache.
     if (!install::IsPlainFolderName(folder)) continue;
-    queue->Pending.push_back(std::move(folder));
+    queue->Pending.push_back(folder);
     ++DownloadsStarted;
   }
   // The transfers start once the list shows its states, also when the status check

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -23,14 +24,18 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// File names compare without regard to case, as the file system does.
-std::wstring FoldCase(const std::wstring& name) {
-  std::wstring folded = name;
-  if (!folded.empty())
-    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.c_str(),
+// File names compare without regard to case, as the file system does. The folded name
+// goes into `folded`, a buffer the caller reuses from name to name.
+void FoldCase(std::wstring_view name, std::wstring& folded) {
+  folded.assign(name);
+  if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; })) {
+    for (wchar_t& c : folded)
+      if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - (L'a' - L'A'));
+  } else {
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(),
                   static_cast<int>(name.size()), folded.data(), static_cast<int>(folded.size()),
                   nullptr, nullptr, 0);
-  return folded;
+  }
 }
 
 // The folders of the add-on directory, read in one listing rather than one look-up per
@@ -38,6 +43,7 @@ std::wstring FoldCase(const std::wstring& name) {
 // Empty when the directory does not exist; nullopt when it cannot be listed.
 std::optional<std::unordered_set<std::wstring>> ListFolders(const std::wstring& directory) {
   std::unordered_set<std::wstring> folders;
+  std::wstring folded;
   WIN32_FIND_DATAW found{};
   HANDLE search = FindFirstFileExW((directory + L"*").c_str(), FindExInfoStandard, &found,
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -48,8 +54,12 @@ std::optional<std::unordered_set<std::wstring>> ListFolders(const std::wstring& 
   }
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    folders.insert(FoldCase(found.cFileName));
-    if (found.cAlternateFileName[0]) folders.insert(FoldCase(found.cAlternateFileName));
+    FoldCase(found.cFileName, folded);
+    folders.insert(folded);
+    if (found.cAlternateFileName[0]) {
+      FoldCase(found.cAlternateFileName, folded);
+      folders.insert(folded);
+    }
   } while (FindNextFileW(search, &found));
   bool complete = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(search);
@@ -96,21 +106,22 @@ void TForm1::BitBtn4Click() {
   ui::TListUpdate update(*ListView1);
   auto folders = count > 0 ? ListFolders(config::AddonFolderPath(gamePath, L""))
                            : std::unordered_set<std::wstring>();
+  std::wstring key;
   auto installedFolder = [&](const std::wstring& name) {
-    if (folders) return folders->count(FoldCase(config::Trim(name))) > 0;
-    return DirectoryExists(config::AddonFolderPath(gamePath, name));
+    if (!folders) return DirectoryExists(config::AddonFolderPath(gamePath, name));
+    FoldCase(config::TrimView(name), key);
+    return folders->count(key) > 0;
   };
   for (int i = 0; i < count; ++i) {
     // A folder text that is not one plain name never counts as installed: "" or "."
     // would name the add-on directory itself.
-    std::wstring name = ListView1->SubItem(i, 1);
-    if (install::IsPlainFolderName(name) && installedFolder(name)) {
+    const std::wstring& name = ListView1->SubItem(i, 1);
+    bool isInstalled = install::IsPlainFolderName(name) && installedFolder(name);
+    if (isInstalled)
       ++installed;
-      ListView1->SetSubItem(i, 0, L"已安裝");
-    } else {
+    else
       ++notInstalled;
-      ListView1->SetSubItem(i, 0, L"未安裝");
-    }
+    ListView1->SetSubItem(i, 0, isInstalled ? L"已安裝" : L"未安裝");
   }
   Label12->SetCaption(std::to_wstring(installed));
   Label14->SetCaption(std::to_wstring(notInstalled));

@@ -30,12 +30,16 @@ std::wstring ZipCacheDir() {
   return ExeDir() + L"zip\\";
 }
 
-std::wstring Trim(const std::wstring& text) {
+std::wstring_view TrimView(std::wstring_view text) {
   size_t first = 0;
   size_t last = text.size();
   while (first < last && text[first] <= L' ') ++first;
   while (last > first && text[last - 1] <= L' ') --last;
   return text.substr(first, last - first);
+}
+
+std::wstring Trim(const std::wstring& text) {
+  return std::wstring(TrimView(text));
 }
 
 bool IsGamePathSet(const std::wstring& gamePath) {

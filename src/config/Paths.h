@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace config {
 
@@ -15,6 +16,8 @@ std::wstring ZipCacheDir();    // exe dir + "zip\"
 
 // Leading and trailing blanks (and control characters) removed.
 std::wstring Trim(const std::wstring& text);
+// The same as a view into `text`.
+std::wstring_view TrimView(std::wstring_view text);
 // The game path counts as set when it is not empty after trimming.
 bool IsGamePathSet(const std::wstring& gamePath);
 // Directory part of a path, without a trailing separator (a drive root keeps its "\").

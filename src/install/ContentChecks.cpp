@@ -37,16 +37,19 @@ bool ReadTail(const std::wstring& path, size_t count, std::vector<unsigned char>
 
 // Device names open a device in every folder, also with an extension ("CON.zip") and
 // with blanks before it ("NUL .txt").
-bool IsReservedDeviceName(const std::wstring& name) {
-  std::wstring base = name.substr(0, name.find(L'.'));
-  while (!base.empty() && base.back() == L' ') base.pop_back();
-  std::wstring upper;
-  for (wchar_t c : base) upper += (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
-  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") return true;
-  if (upper.size() != 4 || (upper.compare(0, 3, L"COM") != 0 && upper.compare(0, 3, L"LPT") != 0))
+bool IsReservedDeviceName(std::wstring_view name) {
+  std::wstring_view base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  if (base.size() != 3 && base.size() != 4) return false;
+  wchar_t upper[4] = {};
+  for (size_t i = 0; i < base.size(); ++i)
+    upper[i] = base[i] >= L'a' && base[i] <= L'z' ? static_cast<wchar_t>(base[i] - 32) : base[i];
+  std::wstring_view word(upper, base.size());
+  if (word == L"CON" || word == L"PRN" || word == L"AUX" || word == L"NUL") return true;
+  if (word.size() != 4 || (word.substr(0, 3) != L"COM" && word.substr(0, 3) != L"LPT"))
     return false;
   // Digits 1 to 9, and the superscripts one to three that Windows also takes for them.
-  wchar_t digit = upper[3];
+  wchar_t digit = word[3];
   return (digit >= L'1' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
@@ -92,8 +95,8 @@ bool LooksLikeIniFile(const std::wstring& path) {
   return close < bytes.size() && bytes[close] == ']' && close > i + 1;
 }
 
-bool IsPlainFolderName(const std::wstring& folder) {
-  std::wstring name = config::Trim(folder);
+bool IsPlainFolderName(std::wstring_view folder) {
+  std::wstring_view name = config::TrimView(folder);
   // Windows drops trailing dots from a path component: "Addon." names "Addon", and a
   // name of dots alone names the directory above it, like "." does.
   if (name.empty() || name.size() > 255 || name.back() == L'.') return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace install {
 
@@ -21,6 +22,6 @@ bool LooksLikeIniFile(const std::wstring& path);
 // ">", "|", '"') or control characters. Anything else would make the paths built from
 // it point outside the add-on directory or the archive cache, name more than one
 // folder, or be read by Windows as another name or a device.
-bool IsPlainFolderName(const std::wstring& folder);
+bool IsPlainFolderName(std::wstring_view folder);
 
 }  // namespace install

@@ -183,9 +183,10 @@ int TListView::SubItemCount(int row) const {
   return static_cast<int>(FRows[static_cast<size_t>(row)].SubItems.size());
 }
 
-std::wstring TListView::SubItem(int row, int index) const {
+const std::wstring& TListView::SubItem(int row, int index) const {
+  static const std::wstring kNone;
   const std::wstring* text = Text(row, index + 1);
-  return text ? *text : std::wstring();
+  return text ? *text : kNone;
 }
 
 void TListView::SetSubItem(int row, int index, const std::wstring& text) {

@@ -57,7 +57,8 @@ class TListView : public TControl {
   void SetItemCaption(int row, const std::wstring& caption);
   // Sub-item k is shown in column k + 1. Setting sub-item SubItemCount(row) appends one.
   int SubItemCount(int row) const;
-  std::wstring SubItem(int row, int index) const;
+  // The text itself, valid until the row changes; an empty text where there is none.
+  const std::wstring& SubItem(int row, int index) const;
   void SetSubItem(int row, int index, const std::wstring& text);
   bool Checked(int row) const;
   void SetChecked(int row, bool checked);
