@@ -73,11 +73,11 @@ class TCatalogueDocument::TImpl {
   long Count = 0;
   // A plain catalogue is read without a DOM: its items, in order.
   std::optional<std::vector<TCatalogueItem>> PlainItems;
-  static constexpr const wchar_t* kKeys[] = {L"plugName", L"plugid", L"plugfolder", L"plugdescribe",
-                                             L"plugauthor"};
-  TBstr Keys[5] = {TBstr{std::wstring(kKeys[0])}, TBstr{std::wstring(kKeys[1])},
-                   TBstr{std::wstring(kKeys[2])}, TBstr{std::wstring(kKeys[3])},
-                   TBstr{std::wstring(kKeys[4])}};
+  TBstr Keys[5] = {TBstr{std::wstring(detail::kItemAttributes[0])},
+                   TBstr{std::wstring(detail::kItemAttributes[1])},
+                   TBstr{std::wstring(detail::kItemAttributes[2])},
+                   TBstr{std::wstring(detail::kItemAttributes[3])},
+                   TBstr{std::wstring(detail::kItemAttributes[4])}};
   // The item read last: a walk in order steps to its next sibling, as a node list's
   // item lookup may start from the first child every time.
   TComPtr<IXMLDOMNode> Last;
@@ -187,7 +187,7 @@ TCatalogueItem TCatalogueDocument::Item(int index) const {
   auto attribute = [&](int key) {
     TVariant value;
     if (element->getAttribute(FImpl->Keys[key].Get(), &value) != S_OK || value.vt != VT_BSTR)
-      throw ECatalogueError(where() + "缺少屬性 " + ui::Narrow(TImpl::kKeys[key]));
+      throw ECatalogueError(where() + "缺少屬性 " + ui::Narrow(detail::kItemAttributes[key]));
     return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
   };
   TCatalogueItem item;

@@ -33,9 +33,6 @@ constexpr IID kSaxContentHandler = {
 constexpr IID kSaxLexicalHandler = {
     0x7f85d5f5, 0x47a8, 0x4497, {0xbd, 0xa5, 0x84, 0xba, 0x04, 0x81, 0x9e, 0xa6}};
 
-constexpr const wchar_t* kAttributes[] = {L"plugName", L"plugid", L"plugfolder", L"plugdescribe",
-                                          L"plugauthor"};
-
 // Lives on the caller's stack for one parse; the reader holds it only meanwhile.
 class TPlainReader : public ISAXContentHandler, public ISAXLexicalHandler {
  public:
@@ -65,9 +62,9 @@ class TPlainReader : public ISAXContentHandler, public ISAXLexicalHandler {
     for (int i = 0; i < 5; ++i) {
       const wchar_t* value = nullptr;
       int length = 0;
-      if (!attributes ||
-          attributes->getValueFromQName(kAttributes[i], static_cast<int>(wcslen(kAttributes[i])),
-                                        &value, &length) != S_OK)
+      if (!attributes || attributes->getValueFromQName(kItemAttributes[i],
+                                                       static_cast<int>(wcslen(kItemAttributes[i])),
+                                                       &value, &length) != S_OK)
         return NotPlain();
       fields[i]->assign(value ? value : L"", value ? static_cast<size_t>(length) : 0);
     }

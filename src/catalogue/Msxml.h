@@ -15,6 +15,10 @@
 
 namespace catalogue::detail {
 
+// The attributes of an item, in the order of TCatalogueItem's fields.
+inline constexpr const wchar_t* kItemAttributes[] = {L"plugName", L"plugid", L"plugfolder",
+                                                     L"plugdescribe", L"plugauthor"};
+
 // Checked catalogue bytes in a form every MSXML reads alike: a document declared in an
 // ASCII-compatible code page other than UTF-8 (Big5...) is decoded here and handed on as
 // UTF-8 with its declaration changed to match (Wine's MSXML cannot decode Big5 itself).

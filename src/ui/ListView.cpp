@@ -218,19 +218,6 @@ TListView::TRow TListView::Row(int row) const {
   return data;
 }
 
-void TListView::Sort(const std::function<int(const TRow&, const TRow&)>& compare) {
-  std::vector<TRow> rows;
-  int count = Count();
-  rows.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) rows.push_back(Row(i));
-  std::vector<int> order(rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return compare(rows[static_cast<size_t>(a)], rows[static_cast<size_t>(b)]) < 0;
-  });
-  Reorder(order);
-}
-
 void TListView::Reorder(const std::vector<int>& order) {
   int count = Count();
   std::vector<int> place(order.size(), -1);

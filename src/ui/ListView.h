@@ -1,6 +1,6 @@
 // Report-style list view with check boxes: rows of a caption and sub-item texts.
 // Rows are addressed by index (0-based, display order). Sorting rewrites the rows in
-// the order a comparison gives, so the order is ours, not the control's.
+// the order the caller gives, so the order is ours, not the control's.
 //
 // The rows live here, in display order, texts and check boxes; the control only knows
 // how many there are and asks for what it shows, also when another program asks it, so
@@ -66,10 +66,8 @@ class TListView : public TControl {
   TRow Row(int row) const;
   // Appends rows as one change: one repaint, the control grown once.
   void AppendRows(std::vector<TRow> rows);
-  // Reorders all rows by `compare` (negative: first before second), keeping check
-  // boxes with their rows.
-  void Sort(const std::function<int(const TRow&, const TRow&)>& compare);
-  // Puts the row now at order[i] at place i; `order` is a permutation of the rows.
+  // Puts the row now at order[i] at place i; `order` is a permutation of the rows. Check
+  // boxes, selection and focus move with their rows.
   void Reorder(const std::vector<int>& order);
 
  protected:
