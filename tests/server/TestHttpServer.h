@@ -26,7 +26,7 @@
 namespace testserver {
 
 // The port the product is built to use for every server role.
-inline constexpr unsigned short kDefaultPort = 8611;
+inline constexpr unsigned short kDefaultPort = VORNIS_TEST_PORT;
 inline constexpr std::chrono::milliseconds kForever = std::chrono::milliseconds::max();
 
 // How the answer for one path goes wrong. A default TFault changes nothing.
