@@ -8,7 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     libz-mingw-w64-dev zlib1g-dev googletest
     wine wine64 xvfb xauth x11-utils fonts-wqy-microhei imagemagick locales
-    python3 zip unzip e2fsprogs util-linux
+    python3 zip unzip e2fsprogs util-linux openssl
 )
 
 missing=()

@@ -1,0 +1,184 @@
+#include "signing/Signature.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "base/Exception.h"
+#include "signing/generated/PublisherKey.h"
+
+namespace signing {
+namespace {
+
+bool Succeeded(NTSTATUS status) {
+  return status >= 0;
+}
+
+struct TAlgorithmCloser {
+  void operator()(BCRYPT_ALG_HANDLE handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
+};
+struct THashDestroyer {
+  void operator()(BCRYPT_HASH_HANDLE handle) const { BCryptDestroyHash(handle); }
+};
+struct TKeyDestroyer {
+  void operator()(BCRYPT_KEY_HANDLE handle) const { BCryptDestroyKey(handle); }
+};
+using TAlgorithm = std::unique_ptr<void, TAlgorithmCloser>;
+using THash = std::unique_ptr<void, THashDestroyer>;
+using TKey = std::unique_ptr<void, TKeyDestroyer>;
+
+struct THandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using TFile = std::unique_ptr<void, THandleCloser>;
+
+TAlgorithm OpenAlgorithm(const wchar_t* name) {
+  BCRYPT_ALG_HANDLE handle = nullptr;
+  if (!Succeeded(BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0)))
+    throw Exception("cryptography: the platform has no provider for the signature check");
+  return TAlgorithm(handle);
+}
+
+// One running SHA-256: feed blocks, then take the digest once.
+class TSha256 {
+ public:
+  TSha256() : FAlgorithm(OpenAlgorithm(BCRYPT_SHA256_ALGORITHM)) {
+    BCRYPT_HASH_HANDLE handle = nullptr;
+    if (!Succeeded(BCryptCreateHash(FAlgorithm.get(), &handle, nullptr, 0, nullptr, 0, 0)))
+      throw Exception("cryptography: SHA-256 is not available");
+    FHash.reset(handle);
+  }
+  void Add(const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0) {
+      ULONG block = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
+      if (!Succeeded(BCryptHashData(FHash.get(), const_cast<PUCHAR>(bytes), block, 0)))
+        throw Exception("cryptography: SHA-256 failed");
+      bytes += block;
+      size -= block;
+    }
+  }
+  TDigest Finish() {
+    TDigest digest{};
+    if (!Succeeded(BCryptFinishHash(FHash.get(), digest.data(), digest.size(), 0)))
+      throw Exception("cryptography: SHA-256 failed");
+    return digest;
+  }
+
+ private:
+  TAlgorithm FAlgorithm;
+  THash FHash;
+};
+
+TFile OpenForReading(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return TFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+bool VerifyDigest(const TPublicKey& key, const TDigest& digest,
+                  std::span<const std::uint8_t> signature) {
+  if (signature.size() != kSignatureSize) return false;
+  // A BCRYPT_ECCKEY_BLOB header followed by X and Y.
+  std::uint8_t blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
+  BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+  std::memcpy(blob, &header, sizeof header);
+  std::memcpy(blob + sizeof header, key.X.data(), 32);
+  std::memcpy(blob + sizeof header + 32, key.Y.data(), 32);
+  TAlgorithm algorithm = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+  BCRYPT_KEY_HANDLE handle = nullptr;
+  if (!Succeeded(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &handle, blob,
+                                     sizeof blob, 0)))
+    return false;
+  TKey imported(handle);
+  return Succeeded(BCryptVerifySignature(imported.get(), nullptr, const_cast<PUCHAR>(digest.data()),
+                                         digest.size(), const_cast<PUCHAR>(signature.data()),
+                                         static_cast<ULONG>(signature.size()), 0));
+}
+
+TPublicKey BuiltInKey() {
+  TPublicKey key;
+  std::memcpy(key.X.data(), publisher::kKeyX, 32);
+  std::memcpy(key.Y.data(), publisher::kKeyY, 32);
+  return key;
+}
+
+}  // namespace
+
+bool Verifies() {
+  return publisher::kConfigured;
+}
+
+const TPublicKey& PublisherKey() {
+  static const TPublicKey key = BuiltInKey();
+  return key;
+}
+
+TDigest Sha256(std::span<const std::uint8_t> bytes) {
+  TSha256 hash;
+  hash.Add(bytes.data(), bytes.size());
+  return hash.Finish();
+}
+
+bool Sha256File(const std::wstring& path, TDigest& digest) {
+  TFile file = OpenForReading(path);
+  if (!file) return false;
+  TSha256 hash;
+  std::vector<std::uint8_t> block(1 << 16);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr))
+      return false;
+    if (read == 0) break;
+    hash.Add(block.data(), read);
+  }
+  digest = hash.Finish();
+  return true;
+}
+
+bool VerifySignature(const TPublicKey& key, std::span<const std::uint8_t> bytes,
+                     std::span<const std::uint8_t> signature) {
+  return VerifyDigest(key, Sha256(bytes), signature);
+}
+
+TVerdict VerifyFile(const TPublicKey& key, const std::wstring& path,
+                    const std::wstring& signaturePath) {
+  TFile signatureFile = OpenForReading(signaturePath);
+  if (!signatureFile) return TVerdict::MissingSignature;
+  // One byte more than a signature, so an oversized file is seen as such.
+  std::uint8_t signature[kSignatureSize + 1];
+  DWORD size = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(signatureFile.get(), signature + size, sizeof signature - size, &read, nullptr))
+      return TVerdict::MissingSignature;
+    if (read == 0) break;
+    size += read;
+    if (size == sizeof signature) break;
+  }
+  if (size != kSignatureSize) return TVerdict::MalformedSignature;
+  TDigest digest;
+  if (!Sha256File(path, digest)) return TVerdict::UnreadableFile;
+  return VerifyDigest(key, digest, std::span(signature, kSignatureSize)) ? TVerdict::Valid
+                                                                         : TVerdict::Invalid;
+}
+
+std::wstring VerdictText(TVerdict verdict) {
+  switch (verdict) {
+    case TVerdict::Valid:
+      return L"簽章正確";
+    case TVerdict::MissingSignature:
+      return L"缺少簽章檔";
+    case TVerdict::MalformedSignature:
+      return L"簽章檔格式錯誤";
+    case TVerdict::UnreadableFile:
+      return L"無法讀取檔案";
+    case TVerdict::Invalid:
+      return L"簽章不符";
+  }
+  return L"簽章不符";
+}
+
+}  // namespace signing

@@ -1,0 +1,61 @@
+// Detached signatures of the publication: ECDSA P-256 over SHA-256 of a file's bytes.
+//
+// A signature file holds exactly 64 bytes, r then s, each a 32-byte big-endian number.
+// The manager carries the publisher's public key from the build (or none, when built
+// to verify nothing) and checks with the platform's cryptography (CNG). This module
+// says whether bytes are signed; what to do with a refused file is the caller's.
+// It does not fetch anything, and it does not stop an older signed publication from
+// being served again.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace signing {
+
+inline constexpr std::size_t kSignatureSize = 64;
+
+using TDigest = std::array<std::uint8_t, 32>;
+
+// An ECDSA P-256 public key: the affine coordinates of its point, big-endian.
+struct TPublicKey {
+  std::array<std::uint8_t, 32> X{};
+  std::array<std::uint8_t, 32> Y{};
+};
+
+// True when this build verifies publications (it carries a publisher key).
+bool Verifies();
+// The key this build verifies with; meaningful only when Verifies().
+const TPublicKey& PublisherKey();
+
+// SHA-256 of bytes. Throws Exception when the platform cannot hash.
+TDigest Sha256(std::span<const std::uint8_t> bytes);
+// SHA-256 of a file's bytes, read in blocks; false when the file cannot be read.
+// Throws Exception when the platform cannot hash.
+bool Sha256File(const std::wstring& path, TDigest& digest);
+
+// How a file's signature was judged.
+enum class TVerdict {
+  Valid,
+  MissingSignature,    // no signature file, or it cannot be read
+  MalformedSignature,  // not exactly kSignatureSize bytes
+  UnreadableFile,      // the signed file cannot be read
+  Invalid,             // well-formed, but not the key's signature of these bytes
+};
+
+// True when signature is key's signature of the bytes' SHA-256. A signature of any
+// other size, a key not on the curve and a refused check are all false.
+bool VerifySignature(const TPublicKey& key, std::span<const std::uint8_t> bytes,
+                     std::span<const std::uint8_t> signature);
+
+// Checks the file at path against the signature file at signaturePath with key.
+TVerdict VerifyFile(const TPublicKey& key, const std::wstring& path,
+                    const std::wstring& signaturePath);
+
+// A short Traditional Chinese reason for a verdict other than Valid.
+std::wstring VerdictText(TVerdict verdict);
+
+}  // namespace signing

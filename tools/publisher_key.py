@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""The publisher's ECDSA P-256 key: make a pair, turn a public key into a C++ header,
+sign a file.
+
+    publisher_key.py generate DIR              DIR/private.pem (PKCS#8) and DIR/public.pem
+    publisher_key.py header PEM OUT NAMESPACE  OUT declares the key's point as bytes (PEM OFF: no key)
+    publisher_key.py sign PRIVATE.pem FILE     writes FILE.sig (64 bytes: r then s)
+
+Key making and signing go through the `openssl` command; reading a public key needs only
+the standard library. A signature is the raw r and s of ECDSA over SHA-256 of the file's
+bytes, each a 32-byte big-endian number: the form the manager verifies.
+"""
+import base64
+import os
+import subprocess
+import sys
+import tempfile
+
+# DER of a SubjectPublicKeyInfo for id-ecPublicKey on prime256v1, up to the point.
+_P256_SPKI_PREFIX = bytes.fromhex("3059301306072a8648ce3d020106082a8648ce3d030107034200")
+_P = 2**256 - 2**224 + 2**192 + 2**96 - 1
+_B = 0x5AC635D8AA3A93E7B3EBBD55769886BC651D06B0CC53B0F63BCE3C3E27D2604B
+
+
+class KeyError_(Exception):
+    pass
+
+
+def _pem_body(text, label):
+    begin, end = f"-----BEGIN {label}-----", f"-----END {label}-----"
+    if begin not in text or end not in text:
+        raise KeyError_(f"no '{begin}' block (a PEM public key is expected)")
+    body = text.split(begin, 1)[1].split(end, 1)[0]
+    try:
+        return base64.b64decode("".join(body.split()), validate=True)
+    except ValueError as e:
+        raise KeyError_(f"damaged PEM body: {e}")
+
+
+def read_public_point(pem_path):
+    """Returns (x, y) of an ECDSA P-256 public key in a PEM SubjectPublicKeyInfo."""
+    try:
+        with open(pem_path, encoding="ascii") as f:
+            text = f.read()
+    except (OSError, UnicodeDecodeError) as e:
+        raise KeyError_(f"cannot read: {e}")
+    der = _pem_body(text, "PUBLIC KEY")
+    if len(der) != len(_P256_SPKI_PREFIX) + 65 or not der.startswith(_P256_SPKI_PREFIX):
+        raise KeyError_("not an uncompressed ECDSA P-256 (prime256v1) public key")
+    point = der[len(_P256_SPKI_PREFIX):]
+    if point[0] != 4:
+        raise KeyError_("not an uncompressed ECDSA P-256 (prime256v1) public key")
+    x, y = point[1:33], point[33:]
+    xi, yi = int.from_bytes(x, "big"), int.from_bytes(y, "big")
+    if xi >= _P or yi >= _P or (yi * yi - (xi**3 - 3 * xi + _B)) % _P != 0:
+        raise KeyError_("the point is not on the P-256 curve")
+    return x, y
+
+
+def write_header(pem_path, out_path, namespace):
+    """Writes the header; pem_path OFF declares that the build carries no key."""
+    configured = pem_path != "OFF"
+    x, y = read_public_point(pem_path) if configured else (bytes(32), bytes(32))
+
+    def array(name, data):
+        rows = [", ".join(f"0x{b:02x}" for b in data[i:i + 8]) for i in range(0, 32, 8)]
+        return f"inline constexpr unsigned char {name}[32] = {{\n    " + ",\n    ".join(rows) + "};\n"
+
+    origin = os.path.basename(pem_path) if configured else "no key (a build that verifies nothing)"
+    text = ("// Generated at configure time from " + origin +
+            ": the publisher's ECDSA P-256 public key.\n#pragma once\n\n"
+            f"namespace {namespace} {{\n\n"
+            f"inline constexpr bool kConfigured = {'true' if configured else 'false'};\n" +
+            array("kKeyX", x) + array("kKeyY", y) +
+            f"\n}}  // namespace {namespace}\n")
+    try:
+        with open(out_path, encoding="ascii") as f:
+            if f.read() == text:
+                return
+    except OSError:
+        pass
+    os.makedirs(os.path.dirname(os.path.abspath(out_path)), exist_ok=True)
+    with open(out_path + ".tmp", "w", encoding="ascii", newline="\n") as f:
+        f.write(text)
+    os.replace(out_path + ".tmp", out_path)
+
+
+def _openssl(*args, data=None):
+    try:
+        done = subprocess.run(["openssl", *args], input=data, capture_output=True)
+    except FileNotFoundError:
+        raise KeyError_("the openssl command is not installed")
+    if done.returncode != 0:
+        raise KeyError_("openssl " + args[0] + ": " + done.stderr.decode(errors="replace").strip())
+    return done.stdout
+
+
+def generate(directory):
+    os.makedirs(directory, exist_ok=True)
+    with tempfile.TemporaryDirectory(dir=directory) as work:
+        private = os.path.join(work, "private.pem")
+        public = os.path.join(work, "public.pem")
+        _openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", private)
+        os.chmod(private, 0o600)
+        _openssl("pkey", "-in", private, "-pubout", "-out", public)
+        read_public_point(public)
+        os.replace(private, os.path.join(directory, "private.pem"))
+        os.replace(public, os.path.join(directory, "public.pem"))
+
+
+def _der_length(data, at):
+    first = data[at]
+    if first < 0x80:
+        return first, at + 1
+    count = first & 0x7F
+    if count == 0 or count > 2:
+        raise KeyError_("unexpected DER length in a signature")
+    return int.from_bytes(data[at + 1:at + 1 + count], "big"), at + 1 + count
+
+
+def raw_signature(der):
+    """Turns a DER ECDSA-Sig-Value (SEQUENCE of r, s) into 64 bytes r || s."""
+    if not der or der[0] != 0x30:
+        raise KeyError_("not a DER ECDSA signature")
+    _, at = _der_length(der, 1)
+    out = b""
+    for _ in range(2):
+        if der[at] != 0x02:
+            raise KeyError_("not a DER ECDSA signature")
+        size, at = _der_length(der, at + 1)
+        value = int.from_bytes(der[at:at + size], "big")
+        at += size
+        if value >= 2**256:
+            raise KeyError_("signature number too large for P-256")
+        out += value.to_bytes(32, "big")
+    return out
+
+
+def check_private_key(private_pem):
+    """Refuses a private key that is not ECDSA P-256 (its public half must read as one)."""
+    public = _openssl("pkey", "-in", private_pem, "-pubout")
+    with tempfile.NamedTemporaryFile("wb", suffix=".pem", delete=False) as f:
+        f.write(public)
+    try:
+        read_public_point(f.name)
+    finally:
+        os.unlink(f.name)
+
+
+def sign_bytes(private_pem, data):
+    """Returns the 64-byte signature of data made with the PEM private key."""
+    return raw_signature(_openssl("dgst", "-sha256", "-sign", private_pem, data=data))
+
+
+def main(argv):
+    try:
+        if len(argv) == 3 and argv[1] == "generate":
+            generate(argv[2])
+        elif len(argv) == 5 and argv[1] == "header":
+            write_header(argv[2], argv[3], argv[4])
+        elif len(argv) == 4 and argv[1] == "sign":
+            check_private_key(argv[2])
+            with open(argv[3], "rb") as f:
+                signature = sign_bytes(argv[2], f.read())
+            with open(argv[3] + ".sig", "wb") as f:
+                f.write(signature)
+        else:
+            print(__doc__, file=sys.stderr)
+            return 2
+    except (KeyError_, OSError) as e:
+        print(f"publisher_key: {e}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
