@@ -266,7 +266,11 @@ void TWebBrowser::FitToParent() {
 
 LRESULT CALLBACK TWebBrowser::ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
-  if (message == WM_SIZE) reinterpret_cast<TWebBrowser*>(data)->FitToParent();
+  auto* browser = reinterpret_cast<TWebBrowser*>(data);
+  if (message == WM_SIZE) browser->FitToParent();
+  // The control goes with its panel, while the windows it lives in still exist, whether
+  // the panel's window or this object goes first.
+  if (message == WM_DESTROY) browser->Close();
   return ui::DefSubclass(window, message, wParam, lParam);
 }
 

@@ -24,8 +24,10 @@ namespace web {
 
 class TWebBrowser {
  public:
-  // Creates the control in `parent` (which must outlive this object) and in-place
-  // activates it with the parent's client size; it follows the parent's later sizes.
+  // Creates the control in `parent` and in-place activates it with the parent's client
+  // size; it follows the parent's later sizes. The control is closed and released when
+  // `parent` is destroyed or this object goes, whichever comes first; afterwards the
+  // object does nothing.
   explicit TWebBrowser(HWND parent);
   ~TWebBrowser();
   TWebBrowser(const TWebBrowser&) = delete;

@@ -21,7 +21,7 @@ const wchar_t kBrowserServer[] =
 const wchar_t kAppProgId[] = L"Software\\Classes\\InternetExplorer.Application\\CLSID";
 const wchar_t kAppServer[] =
     L"Software\\Classes\\CLSID\\{5E1F0001-7E57-4AB0-9D1C-0000000000AA}\\InprocServer32";
-constexpr WPARAM kPortalEntry = 104, kUpdateHomeEntry = 105, kForumEntry = 113;
+constexpr WPARAM kExit = 103, kPortalEntry = 104, kUpdateHomeEntry = 105, kForumEntry = 113;
 
 // Wine 8 reads classes only from the machine branch: an override replaces the default
 // value of a machine key for one test and puts the old one back afterwards.
@@ -149,6 +149,11 @@ TEST_F(WebE2E, PanelsNavigateAtCreationAndAfterEachReloadAndLoseBorderAndScrollB
   EXPECT_TRUE(WaitUntil([&] { return Count("style put borderStyle none") == 6; }));
   EXPECT_TRUE(WaitUntil([&] { return Count("body put Scroll no") == 6; }));
   EXPECT_TRUE(NoErrorBox());
+  // At exit each control is released while its window is still there.
+  PostMessageW(Main, WM_COMMAND, kExit, 0);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Manager.hProcess, 15000));
+  EXPECT_EQ(1, Count("browser 81x24 released"));
+  EXPECT_EQ(1, Count("browser " + size + " released"));
 }
 
 TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow) {

@@ -102,7 +102,12 @@ struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
     return AddRef(), S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return TRecorder::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return TRecorder::Release(); }
+  // The last release says whether the control's window was still there.
+  STDMETHODIMP_(ULONG) Release() override {
+    if (Refs == 1 && Window && !IsWindow(Window)) Label += L" after its window";
+    return TRecorder::Release();
+  }
+  HWND Window = nullptr;
   // At the first Navigate: the size the control has in place, and whether its site lets
   // a page open its own context menu.
   void Place() {
@@ -115,6 +120,7 @@ struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
     if (Label != L"browser" || FAILED(QueryInterface(IID_IOleInPlaceObject, (void**)&placed)) ||
         FAILED(placed->GetWindow(&window)) || !GetClientRect(window, &r))
       return;
+    Window = window;
     Label += L" " + std::to_wstring(r.right) + L"x" + std::to_wstring(r.bottom);
     QueryInterface(IID_IOleObject, (void**)&object);
     object->GetClientSite(&site);
