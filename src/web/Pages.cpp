@@ -42,12 +42,52 @@ ui::TComPtr<IDispatch> CreateAutomationObject(const wchar_t* progId) {
 void OpenInDefaultBrowser(HWND owner, const std::wstring& address) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOASYNC;
+  // Our error box is the one message of a failure: the shell shows none of its own.
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   info.hwnd = owner;
   info.lpVerb = L"open";
   info.lpFile = address.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) ThrowOleError(address, HRESULT_FROM_WIN32(GetLastError()));
+}
+
+// Sets a property of the browser window's look and place. These are niceties: a server
+// that refuses one (Wine's refuses all but Visible and MenuBar) still shows the page.
+void SetWindowProperty(IDispatch* browser, const wchar_t* name, int value) {
+  try {
+    SetProperty(browser, name, IntValue(value));
+  } catch (const EOleError&) {
+  }
+}
+
+// Shows `address` in the new browser window `browser`; false, with the window closed
+// again as far as the server lets us, when the window cannot be shown or navigated.
+bool NavigateBrowserWindow(IDispatch* browser, const std::wstring& address, int width, int height) {
+  try {
+    SetProperty(browser, L"Visible", BoolValue(true));
+    SetWindowProperty(browser, L"left", 0);
+    SetWindowProperty(browser, L"top", 0);
+    SetWindowProperty(browser, L"height", height);
+    SetWindowProperty(browser, L"width", width);
+    SetWindowProperty(browser, L"menubar", 0);
+    SetWindowProperty(browser, L"addressbar", 0);
+    SetWindowProperty(browser, L"toolbar", 0);
+    SetWindowProperty(browser, L"statusbar", 0);
+    SetWindowProperty(browser, L"resizable", 0);
+    CallMethod(browser, L"Navigate", TextValue(address));
+    return true;
+  } catch (const EOleError&) {
+  }
+  // A server that will not quit at least hides the window it opened.
+  try {
+    Invoke(browser, MemberId(browser, L"Quit"), DISPATCH_METHOD, nullptr, 0, L"Quit");
+  } catch (const EOleError&) {
+    try {
+      SetProperty(browser, L"Visible", BoolValue(false));
+    } catch (const EOleError&) {
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -63,21 +103,10 @@ void OpenExternalPage(HWND mainWindow, const std::wstring& address) {
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ui::TComPtr<IDispatch> browser = CreateAutomationObject(L"InternetExplorer.Application");
-  if (!browser) {
-    OpenInDefaultBrowser(mainWindow, address);
+  if (browser &&
+      NavigateBrowserWindow(browser.Get(), address, screenWidth - mainWidth, screenHeight - 30))
     return;
-  }
-  SetProperty(browser.Get(), L"Visible", BoolValue(true));
-  SetProperty(browser.Get(), L"left", IntValue(0));
-  SetProperty(browser.Get(), L"top", IntValue(0));
-  SetProperty(browser.Get(), L"height", IntValue(screenHeight - 30));
-  SetProperty(browser.Get(), L"width", IntValue(screenWidth - mainWidth));
-  SetProperty(browser.Get(), L"menubar", IntValue(0));
-  SetProperty(browser.Get(), L"addressbar", IntValue(0));
-  SetProperty(browser.Get(), L"toolbar", IntValue(0));
-  SetProperty(browser.Get(), L"statusbar", IntValue(0));
-  SetProperty(browser.Get(), L"resizable", IntValue(0));
-  CallMethod(browser.Get(), L"Navigate", TextValue(address));
+  OpenInDefaultBrowser(mainWindow, address);
 }
 
 }  // namespace web

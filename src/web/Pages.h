@@ -24,9 +24,10 @@ std::wstring ForumHomeAddress();
 // then opens `address` in a new bare browser window covering the screen from its left
 // edge up to the main window and 30 pixels short of the bottom, through the automation
 // server "InternetExplorer.Application", which is released again; the window stays.
-// Where that server cannot be created, the address goes to the user's default browser
-// through the shell instead. Throws EOleError when an automation call fails (the steps
-// before it stay done) or the shell cannot open the address.
+// A server that refuses to place or strip the window still shows the page in it. Where
+// the server cannot be created, or cannot show or navigate its window (which is then
+// closed), the address goes to the user's default browser through the shell instead.
+// Throws EOleError when the shell cannot open it either; the shell shows no message.
 void OpenExternalPage(HWND mainWindow, const std::wstring& address);
 
 }  // namespace web

@@ -22,6 +22,7 @@ const wchar_t kAppProgId[] = L"Software\\Classes\\InternetExplorer.Application\\
 const wchar_t kAppServer[] =
     L"Software\\Classes\\CLSID\\{5E1F0001-7E57-4AB0-9D1C-0000000000AA}\\InprocServer32";
 constexpr WPARAM kExit = 103, kPortalEntry = 104, kUpdateHomeEntry = 105, kForumEntry = 113;
+const wchar_t kOpenCommand[] = L"Software\\Classes\\http\\shell\\open\\command";
 
 // Wine 8 reads classes only from the machine branch: an override replaces the default
 // value of a machine key for one test and puts the old one back afterwards.
@@ -48,6 +49,7 @@ class WebE2E : public ::testing::Test {
  protected:
   void SetUp() override {
     DeleteFileW(kLog.c_str());
+    DeleteFileW(kRefuse.c_str());
     Box = std::make_unique<TSandbox>(testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   // Starts the manager on its own desktop and joins this thread to it, so that the
@@ -70,6 +72,7 @@ class WebE2E : public ::testing::Test {
     ASSERT_TRUE(Main = WaitMainWindow(Manager.dwProcessId));
   }
   void TearDown() override {
+    DeleteFileW(kRefuse.c_str());
     TerminateProcess(Manager.hProcess, 0);
     WaitForSingleObject(Manager.hProcess, 10000);
     CloseHandle(Manager.hProcess);
@@ -89,6 +92,8 @@ class WebE2E : public ::testing::Test {
 
   inline static const std::wstring kDll = WinPath(VORNIS_WEB_STANDIN);
   inline static const std::wstring kLog = kDll.substr(0, kDll.size() - 3) + L"log";
+  // What the stand-in refuses, one member name a line.
+  inline static const std::wstring kRefuse = kDll.substr(0, kDll.size() - 3) + L"refuse";
   testserver::TTestHttpServer Server{WinPath(VORNIS_DEMO_SITE_DIR) + L"\\"};
   std::unique_ptr<TSandbox> Box;
   HDESK Previous = GetThreadDesktop(GetCurrentThreadId()), Desktop = nullptr;
@@ -187,17 +192,36 @@ TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow)
   EXPECT_EQ(1024 - 584, after.left);
   EXPECT_EQ(before.top, after.top);
 
+  // A server that refuses the window's place and look, as Wine's does, still shows the
+  // page; one that cannot navigate is closed, and the shell opens the address instead.
+  std::ofstream{std::filesystem::path(kRefuse)} << "left\ntop\nwidth\nheight\nmenubar\n"
+                                                   "addressbar\ntoolbar\nstatusbar\nresizable\n";
+  PostMessageW(Main, WM_COMMAND, kPortalEntry, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Count("app released") == 2; }));
+  EXPECT_TRUE(NoErrorBox());
+  EXPECT_EQ(2, Count("app call Navigate " + Server.UrlA("/")));
+  std::ofstream{std::filesystem::path(kRefuse), std::ios::app} << "Navigate\nQuit\n";
+  TClassOverride open(kOpenCommand, L"cmd.exe /c echo open %1>>\"" + kLog + L"\"");
+  PostMessageW(Main, WM_COMMAND, kUpdateHomeEntry, 0);
+  EXPECT_TRUE(WaitUntil([&] { return Count("open " + Server.UrlA("/")) == 1; }));
+  EXPECT_EQ(1, Count("app put Visible false"));
+
   // Without the automation server: the same move, then the shell opens the address.
   TClassOverride missing(kAppProgId, L"{5E1F0002-7E57-4AB0-9D1C-0000000000AA}");
-  TClassOverride open(L"Software\\Classes\\http\\shell\\open\\command",
-                      L"cmd.exe /c echo open %1>>\"" + kLog + L"\"");
-  for (int opened : {1, 2}) {
+  for (int opened : {2, 3}) {
     SetWindowPos(Main, nullptr, 0, before.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    PostMessageW(Main, WM_COMMAND, opened == 1 ? kUpdateHomeEntry : kPortalEntry, 0);
+    PostMessageW(Main, WM_COMMAND, opened == 2 ? kUpdateHomeEntry : kPortalEntry, 0);
     EXPECT_TRUE(WaitUntil([&] { return Count("open " + Server.UrlA("/")) == opened; }));
     GetWindowRect(Main, &after);
     EXPECT_EQ(1024 - 584, after.left);
   }
+  EXPECT_TRUE(NoErrorBox());
+  // Where no browser starts, our error box is the one message.
+  TClassOverride broken(kOpenCommand, L"C:\\missing\\browser.exe %1");
+  PostMessageW(Main, WM_COMMAND, kForumEntry, 0);
+  auto box = WaitMessageBox(Manager.dwProcessId);
+  ASSERT_TRUE(box);
+  Answer(*box);
   EXPECT_TRUE(NoErrorBox());
 }
 #endif

@@ -2,7 +2,8 @@
 // automation server: they do only what the program asks of them and log each call with
 // its arguments. After each Navigate the browser raises document-complete four times:
 // without a document, with a document without a body, then for the top document and
-// for a frame.
+// for a frame. Members named in web_standin.refuse beside the DLL (one a line) are
+// refused as Wine's own automation server refuses its window properties.
 #include <windows.h>
 #include <ocidl.h>
 #include <mshtmhst.h>
@@ -22,13 +23,27 @@ constexpr CLSID kAppClass = {0x5e1f0001, 0x7e57, 0x4ab0, {0x9d, 0x1c, 0, 0, 0, 0
 HMODULE gModule;
 int gStage = 2;  // of the events after a Navigate: 0 no document, 1 no body, then all there
 
-void Log(const std::wstring& line) {
+FILE* OpenBeside(const wchar_t* extension, const wchar_t* mode) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(gModule, path, MAX_PATH);
-  wcscpy(wcsrchr(path, L'.'), L".log");
+  wcscpy(wcsrchr(path, L'.'), extension);
+  return _wfopen(path, mode);
+}
+
+void Log(const std::wstring& line) {
   char text[4096];
   int n = WideCharToMultiByte(CP_UTF8, 0, (line + L"\n").c_str(), -1, text, sizeof text, 0, 0);
-  if (FILE* file = _wfopen(path, L"ab")) fwrite(text, 1, n - 1, file), fclose(file);
+  if (FILE* file = OpenBeside(L".log", L"ab")) fwrite(text, 1, n - 1, file), fclose(file);
+}
+
+bool Refused(const std::wstring& name) {
+  bool refused = false;
+  if (FILE* file = OpenBeside(L".refuse", L"r")) {
+    for (char line[64]; !refused && fgets(line, sizeof line, file);)
+      refused = !_wcsicmp(std::wstring(line, line + strcspn(line, "\r\n")).c_str(), name.c_str());
+    fclose(file);
+  }
+  return refused;
 }
 
 std::wstring Text(const VARIANT& v) {
@@ -71,6 +86,7 @@ struct TRecorder : IDispatch {
     for (UINT i = params->cArgs; i-- > 0;) line += L" " + Text(params->rgvarg[i]);
     Log(line);
     if (result) VariantInit(result);
+    if (Refused(name)) return E_NOTIMPL;
     if ((flags & DISPATCH_PROPERTYGET) && gStage > (name == L"Document" ? 0 : name == L"body"))
       result->vt = VT_DISPATCH, result->pdispVal = new TRecorder(name);
     return S_OK;
