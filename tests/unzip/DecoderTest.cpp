@@ -2,9 +2,11 @@
 // entry cleanly, never produce more than the declared size, and a short output fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "ZipTestSupport.h"
+#include "unzip/LFNFileStream.h"
 #include "unzip/ZipPlatform.h"
 
 using namespace ziptest;
@@ -144,6 +146,26 @@ TEST(Sizes, LargerThanDeclaredFailsOnlyThatEntry) {
   EXPECT_TRUE(fs::exists(scratch / "out" / "next.txt"));
 }
 
+// Regression: an excess in blocks each smaller than the declared size; the file never
+// grows past that size while it is written.
+TEST(Sizes, ExcessInSeveralBlocksNeverGrowsTheFile) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("big.bin", std::vector<uint8_t>(2000000, 'b')).UncompressedSize = 600000;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  uintmax_t largest = 0;
+  zip.OnFilePercentDone = [&](TUnZip*, int) {
+    largest = std::max(largest, fs::file_size(scratch / "out" / "big.bin"));
+  };
+  PrepareInstall(zip, scratch / "excess.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 0);
+  EXPECT_EQ(recorder.BadCrc, std::vector<int>{0});
+  EXPECT_GT(largest, 0u);
+  EXPECT_LE(largest, 600000u);
+}
+
 // Regression: a short output whose own CRC matches the stored one still fails.
 TEST(Sizes, ShortOutputFailsEvenWithMatchingCrc) {
   TScratch scratch;
@@ -197,6 +219,19 @@ TEST(Deflate, LargeEntriesAndDeclaredSizeLimit) {
   EXPECT_EQ(ReadFile(scratch / "out" / "large.bin"), content);
   EXPECT_EQ(recorder.BadCrc, std::vector<int>{1});
   EXPECT_FALSE(fs::exists(scratch / "out" / "limited.bin"));
+}
+
+// Regression: a write larger than the stream's buffer lands after the bytes already
+// buffered.
+TEST(Output, LargeWriteKeepsBufferedBytesInOrder) {
+  TScratch scratch;
+  {
+    TLFNFileStream stream(EnginePath(scratch / "order.bin"), zipplatform::TOpenMode::Create, 16);
+    stream.Write("head", 4);
+    stream.Write(std::string(40, 'L').data(), 40);
+    stream.Write("tail", 4);
+  }
+  EXPECT_EQ(ReadFile(scratch / "order.bin"), Bytes("head" + std::string(40, 'L') + "tail"));
 }
 
 #ifndef _WIN32

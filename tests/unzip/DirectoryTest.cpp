@@ -128,9 +128,17 @@ TEST(Directory, NamesSplitAndConvert) {
       Bytes("t"));
   utf8.VersionMadeBy = 0x0014;
   utf8.Flags = 0x0800;
+  // Overlong encodings of "/" are no separators.
+  writer
+      .Add(
+          "a\xC0\xAF"
+          "b\xE0\x80\xAF"
+          "c.txt",
+          Bytes("o"))
+      .Flags = 0x0800;
   TUnZip zip;
   PrepareInstall(zip, scratch / "names.zip", writer.Build(), scratch / "out");
-  ASSERT_EQ(zip.Count(), 5);
+  ASSERT_EQ(zip.Count(), 6);
   EXPECT_EQ(zip.Header(0).Directory, "docs\\");
   EXPECT_EQ(zip.Header(0).FileName, "");
   EXPECT_EQ(zip.Header(1).Directory, "a\\b\\");
@@ -144,17 +152,34 @@ TEST(Directory, NamesSplitAndConvert) {
                                                                 : U"\u00DCBER.TXT"));
   EXPECT_EQ(zip.FileName(3), zipplatform::EngineFromRaw("\x9ANTFS.TXT"));
   EXPECT_EQ(zip.FileName(4), zipplatform::EngineFromUnicode(U"\u00FCtf.txt"));
+  EXPECT_EQ(zip.Header(5).Directory, "");
   try {
-    zip.Header(5);
+    zip.Header(6);
     FAIL();
   } catch (const EListError& error) {
-    EXPECT_EQ(error.Message(), "Index 5 is out of range");
+    EXPECT_EQ(error.Message(), "Index 6 is out of range");
   }
   TUnZip never;  // oemNever keeps a DOS host's name bytes
   never.OEMConvert = TOEMConvert::oemNever;
   PrepareInstall(never, scratch / "names.zip", writer.Build(), scratch / "out");
   EXPECT_EQ(never.FileName(2), zipplatform::EngineFromRaw("\x9A"
                                                           "BER.TXT"));
+}
+
+// Where the system has no OEM code page, a DOS host's name is code page 437: every high
+// byte against the data file written once from Python's cp437 codec.
+TEST(Directory, Cp437HighBytes) {
+  std::u32string oem;
+  if (zipplatform::DecodeOem("\x80", oem)) GTEST_SKIP() << "the system decodes OEM names";
+  std::string high;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) high += static_cast<char>(byte);
+  TZipWriter writer;
+  writer.Add(high, Bytes("h")).VersionMadeBy = 0x0014;
+  TScratch scratch;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "cp437.zip", writer.Build(), scratch / "out");
+  const std::vector<uint8_t> expected = ReadFile(DataDir() + "/cp437-high.txt");
+  EXPECT_EQ(zip.FileName(0), std::string(expected.begin(), expected.end()));
 }
 
 TEST(Directory, DateSanitising) {

@@ -24,6 +24,7 @@ TEST(Install, AddonTreeWithInstallerSettings) {
   zip.LoadDirectory();
   // The installer's destination: a parent step and a trailing backslash.
   zip.SetDestDir(EnginePath(scratch / "game") + "\\..\\data\\Mods\\");
+  EXPECT_EQ(zip.DestDir(), EnginePath(scratch / "game") + "\\..\\data\\Mods");
   zip.RecreateDirs = true;
   zip.FilesList().push_back("*.*");
   zip.DoAll = true;
@@ -89,17 +90,19 @@ TEST(PathSafety, ParentStepsAreRefusedAbsolutePathsLandInside) {
   writer.Add("/abs/root.txt", Bytes("r"));
   writer.Add("C:/drive/d.txt", Bytes("d"));
   writer.Add("c:rel/e.txt", Bytes("e"));
+  writer.Add("c:x.txt", Bytes("x"));
   TUnZip zip;
   TRecorder recorder;
   recorder.Attach(zip);
   PrepareInstall(zip, scratch / "evil.zip", writer.Build(), scratch / "out" / "deep");
-  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_EQ(zip.ExtractFiles(), 4);
   ASSERT_EQ(recorder.Skipped.size(), 4u);
   for (auto& [reason, name] : recorder.Skipped) EXPECT_EQ(reason, TSkipReason::srCreateError);
   fs::path dest = scratch / "out" / "deep";
   EXPECT_TRUE(fs::exists(dest / "abs" / "root.txt"));
   EXPECT_TRUE(fs::exists(dest / "drive" / "d.txt"));
   EXPECT_TRUE(fs::exists(dest / "rel" / "e.txt"));
+  EXPECT_EQ(ReadFile(dest / "x.txt"), Bytes("x"));
   EXPECT_EQ(CountFiles(scratch.Path()), 1 + CountFiles(dest));
 }
 
