@@ -90,6 +90,32 @@ TEST(Description, ImagesComeOnlyFromBmpFilesOfThePackage) {
   EXPECT_FALSE(skin.FaceColour.Set);
 }
 
+// The frame counts that the description cannot change.
+TEST(Description, FixedFrameCounts) {
+  const std::pair<std::string, int> fixed[] = {{"Buttons", 5},
+                                               {"Tabs", 5},
+                                               {"ToolBars", 5},
+                                               {"Scrollbar", 23},
+                                               {"HorzScroll", 4},
+                                               {"VertScroll", 4},
+                                               {"UpDown.Horz", 8},
+                                               {"UpDown.Vert", 8},
+                                               {"Trackbar.ThumbHorz", 5},
+                                               {"Trackbar.ThumbVert", 5},
+                                               {"Trackbar.ThumbLeft", 5},
+                                               {"Trackbar.ThumbRight", 5},
+                                               {"Trackbar.ThumbUp", 5},
+                                               {"Trackbar.ThumbDown", 5}};
+  std::string ini;
+  for (const auto& [section, frames] : fixed) ini += "[" + section + "]\nImage=a.bmp\nFrame=1\n";
+  const TSkin skin = SkinOf(ini, {{"a.bmp", WriteBmp24(Solid(2, 2, 0))}});
+  for (const auto& [section, frames] : fixed) {
+    ASSERT_NE(skin.Element(section), nullptr) << section;
+    EXPECT_EQ(skin.Element(section)->Frame, frames) << section;
+  }
+  EXPECT_EQ(skin.Title.Frame, 2);
+}
+
 TEST(Description, CaptionButtonsAndColourLists) {
   const TSkin skin = SkinOf(
       "[ButtonClose]\nAction=0\nAlign=1\nXcoord=20\nButtonImage=strip.bmp\n"
@@ -131,4 +157,24 @@ TEST(Description, LyingBitmapsRefuseThePackage) {
   const TSkin skin = SkinOf("[Progress]\nImage=a.bmp\n", {{"a.bmp", indexed}});
   EXPECT_EQ(skin.Element("Progress")->Image.Pixels,
             (std::vector<uint32_t>{0, 0x102030, 0x102030, 0}));
+}
+
+// 1- and 4-bit rows hold their first pixel in the highest bits.
+TEST(Description, OneAndFourBitPixelsInOrder) {
+  auto pixels = [](uint8_t bits, uint8_t width, std::vector<uint8_t> row) {
+    std::vector<uint8_t> file(14 + 40 + 16 * 4, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    file[10] = static_cast<uint8_t>(file.size());
+    file[14] = 40;
+    file[18] = width;
+    file[22] = file[26] = 1;
+    file[28] = bits;
+    for (uint8_t i = 0; i < 16; ++i) file[54 + 4 * i] = i;  // palette entry i is colour i
+    row.resize(4, 0);
+    file.insert(file.end(), row.begin(), row.end());
+    return DecodeBmp(file).Pixels;
+  };
+  EXPECT_EQ(pixels(1, 10, {0xA5, 0x40}), (std::vector<uint32_t>{1, 0, 1, 0, 0, 1, 0, 1, 0, 1}));
+  EXPECT_EQ(pixels(4, 3, {0x12, 0x30}), (std::vector<uint32_t>{1, 2, 3}));
 }

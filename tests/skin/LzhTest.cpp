@@ -66,3 +66,17 @@ TEST(Lzh, RefusesTruncatedAndImpossibleStreams) {
   EXPECT_THROW(LzhUnpack(std::vector<uint8_t>{0x01, 0x00, 0x00, 0x04}), ESkinError);
   EXPECT_THROW(LzhUnpack(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x03, 0x00}), ESkinError);
 }
+
+// Regression: the third-party encoder's streams go on past a declared length that ends
+// inside a match; the last match is cut there.
+TEST(Lzh, DeclaredLengthEndingInsideAMatchStopsThere) {
+  for (const char* name : {"04_blanks_100k", "05_abracadabra_5000"}) {
+    auto packed = ReadFile(VectorDir() + name + ".packed");
+    const auto input = ReadFile(VectorDir() + name + ".input");
+    for (uint32_t size : {1u, 59u, 61u, 1001u}) {
+      for (int i = 0; i < 4; ++i) packed[size_t(i)] = static_cast<uint8_t>(size >> (8 * i));
+      EXPECT_EQ(LzhUnpack(packed), std::vector<uint8_t>(input.begin(), input.begin() + size))
+          << name << " " << size;
+    }
+  }
+}

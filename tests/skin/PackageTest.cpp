@@ -11,12 +11,12 @@ using namespace skintest;
 namespace {
 
 std::vector<TSkinPackFile> SmallFiles() {
-  TSkinBitmap top = Solid(9, 6, 0x102030);
-  top.Pixels[2 * 9 + 3] = 0xA0B0C0;  // one third across and down
-  return {
-      {"Skin.INI", Bytes("[TitlebarSkin]\r\nSkinName=Small\r\n[Personality]\r\nTop=top.bmp\r\n")},
-      {"top.bmp", WriteBmp24(top)},
-      {"Empty.txt", {}}};
+  TSkinBitmap top = Solid(27, 6, 0x102030);
+  top.Pixels[2 * 27 + 3] = 0xA0B0C0;  // one third across and down the first of three frames
+  return {{"Skin.INI", Bytes("[TitlebarSkin]\r\nSkinName=Small\r\n[Personality]\r\nTop=top.bmp\r\n"
+                             "TopFrame=3\r\n")},
+          {"top.bmp", WriteBmp24(top)},
+          {"Empty.txt", {}}};
 }
 
 }  // namespace
@@ -36,6 +36,32 @@ TEST(Package, SplitsEveryFormatAndFindsFiles) {
   EXPECT_EQ(skin.SkinName, "Small");
   ASSERT_TRUE(skin.FaceColour.Set);
   EXPECT_EQ(skin.FaceColour.Rgb(), 0xA0B0C0u);
+}
+
+// Hand-written, one per format: the skipped block is filled so that a skip of another
+// size reads other names. The description is the first name containing ".ini".
+TEST(Package, EachFormatSkipsItsOwnBlock) {
+  const std::pair<uint32_t, size_t> formats[] = {{20000, 0},  {30000, 256}, {40000, 80},
+                                                 {50000, 48}, {60000, 117}, {70000, 69}};
+  const std::string names = "a.bmp\r\nTheme.INI.bak\r\nb.ini";
+  for (const auto& [format, skipped] : formats) {
+    std::vector<uint8_t> bytes = {uint8_t(format),
+                                  uint8_t(format >> 8),
+                                  uint8_t(format >> 16),
+                                  0,
+                                  uint8_t(names.size()),
+                                  0,
+                                  0,
+                                  0};
+    bytes.resize(16 + skipped, 0xA5);
+    bytes.insert(bytes.end(), names.begin(), names.end());
+    bytes.insert(bytes.end(), {1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 'x', '[', ']'});
+    const TSkinPackage package = SplitPackage(bytes);
+    ASSERT_EQ(package.Files.size(), 3u) << format;
+    EXPECT_EQ(package.Files[1].Name, "theme.ini.bak") << format;
+    EXPECT_EQ(package.Files[1].Data, Bytes("[]")) << format;
+    EXPECT_EQ(package.Description(), &package.Files[1]) << format;
+  }
 }
 
 TEST(Package, UnknownFormatIsTheOldSkinMessage) {
