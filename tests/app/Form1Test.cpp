@@ -1,6 +1,7 @@
 // The main window in this process: its layout, the commands that belong to no feature
 // module, the download handlers' texts and counters, docking and the message filter.
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,39 @@ TEST_F(MainWindow, AboutShowsTheAuthorNotice) {
   Form->MainMenu1.Find(L"ApplyFaceM")->Click();
   EXPECT_EQ(1u, Boxes.size());
 }
+
+#ifdef VORNIS_WEB_STANDIN
+TEST_F(MainWindow, PageEntriesFlipTheirOwnCheckMarksAtEachClick) {
+  // The stand-in automation server takes the place of the browser windows.
+  auto classObject =
+      reinterpret_cast<HRESULT(__stdcall*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+          GetProcAddress(LoadLibraryW(WinPath(VORNIS_WEB_STANDIN).c_str()), "DllGetClassObject")));
+  const CLSID standIn = {0x5e1f0001, 0x7e57, 0x4ab0, {0x9d, 0x1c, 0, 0, 0, 0, 0, 0xaa}};
+  CLSID browser{};
+  IUnknown* factory = nullptr;
+  DWORD cookie = 0;
+  ASSERT_EQ(S_OK, CLSIDFromProgID(L"InternetExplorer.Application", &browser));
+  ASSERT_EQ(S_OK, classObject(standIn, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  ASSERT_EQ(S_OK, CoRegisterClassObject(browser, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                        &cookie));
+  auto marked = [&](const wchar_t* name) {
+    return (GetMenuState(Form->MainMenu1.Handle(), Form->MainMenu1.Find(name)->CommandId(),
+                         MF_BYCOMMAND) &
+            MF_CHECKED) != 0;
+  };
+  // "青橙遊戲網" starts checked, "維諾斯專區" clear.
+  for (bool portal : {true, false}) {
+    EXPECT_EQ(portal, marked(L"N9"));
+    EXPECT_EQ(!portal, marked(L"N5"));
+    Form->MainMenu1.Find(L"N9")->Click();
+    Form->MainMenu1.Find(L"N5")->Click();
+  }
+  EXPECT_TRUE(marked(L"N9"));
+  EXPECT_FALSE(marked(L"N5"));
+  EXPECT_TRUE(Boxes.empty());
+  CoRevokeClassObject(cookie);
+}
+#endif
 
 TEST_F(MainWindow, DraggingClampsToTheScreenAndDocks) {
   RECT screen = dock::PrimaryScreenRect();
