@@ -1,6 +1,9 @@
 // skinload: the skin package reader from the command line.
 //
 //   skinload --unpack PACKED OUT   unpack a 4-byte length + LZHUF stream into OUT
+//   skinload --pack UNPACKED OUT   pack bytes into a 4-byte length + LZHUF stream
+//   skinload --read PACKAGE        read a package as the program does (ReadSkin) and
+//                                  print its skin name and caption-button count
 //   skinload PACKAGE               list the files of a package (name TAB size) and
 //                                  its skin name (skin TAB name)
 //   skinload --time [PACKAGE]      time reading our stored package or the given one:
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "skin/SkinRead.h"
+#include "skin/SkinWriter.h"
 
 namespace {
 
@@ -50,6 +54,15 @@ int Unpack(const std::string& input, const std::string& output) {
   return 0;
 }
 
+int Pack(const std::string& input, const std::string& output) {
+  const std::vector<uint8_t> packed = skin::LzhPack(ReadAll(input));
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(packed.data()),
+            static_cast<std::streamsize>(packed.size()));
+  if (!out) throw skin::ESkinError("cannot write " + output);
+  return 0;
+}
+
 int List(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadAll(path);
   const skin::TSkinPackage package = skin::SplitPackage(skin::LzhUnpack(bytes));
@@ -57,6 +70,13 @@ int List(const std::string& path) {
   for (const skin::TSkinFile& file : package.Files)
     std::printf("%s\t%zu\n", file.Name.c_str(), file.Data.size());
   std::printf("skin\t%s\n", skin.SkinName.c_str());
+  return 0;
+}
+
+int Read(const std::string& path) {
+  const skin::TSkin skin = skin::ReadSkin(ReadAll(path));
+  std::printf("skin\t%s\ncaption buttons\t%zu\n", skin.SkinName.c_str(),
+              skin.CaptionButtons.size());
   return 0;
 }
 
@@ -93,6 +113,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     if (args.size() == 3 && args[0] == "--unpack") return Unpack(args[1], args[2]);
+    if (args.size() == 2 && args[0] == "--read") return Read(args[1]);
+    if (args.size() == 3 && args[0] == "--pack") return Pack(args[1], args[2]);
     if (!args.empty() && args[0] == "--time" && args.size() <= 2) {
 #ifdef VORNIS_STORED_SKIN_FILE
       return args.size() == 2 ? Time(args[1], false) : Time(VORNIS_STORED_SKIN_FILE, true);
@@ -104,7 +126,8 @@ int main(int argc, char** argv) {
     if (args.size() == 1 && args[0].rfind("--", 0) != 0) return List(args[0]);
     std::fprintf(
         stderr,
-        "usage: skinload --unpack PACKED OUT | skinload PACKAGE | skinload --time [PACKAGE]\n");
+        "usage: skinload --unpack PACKED OUT | skinload --pack UNPACKED OUT | skinload --read "
+        "PACKAGE | skinload PACKAGE | skinload --time [PACKAGE]\n");
     return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "skinload: %s\n", e.what());

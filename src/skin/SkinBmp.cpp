@@ -1,6 +1,8 @@
 // Windows bitmap files: decoding of uncompressed 1, 4, 8, 24 and 32-bit images and
 // writing of 24-bit ones. The decoder believes no field: the pixel rows must lie inside
 // the file, the palette before them, and the pixel count is capped before allocating.
+#include <algorithm>
+
 #include "skin/SkinRead.h"
 #include "skin/SkinWriter.h"
 
@@ -8,7 +10,6 @@ namespace skin {
 namespace {
 
 constexpr size_t kFileHeader = 14;
-constexpr int64_t kMaxPixels = 16 << 20;
 
 uint32_t Le(std::span<const uint8_t> bytes, size_t at, int width) {
   uint32_t value = 0;
@@ -22,7 +23,21 @@ uint32_t Le(std::span<const uint8_t> bytes, size_t at, int width) {
 
 }  // namespace
 
-TSkinBitmap DecodeBmp(std::span<const uint8_t> file) {
+const std::vector<uint32_t>& TSkinPixels::Vector() const {
+  static const std::vector<uint32_t> kNone;
+  return FPixels ? *FPixels : kNone;
+}
+
+std::vector<uint32_t>& TSkinPixels::Own() {
+  if (!FPixels) {
+    FPixels = std::make_shared<std::vector<uint32_t>>();
+  } else if (FPixels.use_count() > 1) {
+    FPixels = std::make_shared<std::vector<uint32_t>>(*FPixels);
+  }
+  return *FPixels;
+}
+
+TSkinBitmap DecodeBmp(std::span<const uint8_t> file, int64_t maxPixels) {
   if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') Refuse("not a bitmap");
   const uint32_t pixelOffset = Le(file, 10, 4);
   const uint32_t infoSize = Le(file, 14, 4);
@@ -40,7 +55,7 @@ TSkinBitmap DecodeBmp(std::span<const uint8_t> file) {
   if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) Refuse("bad size");
   const bool topDown = rawHeight < 0;
   const int64_t height = topDown ? -int64_t(rawHeight) : rawHeight;
-  if (int64_t(width) * height > kMaxPixels) Refuse("too large");
+  if (int64_t(width) * height > std::min(maxPixels, kMaxBitmapPixels)) Refuse("too large");
 
   // Palette between the header and the pixels.
   const size_t paletteAt = kFileHeader + infoSize;
@@ -60,7 +75,7 @@ TSkinBitmap DecodeBmp(std::span<const uint8_t> file) {
   TSkinBitmap bitmap;
   bitmap.Width = width;
   bitmap.Height = static_cast<int>(height);
-  bitmap.Pixels.resize(size_t(width) * size_t(height));
+  std::vector<uint32_t> pixels(size_t(width) * size_t(height));
   auto paletteColour = [&](uint32_t index) -> uint32_t {
     if (index >= paletteCount) return 0;
     const size_t at = paletteAt + index * 4;
@@ -68,7 +83,7 @@ TSkinBitmap DecodeBmp(std::span<const uint8_t> file) {
   };
   for (int64_t row = 0; row < height; ++row) {
     const size_t rowAt = pixelOffset + size_t(stride) * size_t(topDown ? row : height - 1 - row);
-    uint32_t* out = &bitmap.Pixels[size_t(row) * size_t(width)];
+    uint32_t* out = &pixels[size_t(row) * size_t(width)];
     for (int32_t x = 0; x < width; ++x) {
       switch (bits) {
         case 1:
@@ -87,6 +102,7 @@ TSkinBitmap DecodeBmp(std::span<const uint8_t> file) {
       }
     }
   }
+  bitmap.Pixels = std::move(pixels);
   return bitmap;
 }
 

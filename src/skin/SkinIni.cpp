@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "skin/SkinRead.h"
 
@@ -83,10 +84,17 @@ TSkinColour ParseSkinColour(std::string_view text) {
   return colour;
 }
 
+void TSkinIni::Count(size_t bytes) {
+  FStoredBytes += bytes;
+  if (FStoredBytes > kMaxDescriptionBytes) throw ESkinError("skin description: too large");
+}
+
 TSkinIni::TSkinIni(std::string_view text) {
+  // What one kept string costs beyond its characters: the string, its share of a node.
+  constexpr size_t kUpkeep = sizeof(std::string) + 32;
   // A description saved by an editor may start with a UTF-8 byte order mark.
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  TLines* current = nullptr;
+  TKeys* current = nullptr;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = start;
@@ -96,16 +104,23 @@ TSkinIni::TSkinIni(std::string_view text) {
     if (line.empty() || line[0] == ';') continue;
     if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
       const std::string name(line.substr(1, line.size() - 2));
-      const std::string lower = LowerAscii(name);
-      auto [it, added] = FSections.try_emplace(lower);
-      if (added) FOrder.push_back(name);
+      auto [it, added] = FSections.try_emplace(LowerAscii(name));
+      if (added) {
+        Count(2 * (kUpkeep + name.size()));
+        FOrder.push_back(name);
+      }
       current = &it->second;
       continue;
     }
     const size_t equals = line.find('=');
     if (current == nullptr || equals == std::string_view::npos) continue;
-    current->emplace_back(LowerAscii(Trim(line.substr(0, equals))),
-                          std::string(Trim(line.substr(equals + 1))));
+    const std::string_view key = Trim(line.substr(0, equals));
+    if (key.empty()) continue;
+    std::string lowerKey = LowerAscii(key);
+    if (current->count(lowerKey) != 0) continue;
+    const std::string_view value = Trim(line.substr(equals + 1));
+    Count(2 * kUpkeep + key.size() + value.size());
+    current->emplace(std::move(lowerKey), std::string(value));
   }
 }
 
@@ -116,14 +131,9 @@ bool TSkinIni::HasSection(std::string_view section) const {
 std::optional<std::string> TSkinIni::Value(std::string_view section, std::string_view key) const {
   const auto it = FSections.find(LowerAscii(section));
   if (it == FSections.end()) return std::nullopt;
-  const std::string lowerKey = LowerAscii(key);
-  for (const auto& [name, value] : it->second) {
-    if (name == lowerKey) {
-      if (value.empty()) return std::nullopt;
-      return value;
-    }
-  }
-  return std::nullopt;
+  const auto line = it->second.find(LowerAscii(key));
+  if (line == it->second.end() || line->second.empty()) return std::nullopt;
+  return line->second;
 }
 
 int TSkinIni::Integer(std::string_view section, std::string_view key, int fallback) const {

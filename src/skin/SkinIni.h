@@ -5,13 +5,16 @@
 // without regard to case and the first matching line of a section wins (a section
 // written twice continues the first). Values are trimmed; an empty value reads as
 // missing, so every reader returns its default.
+//
+// Only what a lookup can find is kept: the first line of each key, no line with an
+// empty key. What is kept is counted, and a description that would take more than
+// kMaxDescriptionBytes is refused (ESkinError).
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "skin/SkinModel.h"
@@ -33,10 +36,16 @@ class TSkinIni {
   // Three decimal numbers separated by anything that is not a digit; unset otherwise.
   TSkinColour Colour(std::string_view section, std::string_view key) const;
 
+  // The bytes counted for what is kept (strings and their upkeep).
+  size_t StoredBytes() const { return FStoredBytes; }
+
  private:
-  using TLines = std::vector<std::pair<std::string, std::string>>;  // lower-cased key, value
-  std::map<std::string, TLines> FSections;                          // by lower-cased name
+  void Count(size_t bytes);
+
+  using TKeys = std::map<std::string, std::string>;  // lower-cased key -> value of its first line
+  std::map<std::string, TKeys> FSections;            // by lower-cased name
   std::vector<std::string> FOrder;
+  size_t FStoredBytes = 0;
 };
 
 // Number parsing of values, exposed for the colour lists.

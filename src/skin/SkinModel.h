@@ -9,9 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Exception.h"
@@ -34,10 +36,55 @@ class ESkinOldFormat : public ESkinError {
 // The transparent colour of every skin image.
 constexpr uint32_t kSkinMagenta = 0xFF00FF;
 
+// The pixels of a bitmap. Copies share one buffer: an image named from many keys of a
+// description is decoded once and every element that shows it holds the same pixels.
+// A write through a non-const accessor first gives the writer a buffer of its own.
+class TSkinPixels {
+ public:
+  using value_type = uint32_t;
+  using size_type = size_t;
+  using iterator = std::vector<uint32_t>::iterator;
+  using const_iterator = std::vector<uint32_t>::const_iterator;
+
+  TSkinPixels() = default;
+  TSkinPixels(std::vector<uint32_t> pixels)  // implicit: a bitmap is written as a vector
+      : FPixels(std::make_shared<std::vector<uint32_t>>(std::move(pixels))) {}
+
+  const std::vector<uint32_t>& Vector() const;
+  operator const std::vector<uint32_t>&() const { return Vector(); }
+  size_t size() const { return Vector().size(); }
+  bool empty() const { return Vector().empty(); }
+  const uint32_t* data() const { return Vector().data(); }
+  const uint32_t& operator[](size_t at) const { return Vector()[at]; }
+  const_iterator begin() const { return Vector().begin(); }
+  const_iterator end() const { return Vector().end(); }
+  // True when both hold the very same buffer.
+  bool Shares(const TSkinPixels& other) const { return FPixels && FPixels == other.FPixels; }
+
+  // Writers: each makes the buffer this object's own first.
+  std::vector<uint32_t>& Own();
+  uint32_t& operator[](size_t at) { return Own()[at]; }
+  iterator begin() { return Own().begin(); }
+  iterator end() { return Own().end(); }
+  void push_back(uint32_t pixel) { Own().push_back(pixel); }
+  void resize(size_t count, uint32_t pixel = 0) { Own().resize(count, pixel); }
+  template <typename... TArgs>
+  iterator insert(const_iterator at, TArgs&&... args) {
+    return Own().insert(at, std::forward<TArgs>(args)...);
+  }
+
+  friend bool operator==(const TSkinPixels& a, const TSkinPixels& b) {
+    return a.Vector() == b.Vector();
+  }
+
+ private:
+  std::shared_ptr<std::vector<uint32_t>> FPixels;
+};
+
 struct TSkinBitmap {
   int Width = 0;
   int Height = 0;
-  std::vector<uint32_t> Pixels;  // top-down rows, 0x00RRGGBB
+  TSkinPixels Pixels;  // top-down rows, 0x00RRGGBB
   bool Empty() const { return Width <= 0 || Height <= 0; }
   uint32_t Pixel(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
 };

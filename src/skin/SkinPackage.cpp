@@ -19,28 +19,20 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t value) {
 
 constexpr size_t kHeaderSize = 16;
 
-// Splits the name list at CR, LF or CR LF; a line end after the last name adds none.
-// More names than the sizes that can follow them is an error found before they pile up.
-std::vector<std::string> SplitNames(std::span<const uint8_t> list, size_t maxNames) {
-  std::vector<std::string> names;
+// Calls visit(name) for each name of the list, split at CR, LF or CR LF; a line end
+// after the last name adds none.
+template <typename TVisit>
+void ForEachName(std::span<const uint8_t> list, TVisit&& visit) {
+  const std::string_view text(reinterpret_cast<const char*>(list.data()), list.size());
   size_t start = 0;
-  size_t i = 0;
-  while (i < list.size()) {
-    if (list[i] == '\r' || list[i] == '\n') {
-      if (names.size() == maxNames) throw ESkinError("skin package: sizes truncated");
-      names.push_back(
-          LowerAscii(std::string_view(reinterpret_cast<const char*>(&list[start]), i - start)));
-      if (list[i] == '\r' && i + 1 < list.size() && list[i + 1] == '\n') ++i;
-      start = ++i;
-    } else {
-      ++i;
-    }
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    visit(text.substr(start, end - start));
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+      ++end;
+    start = end + 1;
   }
-  if (start < list.size()) {
-    names.push_back(LowerAscii(
-        std::string_view(reinterpret_cast<const char*>(&list[start]), list.size() - start)));
-  }
-  return names;
 }
 
 }  // namespace
@@ -84,23 +76,25 @@ TSkinPackage SplitPackage(std::span<const uint8_t> unpacked) {
   if (at > unpacked.size() || listSize > unpacked.size() - at) {
     throw ESkinError("skin package: name list truncated");
   }
-  const size_t maxNames = (unpacked.size() - at - listSize) / 4;
-  const std::vector<std::string> names = SplitNames(unpacked.subspan(at, listSize), maxNames);
+  const std::span<const uint8_t> list = unpacked.subspan(at, listSize);
   at += listSize;
-  if (names.size() > (unpacked.size() - at) / 4) throw ESkinError("skin package: sizes truncated");
-
-  std::vector<uint32_t> sizes;
-  sizes.reserve(names.size());
-  for (size_t i = 0; i < names.size(); ++i, at += 4) sizes.push_back(Le32(unpacked, at));
-
-  package.Files.reserve(names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (sizes[i] > unpacked.size() - at)
-      throw ESkinError("skin package: file \"" + names[i] + "\" truncated");
-    const auto content = unpacked.subspan(at, sizes[i]);
-    package.Files.push_back({names[i], std::vector<uint8_t>(content.begin(), content.end())});
-    at += sizes[i];
-  }
+  // Every name has a size, so the count is known before anything is kept.
+  size_t count = 0;
+  ForEachName(list, [&](std::string_view) { ++count; });
+  if (count > (unpacked.size() - at) / 4) throw ESkinError("skin package: sizes truncated");
+  size_t contentAt = at + 4 * count;
+  size_t index = 0;
+  ForEachName(list, [&](std::string_view name) {
+    const uint32_t size = Le32(unpacked, at + 4 * index++);
+    if (size > unpacked.size() - contentAt)
+      throw ESkinError("skin package: file \"" + LowerAscii(name) + "\" truncated");
+    const auto content = unpacked.subspan(contentAt, size);
+    contentAt += size;
+    if (name.empty()) return;
+    if (package.Files.size() == kMaxSkinFiles) throw ESkinError("skin package: too many files");
+    package.Files.push_back(
+        {LowerAscii(name), std::vector<uint8_t>(content.begin(), content.end())});
+  });
   return package;
 }
 
@@ -139,8 +133,9 @@ std::vector<uint8_t> WritePackage(uint32_t format, const std::vector<TSkinPackFi
 }
 
 TSkin ReadSkin(std::span<const uint8_t> package) {
-  const std::vector<uint8_t> unpacked = LzhUnpack(package);
-  return ParseSkin(SplitPackage(unpacked));
+  // The unpacked bytes go before the images are decoded: the files hold a copy.
+  const TSkinPackage split = SplitPackage(LzhUnpack(package));
+  return ParseSkin(split);
 }
 
 }  // namespace skin

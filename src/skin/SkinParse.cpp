@@ -1,9 +1,11 @@
 // Turns a split package into the skin model: reads the description's sections and
 // decodes every image it names. Images are looked up by their lower-cased name; only
 // names ending in ".bmp" are loaded, and a name missing from the package leaves the
-// image empty. A named bitmap that is damaged refuses the whole package.
+// image empty. A named bitmap that is damaged refuses the whole package. Each file is
+// decoded once, however many keys name it, and the images share their pixels.
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "skin/SkinIni.h"
 #include "skin/SkinRead.h"
@@ -17,7 +19,10 @@ bool EndsWithBmp(const std::string& lower) {
 
 class TSkinParser {
  public:
-  TSkinParser(const TSkinPackage& package, std::string_view text) : FPackage(package), FIni(text) {}
+  TSkinParser(const TSkinPackage& package, std::string_view text) : FIni(text) {
+    // The first file of each name, as TSkinPackage::Find answers.
+    for (const TSkinFile& file : package.Files) FFiles.try_emplace(file.Name, &file);
+  }
 
   TSkin Parse();
 
@@ -31,8 +36,11 @@ class TSkinParser {
   void ReadElements(TSkin& skin) const;
   void SetFrameCounts(TSkin& skin) const;
 
-  const TSkinPackage& FPackage;
   TSkinIni FIni;
+  std::unordered_map<std::string_view, const TSkinFile*> FFiles;
+  // The images decoded so far, by file, and the pixels they hold together.
+  mutable std::unordered_map<const TSkinFile*, TSkinBitmap> FDecoded;
+  mutable int64_t FDecodedPixels = 0;
 };
 
 TSkinBitmap TSkinParser::Image(std::string_view section, std::string_view key) const {
@@ -40,9 +48,15 @@ TSkinBitmap TSkinParser::Image(std::string_view section, std::string_view key) c
   if (!value) return {};
   const std::string name = LowerAscii(*value);
   if (!EndsWithBmp(name)) return {};
-  const TSkinFile* file = FPackage.Find(name);
-  if (file == nullptr) return {};
-  return DecodeBmp(file->Data);
+  const auto file = FFiles.find(name);
+  if (file == FFiles.end()) return {};
+  auto decoded = FDecoded.find(file->second);
+  if (decoded == FDecoded.end()) {
+    TSkinBitmap bitmap = DecodeBmp(file->second->Data, kMaxSkinPixels - FDecodedPixels);
+    FDecodedPixels += int64_t(bitmap.Width) * bitmap.Height;
+    decoded = FDecoded.emplace(file->second, std::move(bitmap)).first;
+  }
+  return decoded->second;
 }
 
 TSkinElement TSkinParser::Element(std::string_view section) const {
