@@ -98,11 +98,16 @@ std::vector<uint8_t> TSkinData::WriteSkinStream() const {
   return out;
 }
 
+std::shared_ptr<TSkin> TSkinData::ReadPackage(std::span<const uint8_t> package) const {
+  return std::make_shared<TSkin>(ReadSkin(package));
+}
+
 bool TSkinData::LoadPackage(std::span<const uint8_t> package) {
   FSkin.reset();
-  FPackage.assign(package.begin(), package.end());
+  FPackage.clear();
   try {
-    auto skin = std::make_shared<TSkin>(ReadSkin(package));
+    FPackage.assign(package.begin(), package.end());
+    std::shared_ptr<TSkin> skin = ReadPackage(package);
     COLORREF face = GetSysColor(COLOR_BTNFACE);
     if (skin->Colours.ButtonFace.Set) face = ToColorRef(skin->Colours.ButtonFace.Rgb());
     if (skin->FaceColour.Set) face = ToColorRef(skin->FaceColour.Rgb());
@@ -113,8 +118,9 @@ bool TSkinData::LoadPackage(std::span<const uint8_t> package) {
     return true;
   } catch (const ESkinOldFormat& error) {
     ui::Application().ShowMessageBox(ui::Widen(error.Message()), L"", MB_OK);
-  } catch (const ESkinError&) {
-    // A damaged package: the skin stays off and the windows keep the system look.
+  } catch (...) {
+    // A damaged package, or one whose reading failed otherwise (out of memory): the
+    // skin stays off and the windows keep the system look. The program goes on.
   }
   return false;
 }

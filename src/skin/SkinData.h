@@ -96,7 +96,7 @@ class TSkinData {
  public:
   // `owner` is the form this component is placed on (may be null in tests).
   explicit TSkinData(ui::TForm* owner = nullptr);
-  ~TSkinData();
+  virtual ~TSkinData();
   TSkinData(const TSkinData&) = delete;
   TSkinData& operator=(const TSkinData&) = delete;
 
@@ -142,8 +142,9 @@ class TSkinData {
   std::vector<uint8_t> WriteSkinStream() const;
 
   // Reads a package (the stream's bytes, without the length). False, with no skin
-  // loaded, when it is refused; an unknown format number shows its message box through
-  // the application object.
+  // loaded, when it is refused or reading it fails in any way (out of memory too): the
+  // windows then keep the system look. An unknown format number shows its message box
+  // through the application object.
   bool LoadPackage(std::span<const uint8_t> package);
 
   // After the form definition has been read: hook, caption font, menu rules, caption
@@ -167,6 +168,10 @@ class TSkinData {
 
   // The default class map.
   static const std::vector<std::wstring>& DefaultSkin3rd();
+
+ protected:
+  // Reads a package into a skin: ReadSkin. Tests put other failures in its place.
+  virtual std::shared_ptr<TSkin> ReadPackage(std::span<const uint8_t> package) const;
 
  private:
   void ReleaseGdi();
