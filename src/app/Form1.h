@@ -177,6 +177,8 @@ class TForm1 : public ui::TForm {
   void TrayIcon1DblClick();
   void WMMoving(RECT& dragged);
   bool ApplicationEvents1Message(const MSG& msg);
+  // Part of the filter: a system key typed in a control goes to the window instead.
+  bool RouteSystemKey(const MSG& msg);
   unsigned DockedEdges() const { return FDockedEdges; }
 
   // Self-update timers.

@@ -1,5 +1,6 @@
 // Close to tray, the tray icon's clicks and menu, edge docking, the session-end answer
-// and the right-button filter of the web panel areas.
+// and the message filter: the right-button filter of the web panel areas and the
+// window's system keys.
 #include "app/Form1.h"
 #include "tray/Docking.h"
 #include "tray/TrayIcon.h"
@@ -77,6 +78,7 @@ void TForm1::Timer4Timer() {
 }
 
 bool TForm1::ApplicationEvents1Message(const MSG& msg) {
+  if (RouteSystemKey(msg)) return true;
   if (msg.message != WM_RBUTTONDOWN && msg.message != WM_RBUTTONUP &&
       msg.message != WM_RBUTTONDBLCLK)
     return false;
@@ -85,6 +87,22 @@ bool TForm1::ApplicationEvents1Message(const MSG& msg) {
   if (IsChild(Panel1->Handle(), msg.hwnd)) handled = true;
   if (IsChild(Panel4->Handle(), msg.hwnd)) handled = true;
   return handled;
+}
+
+// The skin draws the menu bar itself and takes the menu off the window, so the system's
+// search for a menu from a focused control finds none (Alt+letter does nothing), and a
+// web page may keep such keys for itself. Alt combinations and F10 typed in any control
+// of the window, a page included, go to the window itself, as if it had the focus.
+bool TForm1::RouteSystemKey(const MSG& msg) {
+  if (msg.message != WM_SYSKEYDOWN && msg.message != WM_SYSKEYUP && msg.message != WM_SYSCHAR &&
+      msg.message != WM_SYSDEADCHAR)
+    return false;
+  if (!IsChild(Handle(), msg.hwnd)) return false;
+  MSG own = msg;
+  own.hwnd = Handle();
+  TranslateMessage(&own);
+  DispatchMessageW(&own);
+  return true;
 }
 
 }  // namespace app
