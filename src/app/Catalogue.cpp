@@ -75,6 +75,11 @@ void TForm1::Button3Click() {
   // The window answers while the catalogue arrives: a load asked for meanwhile is not
   // started.
   if (FLoadingCatalogue) return;
+  // An install or removal works through the rows: the reload waits for its end.
+  if (FInstallBusy) {
+    FReloadDeferred = true;
+    return;
+  }
   if (!RequireGamePath()) return;
   ListView1->Clear();
   ListView1->SetColumnCaption(1, L"UI_ID");

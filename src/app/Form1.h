@@ -231,8 +231,11 @@ class TForm1 : public ui::TForm {
   bool FCanQuit = false;
   bool FLoadingCatalogue = false;
   // An install or removal is running: the extraction and the question box let clicks
-  // through, and a second run must not start inside the first.
+  // through, and a second run must not start inside the first; a catalogue reload
+  // asked for meanwhile is deferred to its end.
   bool FInstallBusy = false;
+  bool FReloadDeferred = false;
+  class TBusyScope;
   std::unique_ptr<config::TForm2> FForm2;
   // Dialogs replaced while they may still be on screen; released at a later show.
   std::vector<std::unique_ptr<config::TForm2>> FRetiredForms;

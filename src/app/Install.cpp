@@ -7,10 +7,13 @@
 // Rows whose folder text is not one plain folder name are left alone by both, so a
 // catalogue entry can never point either command outside the add-on directory. While
 // one of them runs (the extraction and the question box pump messages), a second click
-// on either button is ignored.
+// on either button is ignored, and a catalogue reload (which would empty the list under
+// the batch) waits for its end.
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Form1.h"
 #include "config/Paths.h"
@@ -26,17 +29,79 @@ namespace {
 const wchar_t kInstalled[] = L"已安裝";
 const wchar_t kNotInstalled[] = L"未安裝";
 
-// Holds a busy flag for one command, also when the command ends with an exception.
-class TBusyScope {
+const wchar_t kWaitingFiles[] = L"下次安裝或移除 UI 時會再嘗試放回。";
+
+// What the user must do or know about one failed archive.
+std::wstring FailureText(const install::TInstallResult& result) {
+  auto systemText = [](unsigned long code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = text ? text : L"錯誤 " + std::to_wstring(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+      message.pop_back();
+    return message;
+  };
+  switch (result.Failure) {
+    case install::TInstallFailure::Unreadable:
+      return L"壓縮檔無法讀取或已損壞";
+    case install::TInstallFailure::Damaged:
+      return L"壓縮檔內容損壞";
+    case install::TInstallFailure::Unsupported:
+      return L"壓縮檔使用了不支援的壓縮方式或加密";
+    case install::TInstallFailure::BadName:
+      return L"壓縮檔含有不安全或無法建立的檔名";
+    case install::TInstallFailure::WriteError:
+      return L"無法寫入解壓的檔案(磁碟空間不足?)";
+    case install::TInstallFailure::ReadOnly:
+      return L"已安裝的檔案是唯讀的: " + result.Path;
+    case install::TInstallFailure::Clash:
+      return L"已安裝的檔案或資料夾與 UI 的內容衝突: " + result.Path;
+    case install::TInstallFailure::Refused:
+      return L"無法取代 " + result.Path + L": " + systemText(result.Code);
+    case install::TInstallFailure::Kept:
+      return L"無法取代 " + result.Path + L": " + systemText(result.Code) +
+             L"\n  原有的檔案無法全部放回,保存在 " + result.KeptFolder + L"," + kWaitingFiles;
+    default:
+      return L"";
+  }
+}
+
+void ShowNotice(const std::wstring& text) {
+  ui::Application().ShowMessageBox(text, L"VornisTools", MB_OK | MB_ICONWARNING);
+}
+
+// Folders still holding files that an earlier install or removal could not put back.
+void TellKept(const std::vector<std::wstring>& kept) {
+  if (kept.empty()) return;
+  std::wstring text = L"以下資料夾保存著尚未放回原處的 UI 檔案," + std::wstring(kWaitingFiles);
+  for (const std::wstring& folder : kept) text += L"\n" + folder;
+  ShowNotice(text);
+}
+
+}  // namespace
+
+// Holds the busy flag for one command, also when the command ends with an exception; a
+// catalogue reload asked for meanwhile runs once the command is over.
+class TForm1::TBusyScope {
  public:
-  explicit TBusyScope(bool& flag) : FFlag(flag) { FFlag = true; }
-  ~TBusyScope() { FFlag = false; }
+  explicit TBusyScope(TForm1& form) : FForm(form) { FForm.FInstallBusy = true; }
+  ~TBusyScope() {
+    FForm.FInstallBusy = false;
+    if (!FForm.FReloadDeferred) return;
+    FForm.FReloadDeferred = false;
+    ui::Application().Guard([this] { FForm.Button3->Click(); });
+  }
   TBusyScope(const TBusyScope&) = delete;
   TBusyScope& operator=(const TBusyScope&) = delete;
 
  private:
-  bool& FFlag;
+  TForm1& FForm;
 };
+
+namespace {
 
 bool FileExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
@@ -56,7 +121,11 @@ void RemoveAddonFolder(const std::wstring& path, const std::wstring& root,
     return ui::Application().ShowMessageBox(text, L"提示 ",
                                             MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
   };
-  switch (install::RecycleFolder(path, root)) {
+  std::wstring hold;
+  switch (install::RecycleFolder(path, root, &hold)) {
+    case install::TRecycleResult::Held:
+      ShowNotice(L"UI " + name + L" 無法放回原處,它的檔案保存在 " + hold + L"," + kWaitingFiles);
+      break;
     case install::TRecycleResult::NotTaken:
       if (ask(L"資源回收筒無法接收 UI " + name + L",要永久刪除嗎?")) install::DeleteTree(path);
       break;
@@ -73,7 +142,7 @@ void RemoveAddonFolder(const std::wstring& path, const std::wstring& root,
 
 void TForm1::Button1Click() {
   if (FInstallBusy) return;
-  TBusyScope busy(FInstallBusy);
+  TBusyScope busy(*this);
   if (!RequireGamePath()) return;
 
   // Checked, named by a plain folder name, and found not installed by the last check.
@@ -87,8 +156,9 @@ void TForm1::Button1Click() {
   ProgressBar2->SetMax(qualifying + 1);
 
   const std::wstring target = config::InstallRoot(Form2().GamePath());
-  install::CleanUpWork(target);
+  std::vector<std::wstring> kept = install::CleanUpWork(target);
   int failed = 0;
+  std::wstring reasons;
   // The count is read again every round: the list may be reloaded while the
   // extraction lets messages through.
   for (int row = 0; row < ListView1->Count(); ++row) {
@@ -99,8 +169,10 @@ void TForm1::Button1Click() {
     if (!FileExists(archive)) continue;
     // All or nothing: an archive that does not install whole leaves the add-on
     // directory as it was and its row checked with its old state; the batch goes on.
-    if (!install::UnzipArchive(archive, target)) {
+    install::TInstallResult result = install::UnzipArchive(archive, target);
+    if (!result) {
       ++failed;
+      reasons += L"\n" + config::Trim(folder) + L": " + FailureText(result);
       continue;
     }
     if (row >= ListView1->Count()) continue;
@@ -114,11 +186,14 @@ void TForm1::Button1Click() {
   Label7->SetCaption(failed == 0
                          ? std::wstring(L"勾選的UI 已經安裝完畢")
                          : L"勾選的UI 安裝完畢," + std::to_wstring(failed) + L" 個安裝失敗");
+  // Said once the batch is over, so no box holds it up.
+  if (failed > 0) ShowNotice(L"以下 UI 沒有安裝:" + reasons);
+  TellKept(kept);
 }
 
 void TForm1::Button8Click() {
   if (FInstallBusy) return;
-  TBusyScope busy(FInstallBusy);
+  TBusyScope busy(*this);
   if (!RequireGamePath()) return;
   if (ui::Application().ShowMessageBox(L"确定要移除該UI", L"提示 ", MB_YESNO | MB_DEFBUTTON2) !=
       IDYES)
@@ -126,7 +201,7 @@ void TForm1::Button8Click() {
 
   const std::wstring gamePath = Form2().GamePath();
   const std::wstring root = config::InstallRoot(gamePath);
-  install::CleanUpWork(root);
+  TellKept(install::CleanUpWork(root));
   for (int row = 0; row < ListView1->Count(); ++row) {
     const std::wstring folder = ListView1->SubItem(row, 1);
     if (ListView1->Checked(row) && install::IsPlainFolderName(folder)) {

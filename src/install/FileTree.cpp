@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,16 @@ struct TFindCloser {
   void operator()(HANDLE find) const { FindClose(find); }
 };
 using TFindHandle = std::unique_ptr<void, TFindCloser>;
+
+struct THandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using TFileHandle = std::unique_ptr<void, THandleCloser>;
+
+// The list of undo steps a kept parking folder holds, and where new files go that an
+// undo takes out of the way.
+const wchar_t kJournalName[] = L".VornisTools-undo";
+const wchar_t kDiscardName[] = L".VornisTools-discard";
 
 // The children of a folder, without "." and ".."; empty when it cannot be listed.
 std::vector<TEntry> Children(const std::wstring& dir) {
@@ -43,61 +54,169 @@ bool IsFolder(DWORD attributes) {
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// A folder of the tree a move goes into: a directory link counts as the folder it names.
+bool IsTargetFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring Parent(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
 // Nothing under `to` stands in the way of moving `from` over it.
-bool CanMoveOver(const std::wstring& from, const std::wstring& to) {
+bool CanMoveOver(const std::wstring& from, const std::wstring& to, TMoveFailure& failure) {
   for (const TEntry& entry : Children(from)) {
     std::wstring target = to + L"\\" + entry.Name;
     DWORD existing = GetFileAttributesW(target.c_str());
     if (existing == INVALID_FILE_ATTRIBUTES) continue;
     if (IsFolder(entry.Attributes)) {
-      if (!IsFolder(existing) || !CanMoveOver(from + L"\\" + entry.Name, target)) return false;
+      if (!IsTargetFolder(existing)) {
+        failure = {TMoveFailure::Clash, target, 0};
+        return false;
+      }
+      if (!CanMoveOver(from + L"\\" + entry.Name, target, failure)) return false;
     } else if (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+      failure = {existing & FILE_ATTRIBUTE_DIRECTORY ? TMoveFailure::Clash : TMoveFailure::ReadOnly,
+                 target, 0};
       return false;
     }
   }
   return true;
 }
 
+// A rename, or a copy and delete where the two paths lie on different volumes (a
+// directory link to another drive). Folders cannot be copied this way.
+bool Rename(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
+// One undo step: a rename back (To -> From), or a created folder to remove (From empty).
+struct TStep {
+  std::wstring From;
+  std::wstring To;
+};
+
+// Runs one undo step. True when it is done, or can no longer be done and need not be:
+// the file to move is gone, or the folder it returns to was removed meanwhile.
+bool UndoStep(const TStep& step) {
+  if (step.From.empty())
+    return RemoveDirectoryW(step.To.c_str()) || GetLastError() == ERROR_DIR_NOT_EMPTY ||
+           !Exists(step.To);
+  if (Rename(step.To, step.From)) return true;
+  return !Exists(step.To) || !Exists(Parent(step.From));
+}
+
+std::string Utf8(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                      nullptr, nullptr);
+  return result;
+}
+
+std::wstring Wide(const std::string& text) {
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring result(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+  return result;
+}
+
+// The journal: one step a line, From and To separated by a tab, UTF-8.
+bool WriteJournal(const std::wstring& parking, const std::vector<TStep>& steps) {
+  std::string text;
+  for (const TStep& step : steps) text += Utf8(step.From) + '\t' + Utf8(step.To) + '\n';
+  TFileHandle file(CreateFileW((parking + L"\\" + kJournalName).c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+std::vector<TStep> ReadJournal(const std::wstring& parking) {
+  std::vector<TStep> steps;
+  TFileHandle file(CreateFileW((parking + L"\\" + kJournalName).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return steps;
+  }
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    text.append(buffer, got);
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    size_t tab = line.find('\t');
+    if (tab != std::string::npos)
+      steps.push_back({Wide(line.substr(0, tab)), Wide(line.substr(tab + 1))});
+  }
+  return steps;
+}
+
 // The renames done so far, each undone by renaming back.
 class TMoveJournal {
  public:
-  explicit TMoveJournal(std::wstring parking) : FParking(std::move(parking)) {}
+  TMoveJournal(std::wstring staging, std::wstring target, std::wstring parking)
+      : FStaging(std::move(staging)), FTarget(std::move(target)), FParking(std::move(parking)) {}
 
   bool Move(const std::wstring& from, const std::wstring& to) {
-    if (!MoveFileExW(from.c_str(), to.c_str(), 0)) return false;
-    FSteps.push_back({from, to, false});
+    if (!Rename(from, to)) return Fail(to);
+    FSteps.push_back({from, to});
     return true;
   }
   bool CreateFolder(const std::wstring& path) {
-    if (!CreateDirectoryW(path.c_str(), nullptr)) return false;
-    FSteps.push_back({L"", path, true});
+    if (!CreateDirectoryW(path.c_str(), nullptr)) return Fail(path);
+    FSteps.push_back({L"", path});
     return true;
   }
-  // Moves an existing file out of the way, into the parking folder.
+  // Moves an existing file out of the way, to its relative place in the parking folder.
   bool Park(const std::wstring& path) {
-    if (!Exists(FParking) && !CreateFolder(FParking)) return false;
-    return Move(path, FParking + L"\\" + std::to_wstring(FSteps.size()));
+    std::wstring parked = FParking + path.substr(FTarget.size());
+    CreateDirectoryW(FParking.c_str(), nullptr);
+    for (size_t at = FParking.size() + 1; (at = parked.find(L'\\', at)) != std::wstring::npos; ++at)
+      CreateDirectoryW(parked.substr(0, at).c_str(), nullptr);
+    return Move(path, parked);
   }
-  void Undo() {
+  // Undoes every step, last first. When one is refused, the steps still to do are kept
+  // in the parking folder; false then.
+  bool Undo() {
+    std::vector<TStep> left;
     for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
-      if (step->Created)
-        RemoveDirectoryW(step->To.c_str());
-      else
-        MoveFileExW(step->To.c_str(), step->From.c_str(), 0);
+      if (UndoStep(*step)) continue;
+      TStep kept = *step;
+      // The staging folder goes at the end: a new file that could not be taken back yet
+      // goes to the parking folder when the step is run again.
+      if (kept.From.compare(0, FStaging.size() + 1, FStaging + L"\\") == 0)
+        kept.From = FParking + L"\\" + kDiscardName + L"\\" + std::to_wstring(left.size());
+      left.push_back(kept);
     }
     FSteps.clear();
+    if (left.empty()) return true;
+    CreateDirectoryW(FParking.c_str(), nullptr);
+    WriteJournal(FParking, left);
+    return false;
   }
+  TMoveFailure Failure;
 
  private:
-  struct TStep {
-    std::wstring From;
-    std::wstring To;
-    bool Created;
-  };
+  bool Fail(const std::wstring& path) {
+    Failure = {TMoveFailure::Refused, path, GetLastError()};
+    return false;
+  }
+  std::wstring FStaging;
+  std::wstring FTarget;
   std::wstring FParking;
   std::vector<TStep> FSteps;
 };
@@ -108,18 +227,23 @@ bool MoveChildren(TMoveJournal& journal, const std::wstring& from, const std::ws
     std::wstring target = to + L"\\" + entry.Name;
     DWORD existing = GetFileAttributesW(target.c_str());
     bool ok;
-    if (existing == INVALID_FILE_ATTRIBUTES)
-      ok = journal.Move(source, target);  // a whole folder moves in one rename
-    else if (IsFolder(entry.Attributes))
+    if (existing == INVALID_FILE_ATTRIBUTES) {
+      // A whole folder moves in one rename; where it cannot (another volume), it is
+      // built anew there.
+      ok = journal.Move(source, target) ||
+           (IsFolder(entry.Attributes) && !Exists(target) && journal.CreateFolder(target) &&
+            MoveChildren(journal, source, target));
+    } else if (IsFolder(entry.Attributes)) {
       ok = MoveChildren(journal, source, target);
-    else
+    } else {
       ok = journal.Park(target) && journal.Move(source, target);
+    }
     if (!ok) return false;
   }
   return true;
 }
 
-bool LinkChildren(const std::wstring& from, const std::wstring& to) {
+bool LinkChildren(const std::wstring& from, const std::wstring& to, bool copy) {
   for (const TEntry& entry : Children(from)) {
     std::wstring source = from + L"\\" + entry.Name;
     std::wstring target = to + L"\\" + entry.Name;
@@ -127,7 +251,9 @@ bool LinkChildren(const std::wstring& from, const std::wstring& to) {
     if (entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT)
       ok = false;  // its contents are not ours to hold
     else if (entry.Attributes & FILE_ATTRIBUTE_DIRECTORY)
-      ok = CreateDirectoryW(target.c_str(), nullptr) && LinkChildren(source, target);
+      ok = CreateDirectoryW(target.c_str(), nullptr) && LinkChildren(source, target, copy);
+    else if (copy)
+      ok = CopyFileW(source.c_str(), target.c_str(), TRUE) != FALSE;
     else
       ok = CreateHardLinkW(target.c_str(), source.c_str(), nullptr) != FALSE;
     if (!ok) return false;
@@ -142,6 +268,54 @@ bool EachFile(const std::wstring& tree, const auto& visit) {
     if (!(IsFolder(entry.Attributes) ? EachFile(path, visit) : visit(path))) return false;
   }
   return true;
+}
+
+// True when the file has another name besides `path` (or cannot be read: then it is not
+// ours to judge, and nothing is lost by keeping it).
+bool HasOtherName(const std::wstring& path) {
+  TFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  return !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1;
+}
+
+// Removes one name of a file. A read-only file loses its attribute only for as long as
+// the name is being removed: the attribute belongs to the file and its other names.
+bool DeleteLink(const std::wstring& path, DWORD attributes) {
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return DeleteFileW(path.c_str()) != FALSE;
+  TFileHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) return false;
+  FILE_BASIC_INFO writable = basic;
+  writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+  if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  bool done = SetFileInformationByHandle(file.get(), FileBasicInfo, &writable, sizeof writable) &&
+              SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+  SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+  return done;
+}
+
+void DeleteLinksIn(const std::wstring& tree) {
+  for (const TEntry& entry : Children(tree)) {
+    std::wstring path = tree + L"\\" + entry.Name;
+    if (IsFolder(entry.Attributes))
+      DeleteLinksIn(path);
+    else if (!(entry.Attributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteLink(path, entry.Attributes);
+  }
+  RemoveDirectoryW(tree.c_str());
 }
 
 }  // namespace
@@ -161,35 +335,64 @@ bool DeleteTree(const std::wstring& path) {
   return !Exists(path);
 }
 
-bool MoveTreeOver(const std::wstring& from, const std::wstring& to, const std::wstring& parking) {
+TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
+                         const std::wstring& parking, TMoveFailure* failure) {
+  TMoveFailure found;
   DWORD existing = GetFileAttributesW(to.c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES && !IsFolder(existing)) return false;
-  if (!CanMoveOver(from, to)) return false;
-  TMoveJournal journal(parking);
+  if (existing != INVALID_FILE_ATTRIBUTES && !IsTargetFolder(existing))
+    found = {TMoveFailure::Clash, to, 0};
+  if (found.Kind != TMoveFailure::None || !CanMoveOver(from, to, found)) {
+    if (failure) *failure = found;
+    return TMoveResult::NotMoved;
+  }
+  TMoveJournal journal(from, to, parking);
   bool ok = (existing != INVALID_FILE_ATTRIBUTES || journal.CreateFolder(to)) &&
             MoveChildren(journal, from, to);
-  if (!ok) journal.Undo();
+  if (failure) *failure = journal.Failure;
+  if (ok) {
+    DeleteTree(parking);
+    return TMoveResult::Moved;
+  }
+  if (!journal.Undo()) return TMoveResult::Kept;
   DeleteTree(parking);
-  return ok;
+  return TMoveResult::NotMoved;
 }
 
-bool LinkTree(const std::wstring& from, const std::wstring& to) {
+bool RetryUndo(const std::wstring& parking) {
+  std::vector<TStep> left;
+  CreateDirectoryW((parking + L"\\" + kDiscardName).c_str(), nullptr);
+  for (const TStep& step : ReadJournal(parking))
+    if (!UndoStep(step)) left.push_back(step);
+  if (left.empty()) return DeleteTree(parking);
+  WriteJournal(parking, left);
+  return false;
+}
+
+bool IsKeptParking(const std::wstring& parking) {
+  return Exists(parking + L"\\" + kJournalName);
+}
+
+void DeleteLinks(const std::wstring& tree) {
+  DeleteLinksIn(tree);
+}
+
+bool LinkTree(const std::wstring& from, const std::wstring& to, bool copy) {
   if (!IsFolder(GetFileAttributesW(from.c_str()))) return false;
-  if (CreateDirectoryW(to.c_str(), nullptr) && LinkChildren(from, to)) return true;
-  DeleteTree(to);
+  if (CreateDirectoryW(to.c_str(), nullptr) && LinkChildren(from, to, copy)) return true;
+  if (copy)
+    DeleteTree(to);
+  else
+    DeleteLinks(to);
   return false;
 }
 
 bool HoldsLastLink(const std::wstring& tree) {
-  return !EachFile(tree, [](const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return true;
-    BY_HANDLE_FILE_INFORMATION info{};
-    bool last = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1;
-    CloseHandle(file);
-    return !last;
+  return !EachFile(tree, [](const std::wstring& path) { return HasOtherName(path); });
+}
+
+bool HoldsLost(const std::wstring& tree, const std::wstring& original) {
+  return !EachFile(tree, [&](const std::wstring& path) {
+    return Exists(original + path.substr(tree.size())) || HasOtherName(path);
   });
 }
 

@@ -1,10 +1,12 @@
-// Whole folder trees on one volume: deleting, moving over another tree by rename with a
-// way back, and holding a second name (hard links) for every file of a tree so that
-// nothing of it can be lost while another step runs.
+// Whole folder trees: deleting, moving over another tree with a way back, and holding a
+// second name (hard link) or a copy of every file of a tree so that nothing of it can
+// be lost while another step runs.
 //
-// Deliberately not here: copying file contents (everything works by rename and link,
-// so both trees must lie on one volume) and following reparse points (a junction or
-// symbolic link inside a tree is removed or moved as the link itself, never entered).
+// Deliberately not here: following reparse points in the trees we take apart (a
+// junction or symbolic link inside a tree that is deleted, linked or moved is handled
+// as the link itself, never entered). Only the tree a move goes into follows directory
+// links: they are the folders their owner meant, often on another volume, where a
+// rename turns into a copy.
 #pragma once
 
 #include <string>
@@ -15,23 +17,57 @@ namespace install {
 // included. True when nothing is left at `path` (also when there was nothing).
 bool DeleteTree(const std::wstring& path);
 
-// Moves every file of the tree `from` to the same relative place under `to` by rename,
-// replacing files that exist there; folders missing under `to` are created (or moved
-// whole); files and folders under `to` that `from` lacks stay. Either everything moves
-// and true is answered, or nothing under `to` has changed and false is answered: a
-// read-only file or a file/folder clash under `to` is found before anything moves, and
-// a rename that fails midway is undone. What moved leaves `from`; replaced files are
-// parked in `parking` (a folder that must not exist yet, removed at the end).
-bool MoveTreeOver(const std::wstring& from, const std::wstring& to, const std::wstring& parking);
+// Why a move over a tree did not happen: the path it stopped at and the system's error
+// code (0 for ReadOnly and Clash, which are found before anything moves).
+struct TMoveFailure {
+  enum TKind { None, ReadOnly, Clash, Refused } Kind = None;
+  std::wstring Path;
+  unsigned long Code = 0;
+};
+
+enum class TMoveResult {
+  Moved,     // everything moved
+  NotMoved,  // nothing under `to` has changed
+  Kept,      // a step of the way back was refused: `to` is partly changed, and the
+             // parking folder stays, with the steps still to do (RetryUndo)
+};
+
+// Moves every file of the tree `from` to the same relative place under `to` by rename
+// (a copy where `to` lies on another volume), replacing files that exist there; folders
+// missing under `to` are created (or moved whole); files and folders under `to` that
+// `from` lacks stay. A read-only file or a file/folder clash under `to` is found before
+// anything moves; a rename that fails midway is undone. What moved leaves `from`;
+// replaced files are parked in `parking` (a folder that must not exist yet) at their
+// relative place, and the folder is removed at the end unless the undo was refused.
+TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
+                         const std::wstring& parking, TMoveFailure* failure = nullptr);
+
+// Runs again the undo steps that a kept parking folder lists. True when none is left
+// to do; the folder is then removed. A step whose file is gone, or whose place was
+// removed meanwhile (the add-on was removed), counts as done.
+bool RetryUndo(const std::wstring& parking);
+
+// True when `parking` is a folder kept by MoveTreeOver with undo steps still to do.
+bool IsKeptParking(const std::wstring& parking);
 
 // Builds under `to` (which must not exist) the folders of the tree `from` and one hard
-// link to every one of its files. False when any link cannot be made (a file system
-// without hard links, another volume); `to` is then removed again.
-bool LinkTree(const std::wstring& from, const std::wstring& to);
+// link to every one of its files (or, with `copy`, a copy of it). False when any file
+// cannot be linked or copied (no hard links on that file system, another volume, a
+// full disk); `to` is then removed again.
+bool LinkTree(const std::wstring& from, const std::wstring& to, bool copy = false);
 
 // True when some file of the tree has no other name than this one: after LinkTree and a
 // deletion of the original, the data of that file lives only here.
 bool HoldsLastLink(const std::wstring& tree);
+
+// Removes a tree of second names or copies made by LinkTree without changing the files
+// they name: a read-only file keeps its attribute under its other names. The caller
+// makes sure first that nothing in it is needed any more (HoldsLost).
+void DeleteLinks(const std::wstring& tree);
+
+// True when some file of the tree `tree` has no other name and no counterpart at its
+// place under `original`: the tree then holds the only copy of it.
+bool HoldsLost(const std::wstring& tree, const std::wstring& original);
 
 // Counts the files of the tree (folders not counted).
 int CountFiles(const std::wstring& tree);

@@ -7,11 +7,14 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "install/FileTree.h"
 #include "unzip/UnZip.h"
+#include "unzip/ZipExceptions.h"
 
 namespace install {
 
@@ -44,13 +47,11 @@ std::string EnginePath(const std::wstring& path) {
   return shortLossy ? result : converted;
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
+// Our work folders in the install root.
 const wchar_t kStagingName[] = L".VornisTools-staging";
 const wchar_t kParkingName[] = L".VornisTools-replaced";
 const wchar_t kHoldName[] = L".VornisTools-removal";
+const wchar_t kWorkPrefix[] = L".VornisTools-";
 
 // The path with its ".." steps resolved and without a trailing separator.
 std::wstring FullPath(const std::wstring& path) {
@@ -65,24 +66,58 @@ std::wstring FullPath(const std::wstring& path) {
   return full;
 }
 
+// The full path in the form the file functions take beyond 260 characters.
+std::wstring LongPath(const std::wstring& path) {
+  std::wstring full = FullPath(path);
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// A path as the user knows it.
+std::wstring PlainPath(const std::wstring& path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+  return path;
+}
+
 std::wstring LeafName(const std::wstring& path) {
   return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
-// Runs the engine over the whole archive into `dest`: true only when every entry was
-// written with a good CRC. Nothing it meets reaches the user as a box or an exception.
-bool ExtractComplete(const std::wstring& archivePath, const std::wstring& dest) {
+std::vector<std::wstring> ChildNames(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+// Runs the engine over the whole archive into `dest`: None only when every entry was
+// written with a good CRC; else the first thing that went wrong. Nothing it meets
+// reaches the user as a box or an exception.
+TInstallFailure ExtractComplete(const std::wstring& archivePath, const std::wstring& dest) {
+  TInstallFailure failure = TInstallFailure::None;
+  auto fail = [&failure](TInstallFailure found) {
+    if (failure == TInstallFailure::None) failure = found;
+  };
   try {
     TUnZip unzip;
-    bool clean = true;
-    unzip.OnBadCRC = [&clean](TUnZip*, uint32_t, uint32_t, int) { clean = false; };
-    unzip.OnSkippingFile = [&clean](TUnZip*, TSkipReason, const std::string&, int, bool&) {
-      clean = false;
+    unzip.OnBadCRC = [&](TUnZip*, uint32_t, uint32_t, int) { fail(TInstallFailure::Damaged); };
+    unzip.OnSkippingFile = [&](TUnZip*, TSkipReason reason, const std::string&, int, bool&) {
+      fail(reason == TSkipReason::srBadPassword     ? TInstallFailure::Unsupported
+           : reason == TSkipReason::srFileOpenError ? TInstallFailure::Damaged
+                                                    : TInstallFailure::BadName);
     };
     // An unknown method or a table that cannot be allocated fails the archive.
-    unzip.OnHandleMessage = [&clean](TUnZip*, int, const std::string&, const std::string&, uint32_t,
-                                     int& answer) {
-      clean = false;
+    unzip.OnHandleMessage = [&](TUnZip*, int, const std::string&, const std::string&, uint32_t,
+                                int& answer) {
+      fail(TInstallFailure::Unsupported);
       answer = IDCANCEL;
     };
     unzip.SetZipName(EnginePath(archivePath));
@@ -93,71 +128,132 @@ bool ExtractComplete(const std::wstring& archivePath, const std::wstring& dest) 
     unzip.DoAll = true;
     unzip.OverwriteMode = TUZOverwriteMode::Always;
     unzip.ExtractFiles();
-    return clean;
+  } catch (const ECantWriteUCF&) {
+    fail(TInstallFailure::WriteError);
   } catch (const std::exception&) {
-    // Whatever ended the run (a damaged directory, a file that is no archive, memory),
-    // the archive did not extract whole.
-    return false;
+    // Whatever else ended the run (a damaged directory, a file that is no archive,
+    // memory), the archive did not extract whole.
+    fail(TInstallFailure::Unreadable);
+  }
+  return failure;
+}
+
+// A parking folder for one install: the first of ours that is free or left by an
+// install that ended without a way back to keep; kept ones wait for CleanUpWork.
+std::wstring FreeParking(const std::wstring& root) {
+  for (int n = 1;; ++n) {
+    std::wstring parking = root + L"\\" + kParkingName + (n > 1 ? std::to_wstring(n) : L"");
+    if (!IsKeptParking(parking) && DeleteTree(parking)) return parking;
   }
 }
 
 }  // namespace
 
-bool UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir) {
-  const std::wstring target = FullPath(targetDir);
+TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir) {
+  const std::wstring target = LongPath(targetDir);
   const std::wstring staging = target + L"\\" + kStagingName;
-  const std::wstring parking = target + L"\\" + kParkingName;
   DeleteTree(staging);
-  DeleteTree(parking);
-  SHCreateDirectoryExW(nullptr, staging.c_str(), nullptr);
+  SHCreateDirectoryExW(nullptr, PlainPath(staging).c_str(), nullptr);
+  TInstallResult result;
+  result.Failure = ExtractComplete(archivePath, staging);
   // Entries named like our own work folders would be moved into them.
-  bool ok = ExtractComplete(archivePath, staging) && !Exists(staging + L"\\" + kStagingName) &&
-            !Exists(staging + L"\\" + kParkingName) && !Exists(staging + L"\\" + kHoldName) &&
-            MoveTreeOver(staging, target, parking);
-  DeleteTree(staging);
-  return ok;
-}
-
-void CleanUpWork(const std::wstring& installRoot) {
-  const std::wstring root = FullPath(installRoot);
-  DeleteTree(root + L"\\" + kStagingName);
-  DeleteTree(root + L"\\" + kParkingName);
-  // A removal that ended before it could put back a folder the shell deleted for good.
-  const std::wstring hold = root + L"\\" + kHoldName;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((hold + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L".." || !HoldsLastLink(hold + L"\\" + name)) continue;
-      RestoreMissing(hold + L"\\" + name, root + L"\\Addons\\" + name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+  for (const std::wstring& name : ChildNames(staging))
+    if (name.compare(0, wcslen(kWorkPrefix), kWorkPrefix) == 0 && !result)
+      result.Failure = TInstallFailure::BadName;
+  if (result) {
+    const std::wstring parking = FreeParking(target);
+    TMoveFailure failure;
+    TMoveResult moved = MoveTreeOver(staging, target, parking, &failure);
+    result.Path = PlainPath(failure.Path);
+    result.Code = failure.Code;
+    if (moved == TMoveResult::Kept) {
+      result.Failure = TInstallFailure::Kept;
+      result.KeptFolder = PlainPath(parking);
+    } else if (moved == TMoveResult::NotMoved) {
+      result.Failure = failure.Kind == TMoveFailure::ReadOnly ? TInstallFailure::ReadOnly
+                       : failure.Kind == TMoveFailure::Clash  ? TInstallFailure::Clash
+                                                              : TInstallFailure::Refused;
+    }
   }
-  DeleteTree(hold);
+  DeleteTree(staging);
+  return result;
 }
 
-TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring& installRoot) {
-  const std::wstring folder = FullPath(folderPath);
-  const std::wstring holdRoot = FullPath(installRoot) + L"\\" + kHoldName;
-  const std::wstring hold = holdRoot + L"\\" + LeafName(folder);
-  DeleteTree(hold);
-  SHCreateDirectoryExW(nullptr, holdRoot.c_str(), nullptr);
-  // A second name for every file: whatever the shell does, no file can be lost, and a
-  // file left with one name afterwards shows that the shell deleted it for good.
-  if (!LinkTree(folder, hold)) {
+std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot) {
+  const std::wstring root = LongPath(installRoot);
+  std::vector<std::wstring> kept;
+  DeleteTree(root + L"\\" + kStagingName);
+  for (const std::wstring& name : ChildNames(root)) {
+    if (name.compare(0, wcslen(kParkingName), kParkingName) != 0) continue;
+    std::wstring parking = root + L"\\" + name;
+    if (IsKeptParking(parking) ? !RetryUndo(parking) : !DeleteTree(parking))
+      kept.push_back(PlainPath(parking));
+  }
+  // Removals that could not put back a folder the shell deleted for good, also those
+  // that ended before they could.
+  const std::wstring holdRoot = root + L"\\" + kHoldName;
+  for (const std::wstring& name : ChildNames(holdRoot)) {
+    std::wstring hold = holdRoot + L"\\" + name;
+    std::wstring folder = root + L"\\Addons\\" + name;
+    if (HoldsLastLink(hold)) RestoreMissing(hold, folder);
+    if (HoldsLost(hold, folder))
+      kept.push_back(PlainPath(hold));
+    else
+      DeleteLinks(hold);
+  }
+  RemoveDirectoryW(holdRoot.c_str());
+  return kept;
+}
+
+namespace {
+
+// Items in the recycle bin of the folder's drive; -1 when the bin cannot be asked.
+long long BinItems(const std::wstring& folder) {
+  wchar_t root[MAX_PATH + 1] = {};
+  if (!GetVolumePathNameW(folder.c_str(), root, MAX_PATH)) return -1;
+  SHQUERYRBINFO info{};
+  info.cbSize = sizeof info;
+  return SUCCEEDED(SHQueryRecycleBinW(root, &info)) ? info.i64NumItems : -1;
+}
+
+}  // namespace
+
+TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring& installRoot,
+                             std::wstring* holdPath) {
+  const std::wstring plain = FullPath(folderPath);
+  const std::wstring folder = LongPath(plain);
+  const std::wstring holdRoot = LongPath(installRoot) + L"\\" + kHoldName;
+  const std::wstring hold = holdRoot + L"\\" + LeafName(plain);
+  auto held = [&] {
+    if (holdPath) *holdPath = PlainPath(hold);
+    return TRecycleResult::Held;
+  };
+  // What an earlier removal of this folder could not put back comes first.
+  if (GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) return held();
+  CreateDirectoryW(holdRoot.c_str(), nullptr);
+  // A second name for every file, or a copy where there are no hard links (FAT32,
+  // exFAT, some network drives, a directory link to another volume): whatever the shell
+  // does, no file can be lost.
+  const bool linked = LinkTree(folder, hold);
+  if (!linked && !LinkTree(folder, hold, true)) {
     RemoveDirectoryW(holdRoot.c_str());
     return TRecycleResult::Unverified;
   }
-  DeleteFolder(folder);
-  TRecycleResult result;
-  if (HoldsLastLink(hold)) {
+  const long long binBefore = linked ? 0 : BinItems(plain);
+  DeleteFolder(plain);
+  const bool gone = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+  // A file left with one name shows that the shell deleted it for good; without links,
+  // a bin that did not grow shows it.
+  bool taken =
+      linked ? !HoldsLastLink(hold) : !gone || (binBefore >= 0 && BinItems(plain) > binBefore);
+  TRecycleResult result = gone ? TRecycleResult::Recycled : TRecycleResult::Refused;
+  if (!taken || !gone) {
     RestoreMissing(hold, folder);
-    result = TRecycleResult::NotTaken;
-  } else {
-    result = Exists(folder) ? TRecycleResult::Refused : TRecycleResult::Recycled;
+    if (!taken) result = TRecycleResult::NotTaken;
+    if (HoldsLost(hold, folder)) return held();
   }
-  DeleteTree(holdRoot);
+  DeleteLinks(hold);
+  RemoveDirectoryW(holdRoot.c_str());
   return result;
 }
 

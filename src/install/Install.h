@@ -3,48 +3,73 @@
 // messages while it works, so callers must keep their own commands from starting a
 // second operation meanwhile.
 //
-// Deliberately not here: choosing which rows to act on, and any check that a folder
-// path names an add-on folder (callers build it from a name that passed
-// IsPlainFolderName).
+// Deliberately not here: choosing which rows to act on, any check that a folder path
+// names an add-on folder (callers build it from a name that passed IsPlainFolderName),
+// and the texts that tell the user what happened.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace install {
 
-// Unpacks the archive at `archivePath` under `targetDir` all or nothing: the entries go
-// into a staging folder inside `targetDir` (so on its volume), and only when every one
-// of them was written with a good CRC do the staged files replace the installed ones by
-// rename; files the archive does not hold stay. True when the archive was installed.
-// False, with nothing under `targetDir` changed and the staging folder gone, when the
-// archive cannot be opened or read, is no ZIP archive, has an entry that is skipped
-// (a path that leaves the target, an encrypted entry, a name that cannot be created), a
-// bad CRC or an unknown method, or when an installed file stands in the way (read-only,
-// a file where the archive has a folder). An empty file is an archive without entries:
-// true. Never throws for what the archive holds.
-bool UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir);
+enum class TInstallFailure {
+  None,
+  Unreadable,   // the archive cannot be opened, is no ZIP archive, or its directory is damaged
+  Damaged,      // an entry's data is damaged (a bad CRC, an unreadable local header)
+  Unsupported,  // an entry is encrypted or packed by a method the engine does not know
+  BadName,      // an entry's path leaves the target or names what cannot be created
+  WriteError,   // the unpacked files could not be written (a full disk)
+  ReadOnly,     // an installed file in the way is read-only
+  Clash,        // an installed file stands where the archive has a folder, or the reverse
+  Refused,      // an installed file could not be replaced (in use by the game, a scanner)
+  Kept,         // as Refused, and putting everything back was refused too: the replaced
+                // files wait in KeptFolder until a later CleanUpWork puts them back
+};
 
-// Removes what an install or removal that never ended (a crash, a killed process) left
-// in `installRoot`: staging and replaced files go; add-on folders that a removal had
-// deleted for good but not yet put back return to installRoot\Addons.
-void CleanUpWork(const std::wstring& installRoot);
+struct TInstallResult {
+  TInstallFailure Failure = TInstallFailure::None;
+  std::wstring Path;        // the installed file or folder in the way (ReadOnly to Kept)
+  unsigned long Code = 0;   // the system's error code of Refused and Kept
+  std::wstring KeptFolder;  // Kept only
+  explicit operator bool() const { return Failure == TInstallFailure::None; }
+};
+
+// Unpacks the archive at `archivePath` under `targetDir` all or nothing: the entries go
+// into a staging folder inside `targetDir`, and only when every one of them was written
+// with a good CRC do the staged files replace the installed ones by rename (a copy where
+// a directory link leads to another volume); files the archive does not hold stay.
+// Paths are not limited to 260 characters. On failure nothing under `targetDir` has
+// changed (except for Kept) and the staging folder is gone; the result says why. An
+// empty file is an archive without entries. Never throws for what the archive holds.
+TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir);
+
+// Finishes what earlier installs and removals in `installRoot` left: staging folders
+// and the leftovers of an interrupted install go; files that an undo or a removal could
+// not put back are put back now. Answers the folders that still hold such files.
+std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot);
 
 enum class TRecycleResult {
   Recycled,    // the folder is in the recycle bin
   Refused,     // the shell left the folder (in use, access denied): nothing is lost
   NotTaken,    // the recycle bin could not take it: the shell deleted it for good, and it
                // has been put back as it was; only a permanent deletion can remove it
-  Unverified,  // no second name could be made for its files, so whether the bin takes
-               // it cannot be known beforehand; nothing was done
+  Unverified,  // no second name or copy could be made of its files, so whether the bin
+               // takes it cannot be known beforehand; nothing was done
+  Held,        // the bin could not take it and putting it back was refused, or files of an
+               // earlier such removal still wait: they are kept in the hold folder
 };
 
 // Moves the folder at `folderPath` to the recycle bin without ever losing it for good:
-// every file first gets a second name (a hard link) under `installRoot`, on the same
-// volume; a file left with only that name after the shell's delete shows that the bin
+// every file first gets a second name (a hard link) under `installRoot`, or, where the
+// file system has no hard links, a copy. A file left with only that name after the
+// shell's delete (or, for copies, a recycle bin that did not grow) shows that the bin
 // did not take the folder (no bin on the drive, a folder too large for it, Wine without
-// a trash), and the folder is then put back. The caller asks the user before it
-// deletes a NotTaken folder for good (DeleteTree).
-TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring& installRoot);
+// a trash), and the folder is then put back. The caller asks the user before it deletes
+// a NotTaken folder for good (DeleteTree). For Held, `holdPath` receives the folder
+// where the files wait.
+TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring& installRoot,
+                             std::wstring* holdPath = nullptr);
 
 // Hands the folder (or file) at `folderPath`, with its contents, to the shell's delete
 // to the recycle bin: no confirmation, no progress window, no owner window. Where the

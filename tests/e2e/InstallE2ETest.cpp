@@ -219,7 +219,10 @@ open('zip/CastBar.zip', 'wb').write(bytes(data))
   // Each failure leaves nothing behind and the batch goes on; no box interrupts it.
   Check({L"CombatText", L"BagSort", L"RaidFrames", L"ChatTabs", L"QuestHelper", L"CastBar"});
   ASSERT_TRUE(Install(L"勾選的UI 安裝完畢,4 個安裝失敗"));
-  EXPECT_FALSE(WaitMessageBox(Manager.Pid(), 1s));
+  auto why = WaitMessageBox(Manager.Pid(), 15s, L"VornisTools");  // at the end, why
+  ASSERT_TRUE(why);
+  EXPECT_NE(why->Text.find(L"\nCastBar: 壓縮檔內容損壞"), std::wstring::npos) << why->Text;
+  Answer(*why);
   EXPECT_EQ(Tree(Addons() / L"CombatText"), Tree(Expected(L"CombatText")));
   // Unpacked without the Addons level: present in Mods, but not installed.
   EXPECT_EQ(ReadBytes(Box->Path(L"game\\client\\data\\Mods\\BagSort\\bag.lua")), "flat\r\n");
@@ -238,6 +241,21 @@ open('zip/CastBar.zip', 'wb').write(bytes(data))
     EXPECT_TRUE(RowChecked(folder)) << folder;
   }
   EXPECT_EQ(Counter(L"Label12"), L"1");
+}
+
+TEST_F(InstallE2E, AddonsFolderLinkedToAnotherFileSystem) {
+  // A shared Addons folder kept elsewhere through a directory link; /dev/shm is another
+  // file system, where a rename reports another device.
+  std::string elsewhere = "/dev/shm/vornis-addons-" + std::to_string(GetCurrentProcessId());
+  std::string addons = "'" + Box->UnixDir() + "game/client/data/Mods/Addons'";
+  ASSERT_EQ(0, RunUnix("rm -rf " + elsewhere + " " + addons + " && mkdir " + elsewhere +
+                       " && ln -s " + elsewhere + " " + addons));
+  Check({L"CombatText", L"CastBar"});
+  ASSERT_TRUE(Install());
+  for (const wchar_t* folder : {L"CombatText", L"CastBar"})
+    EXPECT_EQ(Tree(fs::path(WinPath(elsewhere)) / folder), Tree(Expected(folder))) << folder;
+  EXPECT_EQ(Counter(L"Label12"), L"2");
+  RunUnix("rm -rf " + elsewhere);
 }
 
 class InstallE2ENoTrash : public InstallE2E {

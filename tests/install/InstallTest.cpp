@@ -4,6 +4,7 @@
 // command runs. Also UnzipArchive and DeleteFolder against real archives and folders.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ImportShim.h"
 #include "ZipTestSupport.h"
 #include "app/Form1.h"
 #include "base/Exception.h"
@@ -245,8 +247,9 @@ TEST(MoveTreeOver, AFailedRenameUndoesTheEarlierOnes) {
   }
   HANDLE busy = CreateFileW((scratch / "to/a/2").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  EXPECT_FALSE(install::MoveTreeOver((scratch / "from").wstring(), (scratch / "to").wstring(),
-                                     (scratch / "parked").wstring()));
+  EXPECT_EQ(install::MoveTreeOver((scratch / "from").wstring(), (scratch / "to").wstring(),
+                                  (scratch / "parked").wstring()),
+            install::TMoveResult::NotMoved);
   CloseHandle(busy);
   for (std::string name : {"from/a/1", "from/a/3", "to/a/1", "to/a/2", "to/a/3"})
     EXPECT_EQ(ziptest::ReadFile(scratch / name), Bytes(name)) << name;
@@ -362,7 +365,10 @@ TEST_F(InstallCommands, FailedArchivesChangeNothingAndTheBatchGoesOn) {
 
   ui::Application().Guard([this] { Form->Button1->Click(); });  // as a user's click
 
-  EXPECT_TRUE(Boxes.empty());
+  ASSERT_EQ(Boxes.size(), 1u);  // once the batch is over, why each one failed
+  EXPECT_EQ(Boxes[0].Text,
+            L"以下 UI 沒有安裝:\nBad: 壓縮檔無法讀取或已損壞\nHalf: 壓縮檔內容損壞\n"
+            L"Page: 壓縮檔無法讀取或已損壞");
   EXPECT_EQ(StatusChecks, 1);
   EXPECT_TRUE(fs::exists(AddonsDir() / L"Good" / L"Good.lua"));
   EXPECT_FALSE(Checked(1));
@@ -457,6 +463,138 @@ TEST_F(InstallCommands, RemoveAsksThenSendsOnlyCheckedAddonFolders) {
   for (int row = 0; row < Form->ListView1->Count(); ++row) EXPECT_FALSE(Checked(row)) << row;
   EXPECT_EQ(State(0), L"未安裝");
   EXPECT_EQ(State(3), L"已安裝");
+}
+
+// Stand-ins for system calls that stage refusals (ImportShim.h).
+std::function<bool(const std::wstring& from, const std::wstring& to)> RefuseMove;
+BOOL WINAPI ShimMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (RefuseMove && RefuseMove(from, to)) return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+  return TImportShim<decltype(MoveFileExW)>::Original(from, to, flags);
+}
+// A shell delete where there is no recycle bin: the folder goes for good.
+int WINAPI DeleteForGood(SHFILEOPSTRUCTW* operation) {
+  install::DeleteTree(operation->pFrom);
+  return 0;
+}
+bool Contains(const std::wstring& text, const wchar_t* part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+TEST_F(InstallCommands, ARefusedUndoKeepsTheOriginalsUntilTheyCanGoBack) {
+  fs::create_directories(AddonsDir() / L"Map");
+  TZipWriter update;
+  for (std::string name : {"a.lua", "b.lua", "c.lua"}) {
+    ziptest::WriteFile(AddonsDir() / L"Map" / name, Bytes("old"));
+    update.Add("Addons/Map/" + name, Bytes("new"));
+  }
+  PutArchive(L"Map", update.Build());
+  {
+    TImportShim<decltype(MoveFileExW)> shim("MoveFileExW", ShimMove);
+    int staged = 0;  // the second new file is refused, and so is every way back
+    RefuseMove = [&](const std::wstring& from, const std::wstring& to) {
+      return Contains(to, L"-staging\\") || (Contains(from, L"-staging\\") && ++staged == 2);
+    };
+    install::TInstallResult result =
+        install::UnzipArchive(config::ArchiveCachePath(L"Map"), ModsDir().wstring());
+    RefuseMove = nullptr;
+    ASSERT_EQ(result.Failure, install::TInstallFailure::Kept);
+    EXPECT_EQ(ziptest::CountFiles(result.KeptFolder), 2);  // the original and the steps left
+  }
+  EXPECT_TRUE(install::CleanUpWork(ModsDir().wstring()).empty());
+  for (std::string name : {"a.lua", "b.lua", "c.lua"})
+    EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / name), Bytes("old"));
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(ModsDir()), {}),
+            std::vector<fs::path>{AddonsDir()});
+}
+
+TEST_F(InstallCommands, RemovalNeverLosesFilesOrChangesThem) {
+  AddRow(L"Kept", L"已安裝", true);
+  fs::path file = AddonsDir() / L"Kept" / L"sub" / L"f.lua";
+  fs::create_directories(file.parent_path());
+  ziptest::WriteFile(file, Bytes("f"));
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  {
+    // The shell refuses (the folder is in use): the file keeps its read-only attribute.
+    TImportShim<decltype(SHFileOperationW)> refuse(
+        "SHFileOperationW", [](SHFILEOPSTRUCTW*) -> int { return ERROR_SHARING_VIOLATION; });
+    Form->Button8->Click();
+    EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY,
+              DWORD(FILE_ATTRIBUTE_READONLY));
+  }
+  {
+    // No recycle bin, and putting the folder back is refused: the files wait in the hold.
+    TImportShim<decltype(SHFileOperationW)> noBin("SHFileOperationW", DeleteForGood);
+    TImportShim<decltype(MoveFileExW)> shim("MoveFileExW", ShimMove);
+    RefuseMove = [](const std::wstring&, const std::wstring& to) {
+      return Contains(to, L"\\Addons\\");
+    };
+    Form->ListView1->SetChecked(0, true);
+    Form->Button8->Click();
+    RefuseMove = nullptr;
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(Contains(Boxes.back().Text, L"無法放回原處")) << Boxes.back().Text;
+  }
+  EXPECT_TRUE(install::CleanUpWork(ModsDir().wstring()).empty());
+  EXPECT_EQ(ziptest::ReadFile(file), Bytes("f"));
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(ModsDir()), {}),
+            std::vector<fs::path>{AddonsDir()});
+}
+
+TEST_F(InstallCommands, WithoutHardLinksOnlyAFolderGoneForGoodAsksBeforeItGoes) {
+  AddRow(L"NoLinks", L"已安裝", true);
+  AddRow(L"Gone", L"已安裝", true);
+  for (const wchar_t* folder : {L"NoLinks", L"Gone"}) {
+    fs::create_directories(AddonsDir() / folder);
+    ziptest::WriteFile(AddonsDir() / folder / L"f.lua", Bytes("f"));
+  }
+  TImportShim<decltype(CreateHardLinkW)> noLinks(
+      "CreateHardLinkW", [](LPCWSTR, LPCWSTR, LPSECURITY_ATTRIBUTES) -> BOOL {
+        return SetLastError(ERROR_INVALID_FUNCTION), FALSE;
+      });
+  Form->ListView1->SetChecked(1, false);
+  Form->Button8->Click();  // the recycle bin takes it: no second question
+  EXPECT_EQ(Boxes.size(), 1u);
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"NoLinks"));
+  TImportShim<decltype(SHFileOperationW)> noBin("SHFileOperationW", DeleteForGood);
+  Form->ListView1->SetChecked(1, true);
+  Form->Button8->Click();  // gone for good: asked, answered No, and it is back whole
+  ASSERT_EQ(Boxes.size(), 3u);
+  EXPECT_TRUE(Contains(Boxes[2].Text, L"永久刪除")) << Boxes[2].Text;
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Gone" / L"f.lua"), Bytes("f"));
+}
+
+TEST_F(InstallCommands, AReloadAskedForDuringTheBatchWaitsForItsEnd) {
+  AddRow(L"One", L"未安裝", true);
+  AddRow(L"Two", L"未安裝", true);
+  for (const char* folder : {"One", "Two"}) PutArchive(ui::Widen(folder), AddonArchive(folder));
+  HWND reload = Form->Button3->Handle();
+  PostMessageW(GetParent(reload), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(reload), BN_CLICKED),
+               reinterpret_cast<LPARAM>(reload));
+  Form->Button1->Click();
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Two" / L"Two.lua"));
+  EXPECT_EQ(Form->ListView1->Count(), 0);  // then it ran (and found no server here)
+}
+
+TEST(UnzipArchive, PathsNearTheLimitInstall) {
+  TImportShim<decltype(CreateFileW)> files(
+      "CreateFileW",
+      [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+         DWORD flags, HANDLE model) -> HANDLE {
+        // Windows refuses plain paths of 260 characters and more; Wine does not.
+        if (wcslen(path) >= MAX_PATH && wcsncmp(path, L"\\\\?\\", 4) != 0)
+          return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+        return TImportShim<decltype(CreateFileW)>::Original(path, access, share, security,
+                                                            disposition, flags, model);
+      });
+  ziptest::TScratch scratch;
+  fs::path mods = scratch.Path() / L"Mods";
+  std::string deep = "Addons/Deep/";
+  while (mods.wstring().size() + deep.size() < MAX_PATH - 12) deep += "d/";
+  TZipWriter writer;
+  writer.Add(deep + "f.lua", Bytes("deep"));
+  ziptest::WriteFile(scratch / "deep.zip", writer.Build());
+  EXPECT_TRUE(install::UnzipArchive((scratch / "deep.zip").wstring(), mods.wstring()));
+  EXPECT_EQ(ziptest::ReadFile(mods / fs::path(deep) / "f.lua"), Bytes("deep"));
 }
 
 }  // namespace
