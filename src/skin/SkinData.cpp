@@ -25,7 +25,12 @@ TSkinData::TSkinData(ui::TForm* owner) : FOwner(owner), FSkin3rd(DefaultSkin3rd(
 }
 
 TSkinData::~TSkinData() {
-  if (TSkinManage* manager = TSkinManage::Instance()) manager->RemoveSkinData(this);
+  if (TSkinManage* manager = TSkinManage::Instance()) {
+    manager->RemoveSkinData(this);
+    // The manager serves the skin data: the last one to go (the main form's, at exit)
+    // takes it along, with its hook, its timer window and the popup-menu skins.
+    if (!manager->HasSkinData()) TSkinManage::Destroy();
+  }
   ReleaseGdi();
 }
 

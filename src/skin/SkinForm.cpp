@@ -2,6 +2,8 @@
 // and caption buttons, and giving everything back at detach.
 #include "skin/SkinForm.h"
 
+#include <algorithm>
+
 #include "skin/SkinControls.h"
 #include "skin/SkinData.h"
 #include "skin/SkinManage.h"
@@ -39,7 +41,7 @@ TSkinForm* TSkinForm::FromHandle(HWND window) {
 }
 
 void TSkinForm::Attach() {
-  if (FOldProc || FDetached || !IsWindow(FHandle)) return;
+  if (FSubclassed || FDetached || !IsWindow(FHandle)) return;
   FSkin = FData->SharedSkin();
   FDrawFrame = FData->SkinControls.Contains(xcMainMenu);
   if (FForm && FData->OnBeforeSkinForm) FData->OnBeforeSkinForm(*FData, FHandle, FClassName);
@@ -54,8 +56,8 @@ void TSkinForm::Attach() {
   ReadMetrics();
   ReadButtons();
   FrameTable().Set(FHandle, this);
-  FOldProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TSkinForm::WindowProc)));
+  FSubclassed = ui::SetSubclass(FHandle, &TSkinForm::SubclassProc, kSubclassId,
+                                reinterpret_cast<DWORD_PTR>(this));
   FActive = GetActiveWindow() == FHandle;
   if (FTakenMenu) {
     // The menu moves into the skinned bar; the window keeps no menu of its own.
@@ -76,11 +78,43 @@ void TSkinForm::KeepClientSize(const RECT& clientBefore) {
   GetClientRect(FHandle, &client);
   int dx = (clientBefore.right - clientBefore.left) - (client.right - client.left);
   int dy = (clientBefore.bottom - clientBefore.top) - (client.bottom - client.top);
-  if ((dx == 0 && dy == 0) || FShowState != TShowState::Normal) return;
+  if ((dx == 0 && dy == 0) || ShowState() != TShowState::Normal) return;
   RECT window{};
   GetWindowRect(FHandle, &window);
   SetWindowPos(FHandle, nullptr, 0, 0, window.right - window.left + dx,
                window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TSkinForm::WidenForCaption() {
+  // The system sizes a message box for its caption in the system's caption font and
+  // buttons; ours may take more room. Widen it the same way: around its centre, with
+  // its row of buttons kept centred.
+  constexpr int kMessageBoxTextId = 0xFFFF;
+  if (FForm || FClassName != L"#32770" || !GetDlgItem(FHandle, kMessageBoxTextId)) return;
+  if (ShowState() != TShowState::Normal) return;
+  int shortfall = CaptionTextShortfall();
+  if (shortfall <= 0) return;
+  RECT window{};
+  GetWindowRect(FHandle, &window);
+  int width = window.right - window.left + shortfall;
+  int left = window.left - shortfall / 2;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &monitor))
+    left = std::max(static_cast<int>(monitor.rcWork.left),
+                    std::min(left, static_cast<int>(monitor.rcWork.right) - width));
+  SetWindowPos(FHandle, nullptr, left, window.top, width, window.bottom - window.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  for (HWND child = GetWindow(FHandle, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (lstrcmpiW(name, L"Button") != 0) continue;
+    RECT bounds{};
+    GetWindowRect(child, &bounds);
+    MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&bounds), 2);
+    SetWindowPos(child, nullptr, bounds.left + shortfall / 2, bounds.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void TSkinForm::FinishAttach() {
@@ -88,6 +122,7 @@ void TSkinForm::FinishAttach() {
   FAttached = true;
   ReadMetrics();
   LayoutButtons();
+  WidenForCaption();
   if (TSkinManage* manager = TSkinManage::Instance()) manager->SkinControls(*this, FHandle);
   UpdateRegion(true);
   RepaintFrame();
@@ -104,12 +139,8 @@ void TSkinForm::Detach() {
   if (!IsWindow(FHandle)) return;
   if (FTimer) KillTimer(FHandle, kHotTimer);
   FTimer = 0;
-  if (FOldProc) {
-    // Put our procedure back only if nobody has subclassed the window after us.
-    if (GetWindowLongPtrW(FHandle, GWLP_WNDPROC) ==
-        reinterpret_cast<LONG_PTR>(&TSkinForm::WindowProc))
-      SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FOldProc));
-  }
+  // Only our link leaves the chain: whoever subclassed the window after us stays.
+  if (FSubclassed) ui::RemoveSubclass(FHandle, &TSkinForm::SubclassProc, kSubclassId);
   FMenuBar.reset();
   if (FTakenMenu) SetMenu(FHandle, FTakenMenu);
   FTakenMenu = nullptr;
@@ -180,12 +211,12 @@ void TSkinForm::ReadStyles() {
   FHasMinBox = (style & WS_MINIMIZEBOX) != 0;
   FHasMaxBox = (style & WS_MAXIMIZEBOX) != 0;
   FHasHelpBox = (exStyle & WS_EX_CONTEXTHELP) != 0;
-  if (IsIconic(FHandle))
-    FShowState = TShowState::Minimized;
-  else if (IsZoomed(FHandle))
-    FShowState = TShowState::Maximized;
-  else
-    FShowState = TShowState::Normal;
+}
+
+TShowState TSkinForm::ShowState() const {
+  if (IsIconic(FHandle)) return TShowState::Minimized;
+  if (IsZoomed(FHandle)) return TShowState::Maximized;
+  return TShowState::Normal;
 }
 
 void TSkinForm::ReadMetrics() {

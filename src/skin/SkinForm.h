@@ -51,6 +51,11 @@ struct TCaptionButton {
   int State = bsNormal;
 };
 
+// Actions of the buttons that open the system menu and show the window's icon.
+inline bool IsSystemMenuAction(int action) {
+  return action == 3 || action == 11 || action == 12;
+}
+
 struct TFrameMetrics {
   int Left = 0;     // left border width
   int Caption = 0;  // caption height (top border image height)
@@ -87,16 +92,20 @@ class TSkinForm {
   void RepaintFrame();
 
   bool Attached() const { return FAttached; }
-  bool Subclassed() const { return FOldProc != nullptr; }
+  bool Subclassed() const { return FSubclassed; }
   // Whether the frame paints the non-client area (else it only skins the controls).
   bool DrawsFrame() const { return FDrawFrame; }
   TWindowKind WindowKind() const { return FWindowKind; }
   TBorderKind BorderKind() const { return FBorderKind; }
-  TShowState ShowState() const { return FShowState; }
+  // Read from the window each time: the main form minimises through the application
+  // window and never hears of it in a size message.
+  TShowState ShowState() const;
   bool IsActive() const { return FActive; }
   const TFrameMetrics& Metrics() const { return FMetrics; }
   const std::vector<TCaptionButton>& Buttons() const { return FButtons; }
   const RECT& CaptionTextRect() const { return FCaptionTextRect; }
+  // How many pixels of the caption text do not fit between the caption buttons.
+  int CaptionTextShortfall();
   bool HasRegion() const { return FHasRegion; }
   // Number of times the region was built (for checks that resizing rebuilds it).
   int RegionBuilds() const { return FRegionBuilds; }
@@ -111,7 +120,8 @@ class TSkinForm {
   LRESULT CallDefault(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR data);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   // State (SkinFormState.cpp).
@@ -122,6 +132,7 @@ class TSkinForm {
   bool ButtonShown(const TCaptionButton& button, int code, bool systemMenuCheck) const;
   void FinishAttach();
   void KeepClientSize(const RECT& clientBefore);
+  void WidenForCaption();
 
   // Messages (SkinFormMessages.cpp).
   LRESULT OnNcCalcSize(WPARAM wParam, LPARAM lParam);
@@ -132,6 +143,11 @@ class TSkinForm {
   LRESULT OnSize(WPARAM wParam, LPARAM lParam);
   LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
   LRESULT OnMenuChanged(WPARAM wParam, LPARAM lParam);
+  // A pressed caption button holds the mouse: moves show it pressed only while over
+  // it, and the up acts only over it (false when the message is not about a press).
+  bool OnCapturedMouse(UINT message, WPARAM wParam, LPARAM lParam);
+  void TrackPress(POINT windowPoint);
+  void EndPress(POINT windowPoint, POINT screenPoint);
   void OnHotTimer();
   POINT ToWindow(LPARAM screenPoint) const;
   int ButtonAt(POINT windowPoint) const;
@@ -142,7 +158,16 @@ class TSkinForm {
 
   // Painting (SkinFormPaint.cpp).
   void PaintFrame(HDC windowDc);
-  void PaintCaptionText(HDC dc, int originX);
+  // The caption text, where it goes (window coordinates, cut to the room it has) and
+  // its full width; `dc` has the caption font selected.
+  struct TCaptionText {
+    std::wstring Text;
+    RECT Rect{};
+    int Width = 0;
+  };
+  TCaptionText PlaceCaptionText(HDC dc) const;
+  HFONT CaptionTextFont() const;
+  void PaintCaptionText(HDC dc);
   void PaintButtons(HDC dc, int originX);
   void LayoutCaption(int width);
   COLORREF CaptionTextColour() const;
@@ -169,7 +194,6 @@ class TSkinForm {
   bool FHasMinBox = false;
   bool FHasMaxBox = false;
   bool FHasHelpBox = false;
-  TShowState FShowState = TShowState::Normal;
   bool FActive = false;
   TFrameMetrics FMetrics;
 
@@ -189,7 +213,8 @@ class TSkinForm {
   // False once detached: code that ran a modal loop checks it before touching the frame.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   static constexpr UINT_PTR kHotTimer = 0x3533;
-  WNDPROC FOldProc = nullptr;
+  static constexpr UINT_PTR kSubclassId = 0x3503;
+  bool FSubclassed = false;
   LONG FOldStyle = 0;
   bool FAttached = false;
   bool FDetached = false;

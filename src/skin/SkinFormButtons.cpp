@@ -14,10 +14,6 @@ namespace skin {
 
 namespace {
 
-bool IsSystemMenuAction(int action) {
-  return action == 3 || action == 11 || action == 12;
-}
-
 LRESULT HitCodeOf(int action) {
   switch (action) {
     case 0:
@@ -42,7 +38,7 @@ LRESULT HitCodeOf(int action) {
 }  // namespace
 
 bool TSkinForm::ButtonShown(const TCaptionButton& button, int code, bool firstKey) const {
-  bool maximised = FShowState == TShowState::Maximized;
+  bool maximised = ShowState() == TShowState::Maximized;
   switch (code) {
     case 0:
       return true;
@@ -204,6 +200,10 @@ LRESULT TSkinForm::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   int item = FMenuBar ? FMenuBar->ItemAt(point) : -1;
   switch (message) {
     case WM_NCMOUSEMOVE:
+      if (FPressedButton >= 0) {
+        TrackPress(point);
+        return 0;
+      }
       if (!FActive) return 0;
       if (button >= 0) {
         SetHot(button);
@@ -224,8 +224,12 @@ LRESULT TSkinForm::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!FActive) SetForegroundWindow(FHandle);
         TCaptionButton& pressed = FButtons[static_cast<size_t>(button)];
         if (!pressed.Enabled) return 0;
+        // As the system does: the mouse is ours until the button goes up, and only an up
+        // over the same button acts.
         FPressedButton = button;
+        FHotButton = -1;
         pressed.State = bsPressed;
+        SetCapture(FHandle);
         RepaintFrame();
         return 0;
       }
@@ -234,21 +238,11 @@ LRESULT TSkinForm::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         OpenMenuItem(item);
         return 0;
       }
-      if (wParam == HTCAPTION && FShowState == TShowState::Maximized) return 0;
+      if (wParam == HTCAPTION && ShowState() == TShowState::Maximized) return 0;
       break;
     case WM_NCLBUTTONUP:
       if (FPressedButton >= 0) {
-        int pressed = FPressedButton;
-        FPressedButton = -1;
-        if (button != pressed) {
-          FButtons[static_cast<size_t>(pressed)].State = bsNormal;
-          RepaintFrame();
-          return 0;
-        }
-        FHotButton = -1;
-        SetHot(button);
-        RunAction(FButtons[static_cast<size_t>(button)],
-                  POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        EndPress(point, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;  // the action may have freed the frame
       }
       break;
@@ -259,7 +253,7 @@ LRESULT TSkinForm::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       if (wParam != HTCAPTION) break;
-      if (FShowState != TShowState::Normal) {
+      if (ShowState() != TShowState::Normal) {
         PostMessageW(FHandle, WM_SYSCOMMAND, SC_RESTORE, 0);
         return 0;
       }
@@ -285,6 +279,47 @@ LRESULT TSkinForm::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   return CallDefault(message, wParam, lParam);
 }
 
+bool TSkinForm::OnCapturedMouse(UINT message, WPARAM, LPARAM lParam) {
+  if (FPressedButton < 0) return false;
+  if (message == WM_CAPTURECHANGED) {
+    if (reinterpret_cast<HWND>(lParam) == FHandle) return false;
+    // Capture taken away (another window, a menu, a dialog): the press is cancelled.
+    FButtons[static_cast<size_t>(FPressedButton)].State = bsNormal;
+    FPressedButton = -1;
+    RepaintFrame();
+    return false;
+  }
+  POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ClientToScreen(FHandle, &screen);
+  POINT point = ToWindow(MAKELPARAM(screen.x, screen.y));
+  if (message == WM_MOUSEMOVE)
+    TrackPress(point);
+  else
+    EndPress(point, screen);
+  return true;
+}
+
+void TSkinForm::TrackPress(POINT windowPoint) {
+  TCaptionButton& pressed = FButtons[static_cast<size_t>(FPressedButton)];
+  int state = ButtonAt(windowPoint) == FPressedButton ? bsPressed : bsNormal;
+  if (pressed.State == state) return;
+  pressed.State = state;
+  RepaintFrame();
+}
+
+void TSkinForm::EndPress(POINT windowPoint, POINT screenPoint) {
+  int pressed = FPressedButton;
+  FPressedButton = -1;
+  if (GetCapture() == FHandle) ReleaseCapture();
+  if (ButtonAt(windowPoint) != pressed) {
+    FButtons[static_cast<size_t>(pressed)].State = bsNormal;
+    RepaintFrame();
+    return;
+  }
+  SetHot(pressed);
+  RunAction(FButtons[static_cast<size_t>(pressed)], screenPoint);
+}
+
 void TSkinForm::RunAction(const TCaptionButton& button, POINT screenPoint) {
   HWND window = FHandle;
   switch (button.Action) {
@@ -298,13 +333,13 @@ void TSkinForm::RunAction(const TCaptionButton& button, POINT screenPoint) {
     case 22:
       if (button.Enabled)
         PostMessageW(window, WM_SYSCOMMAND,
-                     FShowState == TShowState::Maximized ? SC_RESTORE : SC_MAXIMIZE, 0);
+                     ShowState() == TShowState::Maximized ? SC_RESTORE : SC_MAXIMIZE, 0);
       return;
     case 2:
     case 23:
       if (button.Enabled)
         PostMessageW(window, WM_SYSCOMMAND,
-                     FShowState == TShowState::Minimized ? SC_RESTORE : SC_MINIMIZE, 0);
+                     ShowState() == TShowState::Minimized ? SC_RESTORE : SC_MINIMIZE, 0);
       return;
     case 3:
     case 11:
@@ -340,8 +375,8 @@ void TSkinForm::RunAction(const TCaptionButton& button, POINT screenPoint) {
 void TSkinForm::OpenSystemMenu(POINT screenPoint) {
   HMENU menu = GetSystemMenu(FHandle, FALSE);
   if (!menu) return;
-  bool maximised = FShowState == TShowState::Maximized;
-  bool minimised = FShowState == TShowState::Minimized;
+  bool maximised = ShowState() == TShowState::Maximized;
+  bool minimised = ShowState() == TShowState::Minimized;
   auto enable = [&](UINT command, bool enabled) {
     EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
   };

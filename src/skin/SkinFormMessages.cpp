@@ -9,20 +9,19 @@
 #include "skin/SkinModel.h"
 #include "skin/SkinPaint.h"
 #include "ui/Application.h"
+#include "ui/Subclass.h"
 
 namespace skin {
 
-LRESULT CALLBACK TSkinForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TSkinForm* frame = FromHandle(window);
-  if (!frame) return DefWindowProcW(window, message, wParam, lParam);
+LRESULT CALLBACK TSkinForm::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR data) {
+  auto* frame = reinterpret_cast<TSkinForm*>(data);
   if (message == WM_NCDESTROY) {
-    // Detached once, freed by the manager, never touched again: the window's own
-    // handling runs through the saved procedure.
-    WNDPROC old = frame->FOldProc;
+    // Detached once, freed by the manager, never touched again: the rest of the chain
+    // still sees the message.
     frame->Detach();
     if (TSkinManage* manager = TSkinManage::Instance()) manager->DropFrame(frame);
-    return old ? CallWindowProcW(old, window, message, wParam, lParam)
-               : DefWindowProcW(window, message, wParam, lParam);
+    return ui::DefSubclass(window, message, wParam, lParam);
   }
   LRESULT result = 0;
   ui::Application().Guard([&] { result = frame->HandleMessage(message, wParam, lParam); });
@@ -30,8 +29,7 @@ LRESULT CALLBACK TSkinForm::WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT TSkinForm::CallDefault(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!FOldProc) return DefWindowProcW(FHandle, message, wParam, lParam);
-  return CallWindowProcW(FOldProc, FHandle, message, wParam, lParam);
+  return ui::DefSubclass(FHandle, message, wParam, lParam);
 }
 
 LRESULT TSkinForm::DefaultThenRepaint(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -75,7 +73,7 @@ LRESULT TSkinForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   bool paints = FDrawFrame && FBorderKind != TBorderKind::NoCaption &&
-                !(FWindowKind == TWindowKind::MDIChild && FShowState != TShowState::Normal);
+                !(FWindowKind == TWindowKind::MDIChild && ShowState() != TShowState::Normal);
   if (!paints) return CallDefault(message, wParam, lParam);
 
   switch (message) {
@@ -123,6 +121,11 @@ LRESULT TSkinForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
       return OnNcMouse(message, wParam, lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (OnCapturedMouse(message, wParam, lParam)) return 0;
+      break;
     case WM_NCMOUSELEAVE:
       SetHot(-1);
       break;
@@ -172,12 +175,6 @@ LRESULT TSkinForm::OnNcActivate(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT TSkinForm::OnSize(WPARAM wParam, LPARAM lParam) {
   LRESULT result = CallDefault(WM_SIZE, wParam, lParam);
-  if (wParam == SIZE_MINIMIZED)
-    FShowState = TShowState::Minimized;
-  else if (wParam == SIZE_MAXIMIZED)
-    FShowState = TShowState::Maximized;
-  else if (wParam == SIZE_RESTORED)
-    FShowState = TShowState::Normal;
   if (wParam != SIZE_MINIMIZED && FAttached) {
     LayoutButtons();
     UpdateRegion(FWindowKind == TWindowKind::MDIChild);
@@ -226,20 +223,14 @@ LRESULT TSkinForm::OnSysCommand(WPARAM wParam, LPARAM lParam) {
             POINT{window.left + FMetrics.Left, window.top + FMetrics.Caption + FMetrics.MenuBar});
         return 0;
       }
+      // Alt or F10 alone on a window without a menu bar: the system would highlight
+      // its own icon in our caption and leave it there; there is nothing to open.
+      if (!FMenuBar && !key) return 0;
       if (key == L'-' || GetCapture() || !FMenuBar) break;
       int item = key ? FMenuBar->FindAccessKey(key) : 0;
       if (item >= 0) OpenMenuItem(item);
       return 1;
     }
-    case SC_MINIMIZE:
-      FShowState = TShowState::Minimized;
-      break;
-    case SC_MAXIMIZE:
-      FShowState = TShowState::Maximized;
-      break;
-    case SC_RESTORE:
-      FShowState = TShowState::Normal;
-      break;
     default:
       break;
   }
@@ -247,6 +238,7 @@ LRESULT TSkinForm::OnSysCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void TSkinForm::OnHotTimer() {
+  if (FPressedButton >= 0) return;
   if (FHotButton < 0 && (!FMenuBar || FMenuBar->Hot() < 0)) return;
   POINT cursor{};
   GetCursorPos(&cursor);

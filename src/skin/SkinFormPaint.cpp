@@ -43,7 +43,7 @@ void TSkinForm::PaintFrame(HDC dc) {
   if (width <= 0 || height <= 0) return;
   LayoutCaption(width);
 
-  if (FShowState == TShowState::Minimized) {
+  if (ShowState() == TShowState::Minimized) {
     // Only the caption bar, across the full width, on the face colour.
     uint32_t* bits = nullptr;
     TGdiBitmap bitmap = CreateDib(width, FMetrics.Caption, &bits);
@@ -55,7 +55,7 @@ void TSkinForm::PaintFrame(HDC dc) {
     FPainter->DrawThreeHorizontal(memory.Get(), skin.Top.Image, FrameOf(skin.Top, FActive),
                                   skin.Top.Frames(), all, skin.Top.TopHeight, skin.Top.BotHeight,
                                   FillOf(skin.Top), false);
-    PaintCaptionText(memory.Get(), 0);
+    PaintCaptionText(memory.Get());
     PaintButtons(memory.Get(), 0);
     BitBlt(dc, 0, 0, width, FMetrics.Caption, memory.Get(), 0, 0, SRCCOPY);
     return;
@@ -89,17 +89,15 @@ void TSkinForm::PaintFrame(HDC dc) {
                                     skin.Top.Frames(), RECT{left, 0, width - right, caption},
                                     skin.Top.TopHeight, skin.Top.BotHeight, FillOf(skin.Top),
                                     false);
-      PaintCaptionText(memory.Get(), 0);
+      PaintCaptionText(memory.Get());
       PaintButtons(memory.Get(), 0);
       BitBlt(dc, 0, 0, width, caption, memory.Get(), 0, 0, SRCCOPY);
     }
   }
 
   if (FMetrics.MenuBar > 0) {
-    HFONT font = FData->CaptionFont() ? FData->CaptionFont()
-                                      : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     if (FMenuBar) {
-      FMenuBar->Paint(dc, FSkin.get(), *FPainter, font, FActive);
+      FMenuBar->Paint(dc, FSkin.get(), *FPainter, CaptionTextFont(), FActive);
     } else {
       RECT bar{left, caption, width - right, caption + FMetrics.MenuBar};
       FillRect(dc, &bar, GetSysColorBrush(COLOR_MENU));
@@ -107,14 +105,20 @@ void TSkinForm::PaintFrame(HDC dc) {
   }
 }
 
-void TSkinForm::PaintCaptionText(HDC dc, int originX) {
+HFONT TSkinForm::CaptionTextFont() const {
+  return FData->CaptionFont() ? FData->CaptionFont()
+                              : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+TSkinForm::TCaptionText TSkinForm::PlaceCaptionText(HDC dc) const {
   const TSkinTitle& title = FSkin->Title;
+  TCaptionText caption;
   int length = GetWindowTextLengthW(FHandle);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(FHandle, text.data(), length + 1)));
+  caption.Text.assign(static_cast<size_t>(length) + 1, L'\0');
+  caption.Text.resize(
+      static_cast<size_t>(GetWindowTextW(FHandle, caption.Text.data(), length + 1)));
 
   RECT area = FCaptionTextRect;
-  OffsetRect(&area, -originX, 0);
   int shiftVert = title.TextShiftVert / 2;
   area.top += shiftVert;
   area.bottom += shiftVert;
@@ -122,26 +126,46 @@ void TSkinForm::PaintCaptionText(HDC dc, int originX) {
   if (GetWindowLongW(FHandle, GWL_EXSTYLE) & (WS_EX_RTLREADING | WS_EX_LAYOUTRTL))
     alignment = alignment == 0 ? 2 : alignment == 2 ? 0 : alignment;
 
-  HFONT font = FData->CaptionFont() ? FData->CaptionFont()
-                                    : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  TSelectObject selectFont(dc, font);
   RECT measure{0, 0, 0, 0};
-  DrawTextW(dc, text.c_str(), -1, &measure, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-  int textWidth = measure.right - measure.left;
+  DrawTextW(dc, caption.Text.c_str(), -1, &measure, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+  caption.Width = measure.right - measure.left;
 
-  RECT textRect = area;
-  UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+  RECT& textRect = caption.Rect;
+  textRect = area;
   if (alignment == 1) {
-    int x = area.left + std::max(0, (static_cast<int>(area.right - area.left) - textWidth) / 2);
-    textRect.left = x;
+    textRect.left =
+        area.left + std::max(0, (static_cast<int>(area.right - area.left) - caption.Width) / 2);
   } else if (alignment == 2) {
     textRect.right = area.right - title.TextRightClip;
     textRect.left =
-        std::max(static_cast<int>(area.left), static_cast<int>(textRect.right) - textWidth);
+        std::max(static_cast<int>(area.left), static_cast<int>(textRect.right) - caption.Width);
   } else {
-    textRect.left = area.left + title.TextShift;
+    // The shift leaves room for the icon button; a window that shows none (a dialog)
+    // gives its text that room, from where the icon would start.
+    int left = area.left + title.TextShift;
+    for (const TCaptionButton& button : FButtons)
+      if (IsSystemMenuAction(button.Action) && button.Align == 0 && !button.Visible)
+        left = std::min(left, std::max(static_cast<int>(area.left), button.Xcoord));
+    textRect.left = left;
   }
-  textRect.right = std::min(textRect.right, std::min(area.right, textRect.left + textWidth));
+  textRect.right = std::min(textRect.right, std::min(area.right, textRect.left + caption.Width));
+  return caption;
+}
+
+int TSkinForm::CaptionTextShortfall() {
+  if (!FSkin || !FDrawFrame || FBorderKind == TBorderKind::NoCaption) return 0;
+  LayoutButtons();
+  TMemoryDC dc;
+  TSelectObject font(dc.Get(), CaptionTextFont());
+  TCaptionText caption = PlaceCaptionText(dc.Get());
+  return std::max(0, caption.Width - static_cast<int>(caption.Rect.right - caption.Rect.left));
+}
+
+void TSkinForm::PaintCaptionText(HDC dc) {
+  const TSkinTitle& title = FSkin->Title;
+  TSelectObject selectFont(dc, CaptionTextFont());
+  TCaptionText caption = PlaceCaptionText(dc);
+  const RECT& textRect = caption.Rect;
   if (textRect.right <= textRect.left) return;
 
   if (!title.TextBack.Empty()) {
@@ -153,7 +177,9 @@ void TSkinForm::PaintCaptionText(HDC dc, int originX) {
   }
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, CaptionTextColour());
-  DrawTextW(dc, text.c_str(), -1, &textRect, format);
+  RECT drawn = textRect;
+  DrawTextW(dc, caption.Text.c_str(), -1, &drawn,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 void TSkinForm::PaintButtons(HDC dc, int originX) {
@@ -167,7 +193,7 @@ void TSkinForm::PaintButtons(HDC dc, int originX) {
       if (!button.Enabled) frame = button.Frames > 3 ? 3 : 0;
       FPainter->DrawFrame(dc, image, frame, button.Frames, rect, true);
     }
-    if (button.Action == 3 || button.Action == 11 || button.Action == 12) {
+    if (IsSystemMenuAction(button.Action)) {
       HICON icon = reinterpret_cast<HICON>(SendMessageW(FHandle, WM_GETICON, ICON_SMALL2, 0));
       if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(FHandle, GCLP_HICONSM));
       if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(FHandle, GCLP_HICON));

@@ -31,7 +31,7 @@ void AddOpaqueRuns(const uint32_t* bits, int width, int height, int x, int y,
 
 void TSkinForm::UpdateRegion(bool force) {
   if (!FSkin || !FDrawFrame || FBorderKind == TBorderKind::NoCaption) return;
-  if (FShowState == TShowState::Minimized) return;
+  if (ShowState() == TShowState::Minimized) return;
   const TSkin& skin = *FSkin;
   RECT window{};
   GetWindowRect(FHandle, &window);

@@ -50,6 +50,7 @@ class TSkinManage {
 
   void AddSkinData(TSkinData* data);
   void RemoveSkinData(TSkinData* data);
+  bool HasSkinData() const { return !FDataList.empty(); }
   // The first sfMainform skin data added.
   TSkinData* MainData() const { return FMainData; }
 

@@ -21,6 +21,7 @@
 #include "ui/Application.h"
 #include "ui/Form.h"
 #include "ui/Menus.h"
+#include "ui/Subclass.h"
 
 using namespace skin;
 
@@ -60,7 +61,8 @@ std::vector<uint8_t> TestPackage(bool transparent) {
       "ButtonImage=close.bmp\n"
       "[Button.Active]\nAction=51\nAlign=0\nXcoord=40\nYcoord=5\nVisibility=3\nframe=3\n"
       "ButtonImage=close.bmp\n"
-      "[Buttons]\nBitmap=buttons.bmp\n";
+      "[Button.Min]\nAction=2\nAlign=1\nXcoord=40\nYcoord=5\nVisibility=6\nframe=3\n"
+      "ButtonImage=close.bmp\n[Buttons]\nBitmap=buttons.bmp\n";
   std::vector<TSkinPackFile> files = {
       {"skin.ini", {ini.begin(), ini.end()}},
       {"left.bmp", Strip({kLeftOn, kLeftOff}, kLeft, 40, transparent)},
@@ -137,6 +139,14 @@ TCapture Capture(HWND window) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   return capture;
+}
+
+int FirstTitleColumn(const TCapture& shot) {  // of the active title colour (yellow)
+  for (int x = 0; x < shot.Width; ++x)
+    for (int y = 4; y < kCaption - 4; ++y)
+      if (uint32_t p = shot.At(x, y); p >> 16 > 0xC0 && (p >> 8 & 0xFF) > 0xC0 && (p & 0xFF) < 0x60)
+        return x;
+  return -1;
 }
 
 uint32_t WindowPixel(HWND window, int x, int y) {
@@ -266,6 +276,12 @@ TEST_F(SkinFrame, ClientAreaHitTestsAndCloseButton) {
   const TCaptionButton& button = frame->Buttons()[0];
   EXPECT_EQ(bsHot, button.State);
   EXPECT_EQ(kCloseHot, WindowPixel(form.Handle(), 300 - 22 + 8, 12));
+  // Pressed, it holds the mouse; released off it, nothing runs, not even at a later up.
+  SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTCLOSE, close);
+  SendMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(150, 100));
+  SendMessageW(form.Handle(), WM_NCLBUTTONUP, HTCLOSE, close);
+  ui::Application().ProcessMessages();
+  EXPECT_EQ(0, form.CloseQueries);
   SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTCLOSE, close);
   EXPECT_EQ(bsPressed, button.State);
   SendMessageW(form.Handle(), WM_NCLBUTTONUP, HTCLOSE, close);
@@ -353,11 +369,17 @@ TEST_F(SkinFrame, MagentaBordersShapeTheWindowUntilDetach) {
   SetWindowPos(form.Handle(), nullptr, 0, 0, 320, 210, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(builds + 1, frame->RegionBuilds());
 
-  // Off: unskinned 250 ms later, region and system frame back; on again: skinned again.
+  // Off: unskinned 250 ms later, region and system frame back; with a later subclass.
+  SUBCLASSPROC later = [](HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+    return ui::DefSubclass(window, message, w, l);
+  };
+  ui::SetSubclass(form.Handle(), later, 1, 0);
   Data->SetActive(false);
   EXPECT_TRUE(PumpUntil([&] { return Frame(form) == nullptr; }));
   EXPECT_EQ(ERROR, GetWindowRgn(form.Handle(), region));
   EXPECT_EQ(0, SendMessageW(form.Handle(), kMsgIsSkinned, 0, 0));
+  SendMessageW(form.Handle(), kMsgCaptionAction, 0, 0);
+  EXPECT_EQ(1, form.CustomActions);  // the form still has its messages
   Data->SetActive(true);
   EXPECT_TRUE(PumpUntil([&] { return Frame(form) != nullptr; }));
   DeleteObject(region);
@@ -365,6 +387,52 @@ TEST_F(SkinFrame, MagentaBordersShapeTheWindowUntilDetach) {
   // A window destroyed while attached is detached and dropped once.
   DestroyWindow(form.Handle());
   EXPECT_EQ(0u, TSkinManage::Instance()->Frames().size());
+  Data.reset();  // the last skin data takes the manager along
+  EXPECT_EQ(nullptr, TSkinManage::Instance());
+}
+
+TEST_F(SkinFrame, MinimisedThroughTheApplicationTheFrameComesBackWhole) {
+  TTestForm& form = Skinned();
+  // Alt alone, then Esc: the system paints nothing of its own into the caption.
+  TCapture before = Capture(form.Handle());
+  PostMessageW(form.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+  EXPECT_TRUE(before.Pixels == Capture(form.Handle()).Pixels);
+  HWND application = ui::Application().Handle();
+  ui::Application().SetMainForm(&form);
+  for (int round = 0; round < 2; ++round) {  // the second click minimises again
+    for (UINT message : {WM_NCLBUTTONDOWN, WM_NCLBUTTONUP})
+      SendMessageW(form.Handle(), message, HTMINBUTTON, ScreenPoint(form.Handle(), 264, 10));
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(application); }));
+    PostMessageW(application, WM_SYSCOMMAND, SC_RESTORE, 0);  // its taskbar button
+    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(application); }));
+    // Whatever the screen kept, the frame paints itself whole again.
+    HDC dc = GetWindowDC(form.Handle());
+    PatBlt(dc, 0, 0, 300, 200, BLACKNESS);
+    ReleaseDC(form.Handle(), dc);
+    RedrawWindow(form.Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(kBottom, WindowPixel(form.Handle(), 150, 200 - 2));
+  }
+  ui::Application().SetMainForm(nullptr);
+  ShowWindow(application, SW_HIDE);
+}
+
+TEST_F(SkinFrame, MessageBoxGetsRoomForItsSkinnedCaption) {
+  TTestForm& form = Skinned();
+  static int first = -1, shortfall = -1;
+  // Looked at from its modal loop once its frame is attached, then closed.
+  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Vornis 維諾斯獵手TW Ver1.36 caption");
+    TSkinForm* frame = box ? TSkinManage::Instance()->FindFrame(box) : nullptr;
+    if (!frame || !frame->Attached()) return;
+    KillTimer(nullptr, id);
+    first = FirstTitleColumn(Capture(box));
+    shortfall = frame->CaptionTextShortfall();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  MessageBoxW(form.Handle(), L"x", L"Vornis 維諾斯獵手TW Ver1.36 caption", MB_OK);
+  EXPECT_TRUE(first >= 56 && first < 56 + 30) << first;  // no icon button: no shift
+  EXPECT_EQ(0, shortfall);  // widened: all of the text before the close button
 }
 
 TEST_F(SkinFrame, ControlsByTagClassMapAndAncestry) {
