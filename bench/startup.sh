@@ -8,11 +8,14 @@
 #   - for the manager, the time until the first catalogue row is shown, with the
 #     automatic update on, against the demo publication served on the build's update
 #     server port (game path set, recorded version = published one, so no self-update).
-# Prints the medians and the ratios manager / bare window.
-#   bench/startup.sh [RUNS]
+# Prints the medians and the ratios manager / bare window. The Wine prefix is the bench's
+# own, with a desktop folder of its own: other prefixes share the user's home as their
+# desktop, and a shortcut written there by another copy would be rewritten at every start.
+#   bench/startup.sh [RUNS] [EXE]     (EXE: another VornisTools.exe to time, e.g. an older build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
+exe=${2:-}
 
 tools/install-deps.sh
 [ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
@@ -35,7 +38,7 @@ work=$PWD/build/bench-startup
 rm -rf "$work"
 mkdir -p "$work/bare" "$work/manager" "$work/game/client/bin" "$work/game/client/data/Mods/Addons"
 cp "$build/bench/bench_barewindow.exe" "$work/bare/"
-cp "$build/src/app/VornisTools.exe" "$work/manager/"
+cp "${exe:-$build/src/app/VornisTools.exe}" "$work/manager/VornisTools.exe"
 cp "$(cache VORNIS_DEMO_GAME_DIR)/client/bin/VNgame.exe" "$work/game/client/bin/"
 winpath() { echo "Z:$1" | tr / '\\'; }
 printf '[game]\r\ngamepath=%s\r\n[updata]\r\nautoupdata=1\r\n[updataver]\r\nver=%s\r\n' \
@@ -54,12 +57,17 @@ for _ in range(100):
         time.sleep(0.1)
 PY
 
-export WINEPREFIX=$build/wineprefix
+export WINEPREFIX=$PWD/build/bench-startup-wineprefix
+if [ ! -f "$WINEPREFIX/.vornis-ready" ]; then
+    tools/with-display tools/wine/run "$build/bench/bench_startwatch.exe" >/dev/null 2>&1 || true
+fi
+desktop=$WINEPREFIX/drive_c/users/$(id -un)/Desktop
+if [ -L "$desktop" ]; then rm "$desktop"; mkdir "$desktop"; fi
 tools/with-display tools/wine/run "$build/bench/bench_startwatch.exe" $((runs + 1)) \
     bare "$(winpath "$work/bare/bench_barewindow.exe")" \
-    manager "$(winpath "$work/manager/VornisTools.exe")" | tr -d '\r' | tee "$work/runs.txt"
+    manager "$(winpath "$work/manager/VornisTools.exe")" 2> >(grep -v 'Read access denied' >&2) | tr -d '\r' | tee "$work/runs.txt"
 
-python3 - "$work/runs.txt" "$build/src/app/VornisTools.exe" <<'PY'
+python3 - "$work/runs.txt" "$work/manager/VornisTools.exe" <<'PY'
 import os, statistics, sys
 runs = {}
 for line in open(sys.argv[1]):
