@@ -119,7 +119,6 @@ TForm1::TForm1() {
   BuildMenus();
   WireEvents();
   CreateTrayIcon();
-  CreateWebPanels();
   CreateSkinData();
   // An error of a creation step is shown, and the window is created all the same.
   ui::Application().Guard([this] { FormCreate(); });
@@ -212,7 +211,19 @@ void TForm1::FormCreate() {
   ListView1->AddColumn(L"文件夾", 1);
   ListView1->AddColumn(L"描述", 280);
   ListView1->AddColumn(L"作者", 100);
+  // The shortcut and the web panels wait until the window has been shown and painted:
+  // none of them is needed to draw it, and the browser control alone costs as much as
+  // the rest of the start.
+  ui::Application().Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+    if (!alive.expired()) FormCreateLate();
+  });
+}
+
+void TForm1::FormCreateLate() {
+  if (FCreatedLate) return;
+  FCreatedLate = true;
   CreateDesktopShortcut(config::ExePath(), L"維諾斯獵手", L"維諾斯獵手");
+  CreateWebPanels();
   WebBrowser2->Navigate(web::AdvertisementPageAddress());
 }
 

@@ -100,6 +100,10 @@ class TForm1 : public ui::TForm {
 
   // Creation and showing.
   void FormCreate();
+  // The creation steps that need not happen before the window is first painted: the
+  // desktop shortcut, the web panels and the advertisement page, in that order. Posted
+  // by FormCreate; runs once, and sooner when something needs the panels first.
+  void FormCreateLate();
   void FormShow();
   bool FormCloseQuery();
 
@@ -229,6 +233,7 @@ class TForm1 : public ui::TForm {
   void StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue);
 
   bool FCanQuit = false;
+  bool FCreatedLate = false;
   bool FLoadingCatalogue = false;
   // An install or removal is running: the extraction and the question box let clicks
   // through, and a second run must not start inside the first; a catalogue reload

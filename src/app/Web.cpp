@@ -16,6 +16,7 @@ void TForm1::CreateWebPanels() {
 }
 
 void TForm1::ShowCataloguePage() {
+  FormCreateLate();
   WebBrowser1->Navigate(web::CataloguePageAddress());
 }
 

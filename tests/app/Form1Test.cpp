@@ -270,7 +270,9 @@ TEST_F(MainWindow, DockedWindowSlidesOutWhenTheCursorIsElsewhere) {
 }
 
 TEST_F(MainWindow, RightClicksInsideTheBrowserControlsAreSwallowedButNotInTheList) {
-  // The innermost windows of the real browser controls in both panels.
+  // The innermost windows of the real browser controls in both panels, which the window
+  // creates once it has been painted.
+  Form->FormCreateLate();
   auto innermost = [](HWND panel) {
     HWND window = GetWindow(panel, GW_CHILD);
     while (window && GetWindow(window, GW_CHILD)) window = GetWindow(window, GW_CHILD);

@@ -91,19 +91,22 @@ TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
   EXPECT_TRUE(
       WaitUntil([&] { return !box.Exists(L"VornisTools.old") && !box.Exists(L"delme.bat"); }, 5s));
 
-  // The shortcut points at this copy, with its folder as working directory.
-  ASSERT_TRUE(WaitUntil(
-      [] { return GetFileAttributesW(DesktopLink().c_str()) != INVALID_FILE_ATTRIBUTES; }));
+  // The shortcut points at this copy, with its folder as working directory. It is
+  // written once the window has been painted; the desktop folder may be shared with
+  // other copies, so the wait is for this copy's shortcut, not for any.
   CoInitialize(nullptr);
   IShellLinkW* link = nullptr;
   ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                          IID_IShellLinkW, reinterpret_cast<void**>(&link))));
   IPersistFile* file = nullptr;
   link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-  ASSERT_TRUE(SUCCEEDED(file->Load(DesktopLink().c_str(), STGM_READ)));
   wchar_t text[MAX_PATH * 2] = {};
-  link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-  EXPECT_EQ(0, lstrcmpiW(box.ExePath().c_str(), text));
+  EXPECT_TRUE(WaitUntil([&] {
+    text[0] = 0;
+    if (SUCCEEDED(file->Load(DesktopLink().c_str(), STGM_READ)))
+      link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    return lstrcmpiW(box.ExePath().c_str(), text) == 0;
+  }));
   link->GetDescription(text, MAX_PATH * 2);
   EXPECT_STREQ(L"維諾斯獵手", text);
   link->GetWorkingDirectory(text, MAX_PATH * 2);
