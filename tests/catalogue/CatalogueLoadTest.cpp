@@ -61,10 +61,11 @@ TEST_F(CatalogueLoad, WindowAnswersWhileTheCatalogueArrives) {
     Server->ReleaseStalls();
   };
   ui::Application().Post(answer);
-  // A load that froze the window would end only here.
+  // A load that froze the window would end only here: a hang guard, long enough for the
+  // first load of a process on a loaded machine to reach the stall.
   std::atomic<bool> loaded{false};
   std::thread guard([&] {
-    for (int i = 0; i < 100 && !loaded; ++i) Sleep(50);
+    for (int i = 0; i < 1200 && !loaded; ++i) Sleep(50);
     Server->ReleaseStalls();
   });
   Form->Button3->Click();
