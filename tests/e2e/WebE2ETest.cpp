@@ -88,7 +88,7 @@ class WebE2E : public ::testing::Test {
   }
   bool NoErrorBox() const { return !WaitMessageBox(Manager.dwProcessId, 2s); }
   void ClickUpdate() const { Click(FindButton(Main, L"更新 UI")); }
-  // Real input: the keys go down in order and come up in reverse; a click mid-window.
+  // Real key strokes: the keys go down in order and come up in reverse.
   static void Press(std::initializer_list<WORD> keys) {
     std::vector<INPUT> strokes;
     for (WORD key : keys) strokes.push_back({INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}});
@@ -96,13 +96,11 @@ class WebE2E : public ::testing::Test {
       strokes.push_back({INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
     SendInput(strokes.size(), strokes.data(), sizeof(INPUT));
   }
-  static void ClickWithMouse(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    INPUT clicks[2] = {{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
-                       {INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
-    SendInput(2, clicks, sizeof(INPUT));
+  // Gives `control` the keyboard focus, as a click on it would.
+  void Focus(HWND control) const {
+    AttachThreadInput(GetCurrentThreadId(), Manager.dwThreadId, TRUE);
+    SetFocus(control);
+    AttachThreadInput(GetCurrentThreadId(), Manager.dwThreadId, FALSE);
   }
   // Presses `keys`, waits for a menu of the window to show, and closes it again.
   bool OpensMenu(std::initializer_list<WORD> keys) const {
@@ -260,19 +258,17 @@ TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow)
 
 TEST_F(WebE2E, MenuKeysOpenTheMenusFromEveryControlAndFromAPage) {
   Start();
-  // Once the skinned frame is in place, the clicked button keeps the focus while the
-  // catalogue page loads.
-  ASSERT_TRUE(WaitUntil([&] { return SendMessageW(Main, 0x3523, 0, 0) == 1; }));
+  // "更新 UI" pressed from the keyboard keeps the focus while the catalogue page loads.
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageW(Main, 0x3523, 0, 0) == 1; }));  // skinned
   HWND update = FindButton(Main, L"更新 UI");
-  ClickWithMouse(update);
+  Focus(update);
+  Press({VK_SPACE});
   ASSERT_TRUE(Server.WaitForRequests("/vornistools.php", 1, 15s));
   EXPECT_EQ(update, Gui().hwndFocus);
   EXPECT_TRUE(OpensMenu({VK_MENU, 'H'}));
   // A page with the focus hands Alt+letter and F10 to the window.
   HWND page = GetWindow(MainControl(Main, L"Panel3"), GW_CHILD);
-  AttachThreadInput(GetCurrentThreadId(), Manager.dwThreadId, TRUE);
-  SetFocus(page);
-  AttachThreadInput(GetCurrentThreadId(), Manager.dwThreadId, FALSE);
+  Focus(page);
   ASSERT_EQ(page, Gui().hwndFocus);
   EXPECT_TRUE(OpensMenu({VK_MENU, 'H'}));
   EXPECT_TRUE(OpensMenu({VK_F10}));
