@@ -556,6 +556,8 @@ TEST_F(InstallCommands, WithoutHardLinksOnlyAFolderGoneForGoodAsksBeforeItGoes) 
   EXPECT_EQ(Boxes.size(), 1u);
   EXPECT_FALSE(fs::exists(AddonsDir() / L"NoLinks"));
   TImportShim<decltype(SHFileOperationW)> noBin("SHFileOperationW", DeleteForGood);
+  TImportShim<decltype(SHQueryRecycleBinW)> sameBin(  // it does not grow, whatever else is deleted
+      "SHQueryRecycleBinW", [](LPCWSTR, SHQUERYRBINFO* bin) { return bin->i64NumItems = 5, S_OK; });
   Form->ListView1->SetChecked(1, true);
   Form->Button8->Click();  // gone for good: asked, answered No, and it is back whole
   ASSERT_EQ(Boxes.size(), 3u);
