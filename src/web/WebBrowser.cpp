@@ -177,6 +177,7 @@ class TWebBrowser::TSite final : public IOleClientSite,
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                       UINT*) override {
+    if (id == kDocumentComplete && FOwner) FOwner->KeepFocusOutside();
     if (id == kDocumentComplete && FOwner && FOwner->OnDocumentComplete) {
       TWebBrowser* owner = FOwner;
       AddRef();  // the handler may destroy the owner; this site lives until it returns
@@ -254,7 +255,19 @@ void TWebBrowser::Navigate(const std::wstring& url) {
   VARIANT empty;
   VariantInit(&empty);
   const VARIANT args[] = {address, empty, empty, empty, empty};
+  // Where the user has the focus outside the page, or the window itself when nothing has
+  // it, is where it stays while the page loads.
+  HWND focus = GetFocus();
+  bool inPage = focus && (focus == FParent || IsChild(FParent, focus));
+  FFocusOutside = inPage ? nullptr : focus ? focus : GetAncestor(FParent, GA_ROOT);
   Invoke(FBrowser.Get(), kNavigate, DISPATCH_METHOD, args, 5, L"Navigate");
+  KeepFocusOutside();
+}
+
+void TWebBrowser::KeepFocusOutside() {
+  HWND focus = GetFocus();
+  if (FFocusOutside && focus && IsChild(FParent, focus) && IsWindow(FFocusOutside))
+    SetFocus(FFocusOutside);
 }
 
 void TWebBrowser::FitToParent() {
@@ -268,6 +281,10 @@ LRESULT CALLBACK TWebBrowser::ParentProc(HWND window, UINT message, WPARAM wPara
                                          UINT_PTR, DWORD_PTR data) {
   auto* browser = reinterpret_cast<TWebBrowser*>(data);
   if (message == WM_SIZE) browser->FitToParent();
+  // A click into the page gives it the focus for good.
+  if (message == WM_PARENTNOTIFY && LOWORD(wParam) >= WM_LBUTTONDOWN &&
+      LOWORD(wParam) <= WM_MBUTTONDBLCLK)
+    browser->FFocusOutside = nullptr;
   // The control goes with its panel, while the windows it lives in still exist, whether
   // the panel's window or this object goes first.
   if (message == WM_DESTROY) browser->Close();

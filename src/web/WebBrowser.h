@@ -38,7 +38,9 @@ class TWebBrowser {
   HWND Parent() const { return FParent; }
 
   // Navigates to `url` with flags, target frame, post data and headers left empty.
-  // Throws EOleError when the control refuses; does nothing without a control.
+  // Throws EOleError when the control refuses; does nothing without a control. A control
+  // that takes the keyboard focus while it loads the page gives it back to where it was
+  // outside the page, until the user clicks into the page.
   void Navigate(const std::wstring& url);
 
   // The control's automation object (borrowed), or nullptr without a control.
@@ -54,6 +56,7 @@ class TWebBrowser {
   void ConnectEvents(IUnknown* control);
   void Close();
   void FitToParent();
+  void KeepFocusOutside();
   static LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data);
 
@@ -65,6 +68,7 @@ class TWebBrowser {
   ui::TComPtr<IConnectionPoint> FEvents;
   DWORD FEventsCookie = 0;
   bool FSubclassed = false;
+  HWND FFocusOutside = nullptr;  // where the focus goes back to; null once clicked into
 };
 
 // The steps of a document-complete event, acting on the control's current top

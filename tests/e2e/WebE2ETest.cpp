@@ -185,6 +185,10 @@ TEST_F(WebE2E, PanelsNavigateAtCreationAndAfterEachReloadAndLoseBorderAndScrollB
   EXPECT_TRUE(WaitUntil([&] { return Count("style put borderStyle none") == 6; }));
   EXPECT_TRUE(WaitUntil([&] { return Count("body put Scroll no") == 6; }));
   EXPECT_TRUE(NoErrorBox());
+  // The controls took the focus at each navigation and gave it back.
+  HWND focus = Gui().hwndFocus;
+  EXPECT_FALSE(IsChild(MainControl(Main, L"Panel3"), focus) ||
+               IsChild(MainControl(Main, L"Panel4"), focus));
   // At exit each control is released while its window is still there.
   PostMessageW(Main, WM_COMMAND, kExit, 0);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Manager.hProcess, 15000));

@@ -145,13 +145,15 @@ struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
   }
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO* error, UINT* bad) override {
-    if (id == 104) Place(), Navigated.push_back(this), SetTimer(nullptr, 0, 0, Complete);
+    // Like the platform's control on some systems, a page takes the focus as it loads.
+    if (id == 104)
+      Place(), SetFocus(Window), Navigated.push_back(this), SetTimer(nullptr, 0, 0, Complete);
     return TRecorder::Invoke(id, iid, lcid, flags, params, result, error, bad);
   }
   static void CALLBACK Complete(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     for (TBrowser* browser : std::exchange(Navigated, {})) {
-      for (gStage = 0; gStage < 4; ++gStage) {
+      for (gStage = 0, SetFocus(browser->Window); gStage < 4; ++gStage) {
         VARIANT args[2] = {};  // the page's address is not used
         args[1].vt = VT_DISPATCH;
         args[1].pdispVal = gStage == 3 ? new TRecorder(L"frame") : browser;
