@@ -25,18 +25,12 @@ class TImportShim {
                 name))
           FSlot = reinterpret_cast<void**>(&slots->u1.Function);
     }
-    Original = reinterpret_cast<F*>(*FSlot);
-    Set(reinterpret_cast<void*>(replacement));
-  }
-  ~TImportShim() { Set(reinterpret_cast<void*>(Original)); }
-  static inline F* Original = nullptr;
-
- private:
-  void Set(void* value) {
     DWORD was;
-    VirtualProtect(FSlot, sizeof(void*), PAGE_READWRITE, &was);
-    *FSlot = value;
-    VirtualProtect(FSlot, sizeof(void*), was, &was);
+    VirtualProtect(FSlot, sizeof(void*), PAGE_READWRITE, &was);  // left writable
+    Original = reinterpret_cast<F*>(*FSlot);
+    *FSlot = reinterpret_cast<void*>(replacement);
   }
+  ~TImportShim() { *FSlot = reinterpret_cast<void*>(Original); }
+  static inline F* Original = nullptr;
   void** FSlot = nullptr;
 };
