@@ -37,6 +37,12 @@ with open(os.path.join(site, "UPdate.ini"), "w") as f:
 PY
 echo "catalogue: $count items, $(du -h "$work/site/Data.xml" | cut -f1)"
 
+# The build verifies what it loads: sign the publication with the build tree's key.
+if [ -f build/windows/publisher/private.pem ]; then
+    for f in Data.xml UPdate.ini; do
+        python3 tools/publisher_key.py sign build/windows/publisher/private.pem "$work/site/$f"
+    done
+fi
 python3 -m http.server --bind 127.0.0.1 --directory "$work/site" 8611 >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT

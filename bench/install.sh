@@ -46,6 +46,12 @@ echo "publication: $count add-ons, $(du -sh "$work/site/zip" | cut -f1) of archi
 
 # The port is shared with the end-to-end tests: wait until it is free.
 until python3 -c "import socket; socket.socket().bind(('127.0.0.1', 8611))" 2>/dev/null; do sleep 1; done
+# The build verifies what it loads: sign the publication with the build tree's key.
+if [ -f build/windows/publisher/private.pem ]; then
+    for f in Data.xml UPdate.ini; do
+        python3 tools/publisher_key.py sign build/windows/publisher/private.pem "$work/site/$f"
+    done
+fi
 python3 -m http.server --bind 127.0.0.1 --directory "$work/site" 8611 >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT

@@ -5,6 +5,9 @@ sign a file.
     publisher_key.py generate DIR              DIR/private.pem (PKCS#8) and DIR/public.pem
     publisher_key.py header PEM OUT NAMESPACE  OUT declares the key's point as bytes (PEM OFF: no key)
     publisher_key.py sign PRIVATE.pem FILE     writes FILE.sig (64 bytes: r then s)
+    publisher_key.py private-header PRIVATE.pem OUT NAMESPACE
+                                               OUT declares the private scalar and point
+                                               (for test servers that sign; never commit)
 
 Key making and signing go through the `openssl` command; reading a public key needs only
 the standard library. A signature is the raw r and s of ECDSA over SHA-256 of the file's
@@ -152,12 +155,41 @@ def sign_bytes(private_pem, data):
     return raw_signature(_openssl("dgst", "-sha256", "-sign", private_pem, data=data))
 
 
+def write_private_header(private_pem, out_path, namespace):
+    check_private_key(private_pem)
+    der = _openssl("ec", "-in", private_pem, "-outform", "DER")
+    # ECPrivateKey: SEQUENCE { INTEGER 1, OCTET STRING d, ... }
+    _, at = _der_length(der, 1)
+    if der[0] != 0x30 or der[at:at + 3] != b"\x02\x01\x01" or der[at + 3] != 0x04:
+        raise KeyError_("unexpected EC private key encoding")
+    size, at = _der_length(der, at + 4)
+    d = int.from_bytes(der[at:at + size], "big").to_bytes(32, "big")
+    public = _openssl("pkey", "-in", private_pem, "-pubout")
+    with tempfile.NamedTemporaryFile("wb", suffix=".pem", delete=False) as f:
+        f.write(public)
+    try:
+        x, y = read_public_point(f.name)
+    finally:
+        os.unlink(f.name)
+    lines = ["// Generated at configure time from a throwaway key in the build tree.", "#pragma once", "",
+             f"namespace {namespace} {{", ""]
+    for name, data in (("kKeyX", x), ("kKeyY", y), ("kKeyD", d)):
+        lines.append(f"inline constexpr unsigned char {name}[32] = {{" +
+                     ", ".join(f"0x{b:02x}" for b in data) + "};")
+    lines += ["", f"}}  // namespace {namespace}", ""]
+    os.makedirs(os.path.dirname(os.path.abspath(out_path)), exist_ok=True)
+    with open(out_path, "w", encoding="ascii", newline="\n") as f:
+        f.write("\n".join(lines))
+
+
 def main(argv):
     try:
         if len(argv) == 3 and argv[1] == "generate":
             generate(argv[2])
         elif len(argv) == 5 and argv[1] == "header":
             write_header(argv[2], argv[3], argv[4])
+        elif len(argv) == 5 and argv[1] == "private-header":
+            write_private_header(argv[2], argv[3], argv[4])
         elif len(argv) == 4 and argv[1] == "sign":
             check_private_key(argv[2])
             with open(argv[3], "rb") as f:

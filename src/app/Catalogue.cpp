@@ -53,6 +53,7 @@ std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND win
   std::thread([fetch, url] {
     try {
       fetch->Bytes = catalogue::FetchCatalogueBytes(url);
+      catalogue::VerifyCatalogueSignature(url, fetch->Bytes);
       catalogue::CheckCatalogueBytes(fetch->Bytes);
     } catch (...) {
       fetch->Error = std::current_exception();

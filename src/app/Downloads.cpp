@@ -11,6 +11,7 @@
 #include "download/FileDownLoadThread.h"
 #include "download/UrlPath.h"
 #include "install/ContentChecks.h"
+#include "selfupdate/SignedDownload.h"
 #include "ui/Application.h"
 
 namespace app {
@@ -49,9 +50,35 @@ std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
 }
 
 void TForm1::StartVersionCheck() {
+  FSignatureReported = false;
   // The version file is not one of a refresh's archives: its arrival shows nothing.
+  // Only the publisher's version file counts: an unsigned one is never read.
+  std::wstring url = UpdateServerUrl(L"/UPdate.ini");
+  auto signature = std::make_shared<selfupdate::TSignatureCheck>(url);
+  std::weak_ptr<bool> alive = FAlive;
   StartDownload(
-      UpdateServerUrl(L"/UPdate.ini"), config::UpdateIniPath(), [] {}, install::LooksLikeIniFile);
+      url, config::UpdateIniPath(), [] {},
+      [signature](const std::wstring& path) {
+        return install::LooksLikeIniFile(path) && signature->Accept(path);
+      },
+      [this, alive, signature] {
+        if (!alive.expired() && !signature->Refusal().empty())
+          ReportRefusedSignature(
+              L"更新伺服器上的版本資訊 UPdate.ini 沒有發行者的有效簽章,這次不檢查新版本。",
+              signature->Refusal());
+      });
+}
+
+void TForm1::ReportRefusedSignature(const std::wstring& what, const std::string& reason) {
+  if (FSignatureReported) return;
+  FSignatureReported = true;
+  // Shown once the download's handler has returned, so no worker waits for the box.
+  std::weak_ptr<bool> alive = FAlive;
+  std::wstring text = what + L"\n\n" + ui::Widen(reason);
+  ui::Application().Post([alive, text] {
+    if (!alive.expired())
+      ui::Application().ShowMessageBox(text, L"VornisTools", MB_OK | MB_ICONWARNING);
+  });
 }
 
 // At most this many archives are fetched at once; the rest wait in the refresh's queue.

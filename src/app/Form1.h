@@ -25,6 +25,10 @@ namespace download {
 class TFileDownLoadThread;
 }
 
+namespace selfupdate {
+class TSignatureCheck;
+}
+
 namespace tray {
 class TTrayIcon;
 }
@@ -192,6 +196,8 @@ class TForm1 : public ui::TForm {
   void NewVersionDownloaded();
   // Swaps in the downloaded executable and closes for good; throws when it cannot.
   void ReplaceSelf();
+  // The publisher's signature of this show's new executable, judged again at the swap.
+  std::shared_ptr<selfupdate::TSignatureCheck> FNewExeSignature;
   void Timer4Timer();
 
  protected:
@@ -216,6 +222,12 @@ class TForm1 : public ui::TForm {
       std::function<void()> onFailed = nullptr, bool suspended = false);
   // The last text of a refresh whose archives have all ended, when some failed.
   void ShowRefreshEnd();
+  // Tells the user, once per show, that a self-update file was refused for its
+  // signature; what says which file and what became of it.
+  void ReportRefusedSignature(const std::wstring& what, const std::string& reason);
+  bool FSignatureReported = false;
+  // Deletes a new executable refused for its signature and tells the user.
+  void RefuseNewExe(const std::string& reason);
 
   // Lives as long as the window; download handlers check it before touching anything.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

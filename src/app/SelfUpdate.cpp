@@ -9,6 +9,7 @@
 #include "install/ContentChecks.h"
 #include "selfupdate/PeImage.h"
 #include "selfupdate/SelfReplace.h"
+#include "selfupdate/SignedDownload.h"
 
 namespace app {
 
@@ -32,9 +33,26 @@ void TForm1::Timer1Timer() {
   if (InstalledVersion == ServerVersion) return;
   // Only a whole executable for this machine may replace the file on disk; anything
   // else ends as a failed download ("檢查完成").
+  // The publisher must have signed it, too.
+  std::wstring url = UpdateServerUrl(L"/VornisTools.exe");
+  auto signature = std::make_shared<selfupdate::TSignatureCheck>(url);
+  FNewExeSignature = signature;
+  std::weak_ptr<bool> alive = FAlive;
   StartDownload(
-      UpdateServerUrl(L"/VornisTools.exe"), selfupdate::NewExePath(config::ExePath()),
-      [this] { NewVersionDownloaded(); }, selfupdate::IsExecutableForThisMachine);
+      url, selfupdate::NewExePath(config::ExePath()), [this] { NewVersionDownloaded(); },
+      [signature](const std::wstring& path) {
+        return selfupdate::IsExecutableForThisMachine(path) && signature->Accept(path);
+      },
+      [this, alive, signature] {
+        if (!alive.expired() && !signature->Refusal().empty()) RefuseNewExe(signature->Refusal());
+      });
+}
+
+void TForm1::RefuseNewExe(const std::string& reason) {
+  // Nothing of it stays: an older download must not be taken for it later either.
+  DeleteFileW(selfupdate::NewExePath(config::ExePath()).c_str());
+  ReportRefusedSignature(L"下載的新版 VornisTools.exe 沒有發行者的有效簽章,已刪除,不會更新。",
+                         reason);
 }
 
 void TForm1::NewVersionDownloaded() {
@@ -77,8 +95,14 @@ void TForm1::Timer3Timer() {
   // One attempt per download: a failure is reported once, not every six seconds.
   Timer3.SetEnabled(false);
   // The file may have changed since its download was checked.
-  if (!selfupdate::IsExecutableForThisMachine(selfupdate::NewExePath(config::ExePath()))) {
+  std::wstring newExe = selfupdate::NewExePath(config::ExePath());
+  if (!selfupdate::IsExecutableForThisMachine(newExe)) {
     Label6->SetCaption(L"檢查完成");
+    return;
+  }
+  if (!FNewExeSignature || !FNewExeSignature->Recheck(newExe)) {
+    Label6->SetCaption(L"檢查完成");
+    RefuseNewExe(FNewExeSignature ? FNewExeSignature->Refusal() : std::string());
     return;
   }
   try {

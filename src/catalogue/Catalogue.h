@@ -47,6 +47,11 @@ std::wstring CatalogueUrl();
 // more than `maxBytes`.
 std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes = kMaxCatalogueBytes);
 
+// With a publisher key in this build, fetches url + ".sig" and refuses bytes it does not
+// sign: a missing, unreachable or malformed signature file or a signature that does not
+// verify. Does nothing in a build that verifies nothing.
+void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes);
+
 // Refuses bytes that must not reach the XML parser: more than kMaxCatalogueBytes, a
 // "<!DOCTYPE" or "<!ENTITY" anywhere, a NUL, or an encoding this check cannot read
 // (anything but UTF-16 and ASCII-compatible encodings such as UTF-8 and Big5).

@@ -1,44 +1,14 @@
-// The catalogue's bytes over HTTP, through WinINet: always from the server (no cache
-// read or write), with time-outs so a silent server cannot hold the window forever, and
-// with a cap on the size read.
-#include <windows.h>
-#include <wininet.h>
-
-#include <memory>
+// The catalogue's bytes and its signature from the update server.
+#include <cstdint>
 #include <string>
 
 #include "ServerConfig.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/ComSupport.h"
+#include "download/HttpFetch.h"
+#include "signing/Signature.h"
 #include "ui/Application.h"
 
 namespace catalogue {
-
-namespace {
-
-constexpr DWORD kTimeoutMs = 30000;
-
-struct TInternetCloser {
-  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
-};
-using TInternetHandle = std::unique_ptr<void, TInternetCloser>;
-
-std::string UnreachableMessage(const std::wstring& url, DWORD error) {
-  return "無法連線到更新伺服器,讀不到 UI 清單 " + ui::Narrow(url) + " (WinINet 錯誤 " +
-         std::to_string(error) + ")";
-}
-
-// A numeric header of the response; -1 when absent or not a number.
-long long QueryNumber(HINTERNET request, DWORD info) {
-  wchar_t buffer[32] = {};
-  DWORD size = sizeof(buffer);
-  if (!HttpQueryInfoW(request, info, buffer, &size, nullptr)) return -1;
-  wchar_t* end = nullptr;
-  long long value = wcstoll(buffer, &end, 10);
-  return end != buffer && *end == L'\0' && value >= 0 ? value : -1;
-}
-
-}  // namespace
 
 std::wstring CatalogueUrl() {
   std::string url =
@@ -47,52 +17,32 @@ std::wstring CatalogueUrl() {
 }
 
 std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes) {
-  TInternetHandle session(
-      InternetOpenW(L"VornisTools", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) throw ECatalogueError(UnreachableMessage(url, GetLastError()));
-  DWORD timeout = kTimeoutMs;
-  InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-  InternetSetOptionW(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-  InternetSetOptionW(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-
-  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
-  // One request per load: no connection is kept open in the pool between loads.
-  const wchar_t headers[] = L"Connection: close\r\n";
-  TInternetHandle request(
-      InternetOpenUrlW(session.get(), url.c_str(), headers, static_cast<DWORD>(-1), flags, 0));
-  if (!request) throw ECatalogueError(UnreachableMessage(url, GetLastError()));
-
-  long long status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE);
-  if (status == 404)
-    throw ECatalogueError("更新伺服器上沒有 UI 清單 " + ui::Narrow(url) + " (HTTP 404)");
-  if (status != 200)
-    throw ECatalogueError("更新伺服器無法提供 UI 清單 " + ui::Narrow(url) + " (HTTP " +
-                          std::to_string(status) + ")");
-
-  std::string tooLarge =
-      "UI 清單 " + ui::Narrow(url) + " 超過 " + std::to_string(maxBytes / 1024) + " KiB,已拒絕載入";
-  long long announced = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH);
-  if (announced > static_cast<long long>(maxBytes)) throw ECatalogueError(tooLarge);
-
-  std::string body;
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD got = 0;
-    if (!InternetReadFile(request.get(), buffer, sizeof(buffer), &got)) {
-      throw ECatalogueError("下載 UI 清單 " + ui::Narrow(url) + " 時連線中斷 (WinINet 錯誤 " +
-                            std::to_string(GetLastError()) + ")");
-    }
-    if (got == 0) break;
-    if (body.size() + got > maxBytes) throw ECatalogueError(tooLarge);
-    body.append(buffer, got);
+  try {
+    return download::FetchBytes(url, maxBytes, "UI 清單");
+  } catch (const download::EFetchError& error) {
+    throw ECatalogueError(error.Message());
   }
-  if (announced >= 0 && static_cast<long long>(body.size()) != announced) {
-    throw ECatalogueError("UI 清單 " + ui::Narrow(url) + " 下載不完整 (收到 " +
-                          std::to_string(body.size()) + " / " + std::to_string(announced) +
-                          " 位元組)");
+}
+
+void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes) {
+  if (!signing::Verifies()) return;
+  std::wstring signatureUrl = url + L".sig";
+  // A little more than a signature, so an oversized file is told from a short one.
+  std::string signature;
+  try {
+    signature = download::FetchBytes(signatureUrl, 1024, "UI 清單的簽章");
+  } catch (const download::EFetchError& error) {
+    throw ECatalogueError(error.Message());
   }
-  return body;
+  if (signature.size() != signing::kSignatureSize)
+    throw ECatalogueError("UI 清單的簽章 " + ui::Narrow(signatureUrl) + " 格式錯誤 (" +
+                          std::to_string(signature.size()) + " 位元組,應為 64),已拒絕載入");
+  if (!signing::VerifySignature(
+          signing::PublisherKey(),
+          {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+          {reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()}))
+    throw ECatalogueError("UI 清單 " + ui::Narrow(url) +
+                          " 的簽章不符 (不是發行者簽署的內容,可能遭到竄改),已拒絕載入");
 }
 
 }  // namespace catalogue

@@ -143,42 +143,10 @@ bool VerifySignature(const TPublicKey& key, std::span<const std::uint8_t> bytes,
   return VerifyDigest(key, Sha256(bytes), signature);
 }
 
-TVerdict VerifyFile(const TPublicKey& key, const std::wstring& path,
-                    const std::wstring& signaturePath) {
-  TFile signatureFile = OpenForReading(signaturePath);
-  if (!signatureFile) return TVerdict::MissingSignature;
-  // One byte more than a signature, so an oversized file is seen as such.
-  std::uint8_t signature[kSignatureSize + 1];
-  DWORD size = 0;
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(signatureFile.get(), signature + size, sizeof signature - size, &read, nullptr))
-      return TVerdict::MissingSignature;
-    if (read == 0) break;
-    size += read;
-    if (size == sizeof signature) break;
-  }
-  if (size != kSignatureSize) return TVerdict::MalformedSignature;
-  TDigest digest;
-  if (!Sha256File(path, digest)) return TVerdict::UnreadableFile;
-  return VerifyDigest(key, digest, std::span(signature, kSignatureSize)) ? TVerdict::Valid
-                                                                         : TVerdict::Invalid;
-}
-
-std::wstring VerdictText(TVerdict verdict) {
-  switch (verdict) {
-    case TVerdict::Valid:
-      return L"簽章正確";
-    case TVerdict::MissingSignature:
-      return L"缺少簽章檔";
-    case TVerdict::MalformedSignature:
-      return L"簽章檔格式錯誤";
-    case TVerdict::UnreadableFile:
-      return L"無法讀取檔案";
-    case TVerdict::Invalid:
-      return L"簽章不符";
-  }
-  return L"簽章不符";
+TVerdict CheckDigest(const TPublicKey& key, const TDigest& digest,
+                     std::span<const std::uint8_t> signature) {
+  if (signature.size() != kSignatureSize) return TVerdict::MalformedSignature;
+  return VerifyDigest(key, digest, signature) ? TVerdict::Valid : TVerdict::Invalid;
 }
 
 }  // namespace signing

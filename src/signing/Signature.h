@@ -40,9 +40,7 @@ bool Sha256File(const std::wstring& path, TDigest& digest);
 // How a file's signature was judged.
 enum class TVerdict {
   Valid,
-  MissingSignature,    // no signature file, or it cannot be read
   MalformedSignature,  // not exactly kSignatureSize bytes
-  UnreadableFile,      // the signed file cannot be read
   Invalid,             // well-formed, but not the key's signature of these bytes
 };
 
@@ -51,11 +49,9 @@ enum class TVerdict {
 bool VerifySignature(const TPublicKey& key, std::span<const std::uint8_t> bytes,
                      std::span<const std::uint8_t> signature);
 
-// Checks the file at path against the signature file at signaturePath with key.
-TVerdict VerifyFile(const TPublicKey& key, const std::wstring& path,
-                    const std::wstring& signaturePath);
-
-// A short Traditional Chinese reason for a verdict other than Valid.
-std::wstring VerdictText(TVerdict verdict);
+// Judges signature bytes fetched for a file whose SHA-256 is digest: MalformedSignature
+// for any size but kSignatureSize, else Valid or Invalid.
+TVerdict CheckDigest(const TPublicKey& key, const TDigest& digest,
+                     std::span<const std::uint8_t> signature);
 
 }  // namespace signing

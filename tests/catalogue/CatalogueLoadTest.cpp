@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "CatalogueTestSupport.h"
+#include "TestSigner.h"
 #include "catalogue/Catalogue.h"
+#include "signing/Signature.h"
 
 namespace {
 
@@ -236,6 +238,36 @@ TEST_F(CatalogueLoadFailure, OversizedIsRefused) {
   Boxes.clear();
   Server->SetFault("/Data.xml", {.NoContentLength = true});
   EXPECT_TRUE(Has(LoadAndExpectOneError(), L"KiB"));
+}
+
+// A catalogue is loaded only with the publisher's signature of exactly its bytes.
+TEST_F(CatalogueLoadFailure, UnsignedOrTamperedIsRefused) {
+  if (!signing::Verifies()) GTEST_SKIP() << "this build verifies nothing";
+  std::string xml = CatalogueXml(kChineseCatalogue);
+  std::string signature = testserver::SignForTests(xml).value();
+  std::string tampered = xml;
+  tampered[tampered.find("Dragon")] = 'd';
+  Serve(tampered);
+  Server->SetBody("/Data.xml.sig", signature);
+  EXPECT_TRUE(Has(LoadAndExpectOneError(), L"簽章不符"));
+  for (const std::string& wrongSize : {signature.substr(0, 63), signature + "x", std::string()}) {
+    Boxes.clear();
+    Serve(xml);
+    Server->SetBody("/Data.xml.sig", wrongSize);
+    EXPECT_TRUE(Has(LoadAndExpectOneError(), L"格式錯誤"));
+  }
+  Boxes.clear();
+  Server->SetFault("/Data.xml.sig", {.Status = 404});
+  std::wstring missing = LoadAndExpectOneError();
+  EXPECT_TRUE(Has(missing, L"簽章") && Has(missing, L"HTTP 404")) << ui::Narrow(missing);
+  EXPECT_EQ(Form->ListView1->Count(), 0);
+  // The same bytes with their own signature load.
+  Boxes.clear();
+  Server->RemoveBody("/Data.xml.sig");
+  Server->ClearFaults();
+  Form->Button3->Click();
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(Form->ListView1->Count(), 4);
 }
 
 TEST_F(CatalogueLoadFailure, MissingAttributeAtItemThreeKeepsTwoRows) {

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Driver.h"
 #include "TestHttpServer.h"
+#include "TestSigner.h"
 
 using namespace e2e;
 
@@ -270,5 +274,65 @@ TEST_F(SelfUpdateE2E, ReadOnlyFolderSaysContactOrinOnce) {
   EXPECT_TRUE(manager.Running());
   EXPECT_EQ(Installed, Box->ReadFile(L"VornisTools.exe"));
   EXPECT_FALSE(Box->Exists(L"VornisTools.old"));
+  EXPECT_EQ(5, RecordedVersion());
+}
+
+// Nothing the publisher did not sign is acted on: a changed executable, a missing, short
+// or foreign signature. Each time the download is deleted, the user is told once, the
+// recorded version stays and nothing is swapped.
+TEST_F(SelfUpdateE2E, UnsignedExecutableIsRefusedAndNothingSwaps) {
+  if (!testserver::SignForTests("")) GTEST_SKIP() << "this build signs nothing";
+  std::string signature = *testserver::SignForTests(Next);
+  std::string changed = Next;
+  changed[changed.size() / 2] ^= 1;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {changed, signature},
+      {Next, signature.substr(0, 63)},
+      {Next, *testserver::SignForTests(Installed)},
+  };
+  for (size_t i = 0; i <= cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    Publish(4);
+    WriteConfig(5);
+    if (i < cases.size()) {
+      Server->SetBody("/VornisTools.exe", cases[i].first);
+      Server->SetBody("/VornisTools.exe.sig", cases[i].second);
+    } else {
+      Server->RemoveBody("/VornisTools.exe.sig");
+      Server->SetFault("/VornisTools.exe.sig", {.Status = 404});
+    }
+    TProcess manager = TProcess::Start(Box->ExePath());
+    ASSERT_TRUE(WaitMainWindow(manager.Pid()));
+    std::optional<TMessageBox> box = WaitMessageBox(manager.Pid(), 60s);
+    ASSERT_TRUE(box);
+    EXPECT_NE(box->Text.find(L"簽章"), std::wstring::npos) << Narrow(box->Text);
+    EXPECT_FALSE(Box->Exists(L"VornisTools2.exe"));
+    Answer(*box);
+    EXPECT_TRUE(manager.Running());
+    EXPECT_EQ(Installed, Box->ReadFile(L"VornisTools.exe"));
+    EXPECT_EQ(5, RecordedVersion());
+    manager.Kill();
+    Server->ClearFaults();
+  }
+}
+
+TEST_F(SelfUpdateE2E, VersionFileSignedForOtherBytesIsNeverRead) {
+  if (!testserver::SignForTests("")) GTEST_SKIP() << "this build signs nothing";
+  Publish(4);
+  WriteConfig(5);
+  Server->SetBody("/UPdate.ini.sig", *testserver::SignForTests("[updataver]\r\nver=5\r\n"));
+  TProcess manager = TProcess::Start(Box->ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  std::optional<TMessageBox> box = WaitMessageBox(manager.Pid(), 60s);
+  ASSERT_TRUE(box);
+  EXPECT_NE(box->Text.find(L"UPdate.ini"), std::wstring::npos) << Narrow(box->Text);
+  Answer(*box);
+  // The automatic update's own refresh comes just before the comparison.
+  ASSERT_TRUE(Server->WaitForRequests("/zip/a.zip", 2, 30s));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
+  EXPECT_FALSE(Box->Exists(L"UPdate.ini"));
   EXPECT_EQ(5, RecordedVersion());
 }

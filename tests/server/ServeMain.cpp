@@ -1,4 +1,5 @@
-// vornis_testserver DIR [PORT]: serves DIR on 127.0.0.1:PORT (default: the build's update server port) until killed.
+// vornis_testserver DIR [PORT]: serves DIR on 127.0.0.1:PORT (default: the build's update server
+// port) until killed.
 #include "TestHttpServer.h"
 
 #include <windows.h>

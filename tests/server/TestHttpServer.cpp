@@ -1,5 +1,6 @@
 // The test HTTP server: Winsock listener, one thread per connection, faults per path.
 #include "TestHttpServer.h"
+#include "TestSigner.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,6 +11,8 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
+#include <functional>
+#include <optional>
 #include <cstdio>
 #include <list>
 #include <map>
@@ -233,6 +236,8 @@ class TTestHttpServer::TImpl {
   void Serve(TConnection& connection);
   bool ReadRequest(SOCKET socket, std::string& buffer, TRequest& request, bool& keepAlive);
   TAnswer Decide(const TRequest& request);
+  // The content of a path: an in-memory body, else a file under the root.
+  bool Lookup(const std::string& requestPath, TAnswer& answer);
   // Sends one answer; false when the connection must end (closed already or to close).
   bool Answer(TConnection& connection, const TRequest& request, bool keepAlive);
   bool WaitUnlessStopping(std::chrono::milliseconds time);
@@ -409,6 +414,25 @@ bool TTestHttpServer::TImpl::ReadRequest(SOCKET socket, std::string& buffer, TRe
   return true;
 }
 
+bool TTestHttpServer::TImpl::Lookup(const std::string& requestPath, TAnswer& answer) {
+  {
+    std::lock_guard lock(FMutex);
+    auto body = FBodies.find(requestPath);
+    if (body != FBodies.end()) {
+      answer.Body = body->second.Content;
+      answer.ContentType = body->second.ContentType;
+      answer.ETag = body->second.ETag;
+      return true;
+    }
+  }
+  if (FRoot.empty() || requestPath.find("..") != std::string::npos) return false;
+  std::string relative = requestPath == "/" ? "/index.html" : requestPath;
+  std::wstring path = FRoot + WidenUtf8(relative);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  answer.ContentType = ContentTypeOf(relative);
+  return ReadWholeFile(path, answer.Body, answer.ETag);
+}
+
 TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
   TAnswer answer;
   bool found = false;
@@ -419,21 +443,28 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
       answer.Fault = fault->second;
       if (fault->second.Times > 0 && --fault->second.Times == 0) FFaults.erase(fault);
     }
-    auto body = FBodies.find(request.Path);
-    if (body != FBodies.end()) {
-      answer.Body = body->second.Content;
-      answer.ContentType = body->second.ContentType;
-      answer.ETag = body->second.ETag;
+  }
+  // A detached signature that no test set in memory: the build's key signs what the
+  // path names at this moment (a signature file in the folder may be of other bytes).
+  constexpr std::string_view kSig = ".sig";
+  if (request.Path.size() > kSig.size() && request.Path.ends_with(kSig)) {
+    bool setInMemory = false;
+    {
+      std::lock_guard lock(FMutex);
+      setInMemory = FBodies.contains(request.Path);
+    }
+    TAnswer signedFile;
+    std::optional<std::string> signature;
+    if (!setInMemory &&
+        Lookup(request.Path.substr(0, request.Path.size() - kSig.size()), signedFile) &&
+        (signature = SignForTests(signedFile.Body))) {
+      answer.Body = std::move(*signature);
+      answer.ContentType = "application/octet-stream";
+      answer.ETag = "\"s" + std::to_string(std::hash<std::string>{}(signedFile.Body)) + "\"";
       found = true;
     }
   }
-  if (!found && !FRoot.empty() && request.Path.find("..") == std::string::npos) {
-    std::string relative = request.Path == "/" ? "/index.html" : request.Path;
-    std::wstring path = FRoot + WidenUtf8(relative);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    found = ReadWholeFile(path, answer.Body, answer.ETag);
-    answer.ContentType = ContentTypeOf(relative);
-  }
+  if (!found) found = Lookup(request.Path, answer);
 
   answer.SendBody = request.Method != "HEAD";
   if (answer.Fault.Status != 0 || !found) {

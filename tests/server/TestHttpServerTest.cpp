@@ -13,6 +13,8 @@
 #include <fstream>
 #include <thread>
 
+#include "signing/Signature.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -149,6 +151,24 @@ TEST_F(TestServer, ServesFolderAndMemoryBodiesAndRecordsRequests) {
   EXPECT_EQ(3, FServer->RequestCount("/zip/a.zip"));
   FServer->ClearRequests();
   EXPECT_EQ(0, FServer->RequestCount("/zip/a.zip"));
+}
+
+// Signatures nobody stored are made for the content served at that moment, so a body
+// changed after signing no longer matches the signature fetched before.
+TEST_F(TestServer, SignsWhatItServes) {
+  if (!signing::Verifies()) GTEST_SKIP() << "this build carries no publisher key";
+  auto verifies = [&](const std::string& path, const std::string& body) {
+    std::string signature = Fetch(*FServer, Get(path + ".sig")).Body();
+    return signing::VerifySignature(
+        signing::PublisherKey(), {reinterpret_cast<const std::uint8_t*>(body.data()), body.size()},
+        {reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()});
+  };
+  EXPECT_TRUE(verifies("/UPdate.ini", "[updataver]\r\nver=3\r\n"));
+  std::string before = Fetch(*FServer, Get("/UPdate.ini.sig")).Body();
+  FServer->SetBody("/UPdate.ini", "[updataver]\r\nver=4\r\n");
+  EXPECT_TRUE(verifies("/UPdate.ini", "[updataver]\r\nver=4\r\n"));
+  EXPECT_NE(before, Fetch(*FServer, Get("/UPdate.ini.sig")).Body());
+  EXPECT_EQ(404, Fetch(*FServer, Get("/none.ini.sig")).Status());
 }
 
 TEST_F(TestServer, KeepsConnectionsAliveAndAnswersConditionalRequests) {

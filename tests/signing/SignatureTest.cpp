@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <windows.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,12 +25,6 @@ signing::TPublicKey TestKey() {
 std::vector<std::uint8_t> Read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void Write(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(Sha256, KnownDigests) {
@@ -68,31 +60,18 @@ TEST(Signature, FixedVectorsAndTampering) {
   EXPECT_FALSE(signing::VerifySignature(offCurve, ini, signature));
 }
 
-TEST(Signature, SignatureFilesOfTheWrongSize) {
+TEST(Signature, SignaturesOfTheWrongSizeAreMalformed) {
   const signing::TPublicKey key = TestKey();
-  fs::path dir =
-      fs::temp_directory_path() / ("vornis-signing-" + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(dir);
-  fs::copy_file(kVectors / "UPdate.ini", dir / "UPdate.ini", fs::copy_options::overwrite_existing);
+  signing::TDigest digest = signing::Sha256(Read(kVectors / "UPdate.ini"));
   std::vector<std::uint8_t> signature = Read(kVectors / "UPdate.ini.sig");
-  const std::wstring file = (dir / "UPdate.ini").wstring(),
-                     sig = (dir / "UPdate.ini.sig").wstring();
-
-  EXPECT_EQ(signing::VerifyFile(key, file, sig), TVerdict::MissingSignature);
-  Write(sig, signature);
-  EXPECT_EQ(signing::VerifyFile(key, file, sig), TVerdict::Valid);
-  Write(sig, {signature.begin(), signature.end() - 1});
-  EXPECT_EQ(signing::VerifyFile(key, file, sig), TVerdict::MalformedSignature);
+  EXPECT_EQ(signing::CheckDigest(key, digest, signature), TVerdict::Valid);
   std::vector<std::uint8_t> longer = signature;
   longer.push_back(0);
-  Write(sig, longer);
-  EXPECT_EQ(signing::VerifyFile(key, file, sig), TVerdict::MalformedSignature);
-  Write(sig, {});
-  EXPECT_EQ(signing::VerifyFile(key, file, sig), TVerdict::MalformedSignature);
-  Write(sig, signature);
-  EXPECT_EQ(signing::VerifyFile(key, (dir / "absent.ini").wstring(), sig),
-            TVerdict::UnreadableFile);
-  fs::remove_all(dir);
+  for (const auto& wrong : {std::vector<std::uint8_t>(signature.begin(), signature.end() - 1),
+                            longer, std::vector<std::uint8_t>()})
+    EXPECT_EQ(signing::CheckDigest(key, digest, wrong), TVerdict::MalformedSignature);
+  digest[0] ^= 1;
+  EXPECT_EQ(signing::CheckDigest(key, digest, signature), TVerdict::Invalid);
 }
 
 }  // namespace

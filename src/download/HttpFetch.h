@@ -1,0 +1,23 @@
+// Whole small documents from the update server (the catalogue, signatures), read
+// synchronously on the calling thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "base/Exception.h"
+
+namespace download {
+
+class EFetchError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// GETs `url` past every cache and returns the body. Throws EFetchError, with a message
+// that names the document by `what` ("UI 清單"...), when the server cannot be reached,
+// answers other than 200, cuts the body short of its Content-Length, or sends more than
+// `maxBytes`.
+std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::string& what);
+
+}  // namespace download
