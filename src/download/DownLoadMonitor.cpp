@@ -98,9 +98,17 @@ HRESULT TDownLoadMonitor::OnObjectAvailable(REFIID, IUnknown*) {
 HRESULT TDownLoadMonitor::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
   if (additionalHeaders == nullptr) return S_OK;
   // Proxies and caches on the way revalidate with the server too.
-  static constexpr wchar_t kNoCache[] = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
-  *additionalHeaders = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof kNoCache));
-  if (*additionalHeaders != nullptr) std::memcpy(*additionalHeaders, kNoCache, sizeof kNoCache);
+  std::wstring headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  // A header value cannot hold a line break; a validator with one is not sent.
+  auto add = [&headers](const wchar_t* name, const std::wstring& value) {
+    if (!value.empty() && value.find_first_of(L"\r\n") == std::wstring::npos)
+      headers += name + value + L"\r\n";
+  };
+  add(L"If-None-Match: ", FConditions.ETag);
+  add(L"If-Modified-Since: ", FConditions.LastModified);
+  size_t bytes = (headers.size() + 1) * sizeof(wchar_t);
+  *additionalHeaders = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (*additionalHeaders != nullptr) std::memcpy(*additionalHeaders, headers.c_str(), bytes);
   return S_OK;
 }
 
@@ -110,6 +118,7 @@ HRESULT TDownLoadMonitor::OnResponse(DWORD responseCode, LPCWSTR responseHeaders
   FResponseCode = responseCode;
   FContentLength = -1;
   FContentEncoded = false;
+  FValidators = {};
   if (responseHeaders != nullptr) {
     std::wstring_view length = HeaderValue(responseHeaders, L"Content-Length");
     if (!length.empty()) {
@@ -120,6 +129,8 @@ HRESULT TDownLoadMonitor::OnResponse(DWORD responseCode, LPCWSTR responseHeaders
     }
     std::wstring_view encoding = HeaderValue(responseHeaders, L"Content-Encoding");
     FContentEncoded = !encoding.empty() && _wcsnicmp(encoding.data(), L"identity", 8) != 0;
+    FValidators.ETag = HeaderValue(responseHeaders, L"ETag");
+    FValidators.LastModified = HeaderValue(responseHeaders, L"Last-Modified");
   }
   return S_OK;
 }

@@ -15,6 +15,9 @@
 #include <urlmon.h>
 
 #include <atomic>
+#include <string>
+
+#include "download/FileDownLoadThread.h"
 
 namespace download {
 
@@ -50,7 +53,8 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
                                             STGMEDIUM* medium) override;
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID id, IUnknown* object) override;
 
-  // IHttpNegotiate: asks caches on the way to revalidate, and records the response.
+  // IHttpNegotiate: asks caches on the way to revalidate, sends the conditions, and
+  // records the response.
   HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
                                                  LPWSTR* additionalHeaders) override;
   HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR responseHeaders,
@@ -59,6 +63,9 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
 
   bool Abort() const { return FAbort; }
   void SetAbort() { FAbort = true; }
+  // Validators of the copy we hold: sent as If-None-Match / If-Modified-Since. Set
+  // before the transfer starts.
+  void SetConditions(const TValidators& held) { FConditions = held; }
   // Stops relaying to the thread (called when its run ends).
   void DetachThread() { FThread = nullptr; }
 
@@ -67,6 +74,8 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
   DWORD ResponseCode() const { return FResponseCode; }
   long long ContentLength() const { return FContentLength; }
   bool ContentEncoded() const { return FContentEncoded; }
+  // ETag and Last-Modified of the last response.
+  const TValidators& Validators() const { return FValidators; }
 
  private:
   ~TDownLoadMonitor() = default;
@@ -77,6 +86,8 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
   DWORD FResponseCode = 0;
   long long FContentLength = -1;
   bool FContentEncoded = false;
+  TValidators FConditions;
+  TValidators FValidators;
 };
 
 }  // namespace download

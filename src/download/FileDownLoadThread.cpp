@@ -48,12 +48,34 @@ bool Accepts(const TContentCheck& check, const std::wstring& path) {
   }
 }
 
+// The validators of the file at `target`; none when there is no file or no hook, or the
+// hook fails (a full download is always safe).
+TValidators LoadValidators(const TRevalidation& revalidation, const std::wstring& target) {
+  if (!revalidation.Load || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return {};
+  try {
+    return revalidation.Load(target);
+  } catch (...) {
+    return {};
+  }
+}
+
+void NoteLanded(const TRevalidation& revalidation, const std::wstring& target,
+                const TValidators& response, bool replaced) {
+  if (!revalidation.Landed) return;
+  try {
+    revalidation.Landed(target, response, replaced);
+  } catch (...) {
+    // What it keeps is an optimisation: without it the next run downloads in full.
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
     std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
     TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
-    bool createSuspended, TContentCheck contentCheck) {
+    bool createSuspended, TContentCheck contentCheck, TRevalidation revalidation) {
   // Every add-on archive is requested at once from one server; the HTTP client's default
   // of a few connections per server would queue them. Raised once per process.
   static const bool connectionsRaised = [] {
@@ -68,9 +90,10 @@ std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
   if (ui::Application().IsWindowThread()) detail::CreateProgressRelay();
   bool suspended =
       createSuspended || !onDownloadProgress || !onDownloadComplete || !onDownloadError;
-  std::shared_ptr<TFileDownLoadThread> thread(new TFileDownLoadThread(
-      std::move(url), std::move(fileName), std::move(onDownloadProgress),
-      std::move(onDownloadComplete), std::move(onDownloadError), std::move(contentCheck)));
+  std::shared_ptr<TFileDownLoadThread> thread(
+      new TFileDownLoadThread(std::move(url), std::move(fileName), std::move(onDownloadProgress),
+                              std::move(onDownloadComplete), std::move(onDownloadError),
+                              std::move(contentCheck), std::move(revalidation)));
   if (!suspended) thread->Resume();
   return thread;
 }
@@ -79,13 +102,14 @@ TFileDownLoadThread::TFileDownLoadThread(std::wstring url, std::wstring fileName
                                          TDownloadProgressEvent onDownloadProgress,
                                          TDownloadNotifyEvent onDownloadComplete,
                                          TDownloadErrorEvent onDownloadError,
-                                         TContentCheck contentCheck)
+                                         TContentCheck contentCheck, TRevalidation revalidation)
     : FURL(std::move(url)),
       FFileName(std::move(fileName)),
       FOnDownloadProgress(std::move(onDownloadProgress)),
       FOnDownloadComplete(std::move(onDownloadComplete)),
       FOnDownloadError(std::move(onDownloadError)),
-      FContentCheck(std::move(contentCheck)) {}
+      FContentCheck(std::move(contentCheck)),
+      FRevalidation(std::move(revalidation)) {}
 
 TFileDownLoadThread::~TFileDownLoadThread() = default;
 
@@ -135,6 +159,8 @@ HRESULT TFileDownLoadThread::Run() {
   detail::SetPartFile(this, partial.Path());
 
   std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
+  TValidators sent = LoadValidators(FRevalidation, FFileName);
+  monitor->SetConditions(sent);
   FMonitor = monitor.get();
   HRESULT result = URLDownloadToFileW(nullptr, FURL.c_str(), partial.Path().c_str(), 0,
                                       static_cast<IBindStatusCallback*>(monitor.get()));
@@ -143,8 +169,15 @@ HRESULT TFileDownLoadThread::Run() {
   FHttpStatus = monitor->ResponseCode();
 
   if (monitor->Abort()) return E_ABORT;  // our abort, whatever the service made of it
-  if (result != S_OK) return result;
   DWORD status = monitor->ResponseCode();
+  // Not modified since the validators we sent: the file we have is the current one,
+  // whatever the service made of an answer without a body.
+  if (status == 304 && !sent.Empty()) {
+    FNotModified = true;
+    NoteLanded(FRevalidation, FFileName, monitor->Validators(), false);
+    return S_OK;
+  }
+  if (result != S_OK) return result;
   if (status != 0 && (status < 200 || status > 299))
     return status == 404 || status == 410 ? kErrorNotFound : kErrorHttpStatus;
   // A compressed body arrives decoded: no announced or reported length says how long
@@ -157,6 +190,7 @@ HRESULT TFileDownLoadThread::Run() {
   if (!MoveFileExW(partial.Path().c_str(), FFileName.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return HRESULT_FROM_WIN32(GetLastError());
+  NoteLanded(FRevalidation, FFileName, monitor->Validators(), true);
   return S_OK;
 }
 

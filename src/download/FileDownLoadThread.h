@@ -21,7 +21,9 @@
 // replaces the target, in one rename. Complete and successful means: the service
 // returned S_OK, the HTTP status was 2xx, the file holds as many bytes as the response
 // announced (unless a Content-Encoding makes the decoded file longer than that), and the
-// optional content check accepts it. Otherwise the target keeps its
+// optional content check accepts it. With a revalidation, the request carries the
+// validators of the file at the target, and a "304 Not Modified" to them keeps that file
+// and counts as a successful transfer (OnDownloadComplete). Otherwise the target keeps its
 // previous content (or stays absent) and the temporary file is removed. The URL cache is
 // neither read nor written (see TDownLoadMonitor).
 //
@@ -59,6 +61,28 @@ using TDownloadErrorEvent = std::function<void(TFileDownLoadThread* sender, HRES
 // a refusal.
 using TContentCheck = std::function<bool(const std::wstring& path)>;
 
+// What identifies the version of a file the server sent: its ETag and Last-Modified
+// header values, as received (empty when not sent).
+struct TValidators {
+  std::wstring ETag;
+  std::wstring LastModified;
+  bool Empty() const { return ETag.empty() && LastModified.empty(); }
+};
+
+// Revalidation of a file already at the target. Both run on the worker while the run
+// holds the target (see below); an exception in either counts as no validators, or is
+// ignored.
+struct TRevalidation {
+  // The validators of the file now at the target; they are sent as If-None-Match and
+  // If-Modified-Since. Empty ones fetch unconditionally.
+  std::function<TValidators(const std::wstring& target)> Load;
+  // The target holds what the server publishes now: `replaced` when a complete transfer
+  // has just replaced it, false when the server answered 304 Not Modified and it was
+  // kept. `response` holds the validators of that answer.
+  std::function<void(const std::wstring& target, const TValidators& response, bool replaced)>
+      Landed;
+};
+
 // Error codes of failures the download service itself reports as success.
 inline constexpr HRESULT kErrorNotFound = INET_E_OBJECT_NOT_FOUND;    // HTTP 404 or 410
 inline constexpr HRESULT kErrorHttpStatus = INET_E_DOWNLOAD_FAILURE;  // any other non-2xx
@@ -74,12 +98,10 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   // no worker thread can be had. Dropping the last reference to a run that never
   // started cancels it; a started run keeps itself alive until its final notification
   // has returned.
-  static std::shared_ptr<TFileDownLoadThread> Create(std::wstring url, std::wstring fileName,
-                                                     TDownloadProgressEvent onDownloadProgress,
-                                                     TDownloadNotifyEvent onDownloadComplete,
-                                                     TDownloadErrorEvent onDownloadError,
-                                                     bool createSuspended,
-                                                     TContentCheck contentCheck = nullptr);
+  static std::shared_ptr<TFileDownLoadThread> Create(
+      std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
+      TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
+      bool createSuspended, TContentCheck contentCheck = nullptr, TRevalidation revalidation = {});
   ~TFileDownLoadThread();
   TFileDownLoadThread(const TFileDownLoadThread&) = delete;
   TFileDownLoadThread& operator=(const TFileDownLoadThread&) = delete;
@@ -105,6 +127,8 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   uint32_t ProgressMax() const { return FProgressMax; }
   // Status of the last HTTP response, 0 before one arrived (or for other schemes).
   DWORD HttpStatus() const { return FHttpStatus; }
+  // The run ended with a 304 that kept the file at the target.
+  bool NotModified() const { return FNotModified; }
 
   // Progress relay, called by the monitor on the worker thread: stores the counts, runs
   // OnDownloadProgress on the window thread for reports about the body (begin,
@@ -118,7 +142,7 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   TFileDownLoadThread(std::wstring url, std::wstring fileName,
                       TDownloadProgressEvent onDownloadProgress,
                       TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
-                      TContentCheck contentCheck);
+                      TContentCheck contentCheck, TRevalidation revalidation);
   void Execute();
   // The transfer into the temporary file and the replacement; returns the final result.
   HRESULT Run();
@@ -134,6 +158,7 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   const TDownloadErrorEvent FOnDownloadError;
   TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not a counted reference
   const TContentCheck FContentCheck;
+  const TRevalidation FRevalidation;
 
   std::atomic<bool> FStarted{false};
   std::atomic<bool> FTerminated{false};
@@ -142,6 +167,7 @@ class TFileDownLoadThread : public std::enable_shared_from_this<TFileDownLoadThr
   std::atomic<bool> FProgressQueued{false};
   std::atomic<uint64_t> FShownProgress{0};  // maximum << 32 | progress of the newest report
   std::atomic<DWORD> FHttpStatus{0};
+  std::atomic<bool> FNotModified{false};
 };
 
 }  // namespace download

@@ -163,6 +163,43 @@ TEST_F(FileDownLoadThread, TransfersWithProgressReplacesTheFileAndReleasesItself
   EXPECT_EQ("no-cache", FServer->Requests()[0].Header("Cache-Control"));
 }
 
+TEST_F(FileDownLoadThread, RevalidationKeepsTheFileWhenNotModified) {
+  FServer->SetBody("/zip/a.zip", Pattern(50000));
+  download::TValidators held;  // worker writes it before the final notification
+  std::vector<bool> landed;
+  download::TRevalidation revalidation{
+      [&](const std::wstring&) { return held; },
+      [&](const std::wstring&, const download::TValidators& response, bool replaced) {
+        held = response;
+        landed.push_back(replaced);
+      }};
+  std::vector<bool> notModified;
+  auto fetch = [&] {
+    size_t finals = notModified.size() + FRecorder.Failed.size() + 1;
+    TFileDownLoadThread::Create(
+        FServer->Url("/zip/a.zip"), (FFolder / "a.zip").wstring(), FRecorder.OnProgress(),
+        [&](TFileDownLoadThread* sender) { notModified.push_back(sender->NotModified()); },
+        FRecorder.OnError(), false, nullptr, revalidation);
+    return PumpUntil([&] { return notModified.size() + FRecorder.Failed.size() == finals; });
+  };
+  ASSERT_TRUE(fetch());
+  EXPECT_FALSE(held.ETag.empty() || held.LastModified.empty());
+  WriteFile(FFolder / "a.zip", "the copy we hold");  // a 304 must keep exactly this
+  ASSERT_TRUE(fetch());
+  FServer->SetBody("/zip/a.zip", Pattern(60000, 1));
+  ASSERT_TRUE(fetch());
+
+  EXPECT_EQ((std::vector<bool>{true, false, true}), landed);
+  EXPECT_EQ((std::vector<bool>{false, true, false}), notModified);
+  EXPECT_TRUE(FRecorder.Failed.empty());
+  auto requests = FServer->Requests();
+  ASSERT_EQ(3u, requests.size());
+  EXPECT_EQ(304, requests[1].Status);
+  EXPECT_FALSE(requests[1].Header("If-None-Match").empty());
+  EXPECT_EQ(200, requests[2].Status);
+  EXPECT_EQ(Pattern(60000, 1), ReadFile(FFolder / "a.zip"));
+}
+
 TEST_F(FileDownLoadThread, UnknownLengthReportsMaximumZero) {
   std::string body = Pattern(70000);
   FServer->SetBody("/UPdate.ini", body);

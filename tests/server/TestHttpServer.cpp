@@ -118,8 +118,22 @@ std::string ContentTypeOf(std::string_view path) {
   return "application/octet-stream";
 }
 
+// An HTTP date (RFC 1123, GMT) of a file time.
+std::string HttpDate(FILETIME time) {
+  SYSTEMTIME utc{};
+  FileTimeToSystemTime(&time, &utc);
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02u %s %04u %02u:%02u:%02u GMT", kDays[utc.wDayOfWeek],
+                utc.wDay, kMonths[utc.wMonth - 1], utc.wYear, utc.wHour, utc.wMinute, utc.wSecond);
+  return text;
+}
+
 // Reads a whole file; false when it does not exist or is not a regular file.
-bool ReadWholeFile(const std::wstring& path, std::string& content, std::string& etag) {
+bool ReadWholeFile(const std::wstring& path, std::string& content, std::string& etag,
+                   std::string& lastModified) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -142,6 +156,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& content, std::string& 
     std::snprintf(tag, sizeof tag, "\"f%llx-%lx%lx\"", size, info.ftLastWriteTime.dwHighDateTime,
                   info.ftLastWriteTime.dwLowDateTime);
     etag = tag;
+    lastModified = HttpDate(info.ftLastWriteTime);
   }
   CloseHandle(file);
   return ok;
@@ -180,6 +195,7 @@ struct TBody {
   std::string Content;
   std::string ContentType;
   std::string ETag;
+  std::string LastModified;
 };
 
 struct TConnection {
@@ -194,6 +210,7 @@ struct TAnswer {
   std::string ContentType = "text/html";
   std::string Body;
   std::string ETag;
+  std::string LastModified;
   bool SendBody = true;
   TFault Fault;
 };
@@ -239,7 +256,8 @@ class TTestHttpServer::TImpl {
   // The content of a path: an in-memory body, else a file under the root.
   bool Lookup(const std::string& requestPath, TAnswer& answer);
   // Sends one answer; false when the connection must end (closed already or to close).
-  bool Answer(TConnection& connection, const TRequest& request, bool keepAlive);
+  // `index`: the request's place in FRequests, where its status is noted.
+  bool Answer(TConnection& connection, const TRequest& request, size_t index, bool keepAlive);
   bool WaitUnlessStopping(std::chrono::milliseconds time);
   // Waits until the socket has data (or an end); false once the server stops. A recv
   // blocked on an idle keep-alive connection would not wake on shutdown() under Wine.
@@ -355,12 +373,14 @@ void TTestHttpServer::TImpl::Serve(TConnection& connection) {
     TRequest request;
     bool keepAlive = true;
     if (!ReadRequest(connection.Socket, buffer, request, keepAlive)) break;
+    size_t index;
     {
       std::lock_guard lock(FMutex);
+      index = FRequests.size();
       FRequests.push_back(request);
     }
     FChanged.notify_all();
-    if (!Answer(connection, request, keepAlive)) break;
+    if (!Answer(connection, request, index, keepAlive)) break;
   }
   CloseConnection(connection, false);
   connection.Done = true;
@@ -422,6 +442,7 @@ bool TTestHttpServer::TImpl::Lookup(const std::string& requestPath, TAnswer& ans
       answer.Body = body->second.Content;
       answer.ContentType = body->second.ContentType;
       answer.ETag = body->second.ETag;
+      answer.LastModified = body->second.LastModified;
       return true;
     }
   }
@@ -430,7 +451,7 @@ bool TTestHttpServer::TImpl::Lookup(const std::string& requestPath, TAnswer& ans
   std::wstring path = FRoot + WidenUtf8(relative);
   std::replace(path.begin(), path.end(), L'/', L'\\');
   answer.ContentType = ContentTypeOf(relative);
-  return ReadWholeFile(path, answer.Body, answer.ETag);
+  return ReadWholeFile(path, answer.Body, answer.ETag, answer.LastModified);
 }
 
 TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
@@ -467,10 +488,22 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
   if (!found) found = Lookup(request.Path, answer);
 
   answer.SendBody = request.Method != "HEAD";
+  if (answer.Fault.NoValidators) {
+    answer.ETag.clear();
+    answer.LastModified.clear();
+  }
+  // If-None-Match decides when it is sent; If-Modified-Since only without it. Dates are
+  // compared as text: the server only ever hands out its own.
+  std::string noneMatch = request.Header("If-None-Match");
+  bool notModified = !noneMatch.empty()
+                         ? !answer.ETag.empty() && noneMatch == answer.ETag
+                         : !answer.LastModified.empty() &&
+                               request.Header("If-Modified-Since") == answer.LastModified;
   if (answer.Fault.Status != 0 || !found) {
     answer.Status = answer.Fault.Status != 0 ? answer.Fault.Status : 404;
     answer.ContentType = "text/html";
     answer.ETag.clear();
+    answer.LastModified.clear();
     answer.Body = "<html><head><title>" + std::to_string(answer.Status) + " " +
                   ReasonPhrase(answer.Status) + "</title></head><body><h1>" +
                   ReasonPhrase(answer.Status) + "</h1><p>" + request.Path + "</p></body></html>\n";
@@ -478,7 +511,8 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
     answer.Status = 405;
     answer.Body.clear();
     answer.ETag.clear();
-  } else if (!answer.ETag.empty() && request.Header("If-None-Match") == answer.ETag) {
+    answer.LastModified.clear();
+  } else if (notModified) {
     answer.Status = 304;
     answer.Body.clear();
   }
@@ -527,9 +561,13 @@ void TTestHttpServer::TImpl::Stall(std::chrono::milliseconds time) {
   --FStalled;
 }
 
-bool TTestHttpServer::TImpl::Answer(TConnection& connection, const TRequest& request,
+bool TTestHttpServer::TImpl::Answer(TConnection& connection, const TRequest& request, size_t index,
                                     bool keepAlive) {
   TAnswer answer = Decide(request);
+  {
+    std::lock_guard lock(FMutex);
+    if (index < FRequests.size()) FRequests[index].Status = answer.Status;
+  }
   const TFault& fault = answer.Fault;
   if (fault.Delay.count() > 0 && !WaitUnlessStopping(fault.Delay)) return false;
 
@@ -546,6 +584,7 @@ bool TTestHttpServer::TImpl::Answer(TConnection& connection, const TRequest& req
     head += "Content-Length: " + std::to_string(announced) + "\r\n";
   }
   if (!answer.ETag.empty()) head += "ETag: " + answer.ETag + "\r\n";
+  if (!answer.LastModified.empty()) head += "Last-Modified: " + answer.LastModified + "\r\n";
   if (answer.Status == 200 && !fault.Encoding.empty())
     head += "Content-Encoding: " + fault.Encoding + "\r\n";
   head += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
@@ -602,6 +641,10 @@ void TTestHttpServer::SetBody(const std::string& path, std::string body, std::st
   entry.Content = std::move(body);
   entry.ContentType = std::move(contentType);
   entry.ETag = "\"b" + std::to_string(++FImpl->FBodyVersion) + "\"";
+  // One second later for each new body, so no two versions share a date.
+  ULARGE_INTEGER time{};
+  time.QuadPart = 132223104000000000ULL + FImpl->FBodyVersion * 10000000ULL;  // from 2020
+  entry.LastModified = HttpDate(FILETIME{time.LowPart, time.HighPart});
 }
 
 void TTestHttpServer::RemoveBody(const std::string& path) {

@@ -1,9 +1,10 @@
 // A small HTTP/1.1 server for tests, running inside the test process on 127.0.0.1.
 //
-// It serves a publication folder (GET and HEAD, with an ETag and If-None-Match) and
-// bodies that the test sets in memory, which win over files of the same path. Every
-// request is recorded (method, path, headers, arrival time) so a test can count
-// fetches. Per path, a test can make the answer go wrong: another status, a delay, no
+// It serves a publication folder (GET and HEAD, with validators: ETag and Last-Modified,
+// answering If-None-Match and, without it, If-Modified-Since with 304) and bodies that
+// the test sets in memory, which win over files of the same path. Every request is
+// recorded (method, path, headers, arrival time, the status answered) so a test can
+// count fetches. Per path, a test can make the answer go wrong: another status, a delay, no
 // or a wrong Content-Length, a connection reset after N body bytes, or a stall that
 // holds the connection until a time passes or the test releases it.
 //
@@ -50,6 +51,8 @@ struct TFault {
   // compressed with this Content-Encoding, whatever the request accepts. Length faults
   // apply to the compressed body.
   std::string Encoding = {};
+  // Send neither ETag nor Last-Modified, and answer conditional requests in full.
+  bool NoValidators = false;
   // Apply to this many requests of the path, then drop the fault; -1 = every request.
   int Times = -1;
 };
@@ -61,6 +64,7 @@ struct TRequest {
   std::string Path;     // percent-decoded UTF-8, without the query
   std::string Headers;  // the header lines, each ended by CR LF
   std::chrono::steady_clock::time_point Time;
+  int Status = 0;  // of the answer; 0 until its head has been decided
 
   // The value of the first header of that name (case-insensitive), "" when absent.
   std::string Header(std::string_view name) const;

@@ -192,11 +192,26 @@ TEST_F(TestServer, KeepsConnectionsAliveAndAnswersConditionalRequests) {
   EXPECT_EQ("", second.Body());
   EXPECT_EQ(2, FServer->RequestCount("/Data.xml"));
 
-  // A new body is a new version: the old tag no longer matches.
+  std::string date = first.Head().substr(first.Head().find("Last-Modified: ") + 15);
+  date = date.substr(0, date.find("\r\n"));
+  auto conditional = [&](const std::string& headers) {
+    return Fetch(*FServer, Get("/Data.xml", headers + "Connection: close\r\n")).Status();
+  };
+  EXPECT_EQ(304, conditional("If-Modified-Since: " + date + "\r\n"));
+  // If-None-Match decides over the date; the log notes each answer's status.
+  EXPECT_EQ(200, conditional("If-None-Match: \"other\"\r\nIf-Modified-Since: " + date + "\r\n"));
+  EXPECT_EQ(304, FServer->Requests()[2].Status);
+  EXPECT_EQ(200, FServer->Requests()[3].Status);
+
+  // A new body is a new version: the old tag and date no longer match.
   FServer->SetBody("/Data.xml", "<plug><Item/></plug>", "text/xml");
-  EXPECT_EQ(200,
-            Fetch(*FServer, Get("/Data.xml", "If-None-Match: " + tag + "\r\nConnection: close\r\n"))
-                .Status());
+  EXPECT_EQ(200, conditional("If-None-Match: " + tag + "\r\n"));
+  EXPECT_EQ(200, conditional("If-Modified-Since: " + date + "\r\n"));
+  // A server without validators answers in full.
+  FServer->SetFault("/Data.xml", TFault{.NoValidators = true});
+  TReply plain = Fetch(*FServer, Get("/Data.xml", "Connection: close\r\n"));
+  EXPECT_EQ(std::string::npos, plain.Head().find("ETag"));
+  EXPECT_EQ(std::string::npos, plain.Head().find("Last-Modified"));
 }
 
 TEST_F(TestServer, FaultsBreakTheAnswerAsDescribed) {
