@@ -84,6 +84,7 @@ void TForm1::Button3Click() {
   if (!RequireGamePath()) return;
   ListView1->Clear();
   ListView1->SetColumnCaption(1, L"UI_ID");
+  FExpectedArchives.clear();
 
   TFlagScope loading(FLoadingCatalogue);
   {
@@ -106,9 +107,16 @@ void TForm1::Button3Click() {
 void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   int count = document.ItemCount();
   ui::TListUpdate update(*ListView1);
+  auto noteExpectation = [this](const catalogue::TCatalogueItem& item) {
+    if (item.ArchiveSize.empty() && item.ArchiveSha256.empty()) return;
+    install::TArchiveExpectation expectation =
+        install::ParseExpectation(item.ArchiveSize, item.ArchiveSha256);
+    if (expectation.Any()) FExpectedArchives[config::Trim(item.Folder)] = expectation;
+  };
   if (ListView1->Count() > 0) {
     for (int i = 0; i < count; ++i) {
       catalogue::TCatalogueItem item = document.Item(i);
+      noteExpectation(item);
       AddAddonRow(item.Name, item.Id, item.Folder, item.Description, item.Author);
     }
     return;
@@ -135,6 +143,7 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   try {
     for (int i = 0; i < count; ++i) {
       catalogue::TCatalogueItem item = document.Item(i);
+      noteExpectation(item);
       keys.push_back(catalogue::Cp950Bytes(item.Name));
       rows.push_back({std::move(item.Name),
                       {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
@@ -148,13 +157,24 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
   listRows();
 }
 
+install::TArchiveExpectation TForm1::ExpectedArchive(const std::wstring& folder) const {
+  if (FExpectedArchives.empty()) return {};
+  auto found = FExpectedArchives.find(config::Trim(folder));
+  return found == FExpectedArchives.end() ? install::TArchiveExpectation{} : found->second;
+}
+
 void TForm1::Button5Click() {
   std::vector<catalogue::TCatalogueItem> items;
   int count = ListView1->Count();
   items.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    items.push_back({ListView1->ItemCaption(i), ListView1->SubItem(i, 0), ListView1->SubItem(i, 1),
-                     ListView1->SubItem(i, 2), ListView1->SubItem(i, 3)});
+    items.push_back({ListView1->ItemCaption(i),
+                     ListView1->SubItem(i, 0),
+                     ListView1->SubItem(i, 1),
+                     ListView1->SubItem(i, 2),
+                     ListView1->SubItem(i, 3),
+                     {},
+                     {}});
   }
   catalogue::ExportCatalogue(items, config::ExeDir() + L"Data.xml");
 }

@@ -10,6 +10,7 @@
 #include "config/Paths.h"
 #include "download/FileDownLoadThread.h"
 #include "download/UrlPath.h"
+#include "install/ArchiveCache.h"
 #include "install/ContentChecks.h"
 #include "selfupdate/SignedDownload.h"
 #include "ui/Application.h"
@@ -24,7 +25,7 @@ std::wstring UpdateServerUrl(const std::wstring& path) {
 std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
     const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
     std::function<bool(const std::wstring&)> contentCheck, std::function<void()> onFailed,
-    bool suspended) {
+    bool suspended, download::TRevalidation revalidation) {
   // Handlers may arrive after the window is gone (the process ending with downloads
   // still running); the token tells them.
   std::weak_ptr<bool> alive = FAlive;
@@ -43,7 +44,7 @@ std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
           DownloadFailed(errorCode, fileName);
           if (onFailed) ui::Application().Guard(onFailed);
         },
-        suspended, std::move(contentCheck));
+        suspended, std::move(contentCheck), std::move(revalidation));
   } catch (const std::exception&) {
     throw Exception("更新");
   }
@@ -126,8 +127,13 @@ void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
     std::wstring url = UpdateServerUrl(L"/zip/" + segment);
     std::wstring target = config::ArchiveCachePath(folder);
     unsigned generation = queue->Generation;
-    auto ended = [this, queue] {
+    // Each archive is checked against the catalogue, and one the cache already holds is
+    // only revalidated.
+    install::TArchiveTransfer transfer = install::ArchiveTransfer(ExpectedArchive(folder));
+    auto ended = [this, queue, generation, replaced = transfer.Replaced] {
       --queue->Running;
+      queue->ArchivesReplaced = queue->ArchivesReplaced || *replaced;
+      if (generation == FRefreshGeneration) RefreshArchiveEnded(queue);
       StartQueuedArchives(queue);
     };
     try {
@@ -138,19 +144,26 @@ void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
             if (generation == FRefreshGeneration) ArchiveDownloaded();
             ended();
           },
-          install::LooksLikeZipArchive,
+          std::move(transfer.Check),
           [this, generation, ended] {
             if (generation == FRefreshGeneration) {
               ++DownloadsFailed;
               ShowRefreshEnd();
             }
             ended();
-          });
+          },
+          false, std::move(transfer.Revalidation));
     } catch (...) {
       --queue->Running;
       throw;
     }
   }
+}
+
+void TForm1::RefreshArchiveEnded(const std::shared_ptr<TRefreshQueue>& queue) {
+  if (!queue->ArchivesReplaced || DownloadsDone + DownloadsFailed != DownloadsStarted) return;
+  queue->ArchivesReplaced = false;
+  BitBtn4->Click();
 }
 
 void TForm1::ShowDownloadProgress(uint32_t progress, uint32_t progressMax) {

@@ -136,6 +136,8 @@ void TForm1::BuildMenus() {
   MainMenu1.Build({
       {0, L"N1", L"檔案", nullptr},
       {1, L"UI1", L"更新 UI", [this] { UI1Click(); }},
+      {1, L"CheckUpdatesM", L"勾選有更新的 UI", [this] { CheckUpdatesMClick(); }, false,
+       kCheckUpdatesCommand},
       {1, L"N17", L"啟動遊戲", [this] { N17Click(); }},
       {1, L"N14", L"退出", [this] { N14Click(); }},
       {0, L"N9", L"青橙遊戲網", [this] { N9Click(); }, true},

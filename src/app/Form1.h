@@ -8,9 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "config/Form2.h"
+#include "download/FileDownLoadThread.h"
+#include "install/ArchiveDigest.h"
 #include "skin/SkinData.h"
 #include "ui/Form.h"
 #include "ui/ListView.h"
@@ -84,7 +87,9 @@ class TForm1 : public ui::TForm {
   ui::TProgressBar* ProgressBar2;
   ui::TButton* Button4;
 
-  // Command ids: main menu entries from 100, tray menu entries from 200, in table order.
+  // Command ids: main menu entries from 100, tray menu entries from 200, in table order;
+  // "勾選有更新的 UI" has its own.
+  static constexpr UINT kCheckUpdatesCommand = 150;
   ui::TMainMenu MainMenu1{100};
   ui::TPopupMenu PopupMenu1{200};
   ui::TTimer Timer1;
@@ -129,6 +134,8 @@ class TForm1 : public ui::TForm {
   void N9Click();
   void N5Click();
   void N6Click();
+  // "勾選有更新的 UI": checks exactly the rows the status check found "有更新".
+  void CheckUpdatesMClick();
 
   // Shown modally by every command that finds the game path not set.
   void ShowSettings();
@@ -219,7 +226,8 @@ class TForm1 : public ui::TForm {
   std::shared_ptr<download::TFileDownLoadThread> StartDownload(
       const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
       std::function<bool(const std::wstring&)> contentCheck,
-      std::function<void()> onFailed = nullptr, bool suspended = false);
+      std::function<void()> onFailed = nullptr, bool suspended = false,
+      download::TRevalidation revalidation = {});
   // The last text of a refresh whose archives have all ended, when some failed.
   void ShowRefreshEnd();
   // Tells the user, once per show, that a self-update file was refused for its
@@ -240,7 +248,15 @@ class TForm1 : public ui::TForm {
     unsigned Generation = 0;
     std::deque<std::wstring> Pending;  // folder texts, their address and path made at start
     int Running = 0;
+    bool ArchivesReplaced = false;  // some archive came new: its row's state may change
   };
+  // One archive of the refresh has ended: once all have, a refresh that brought new
+  // archives checks the states again.
+  void RefreshArchiveEnded(const std::shared_ptr<TRefreshQueue>& queue);
+  // What the catalogue says each archive must be, by trimmed folder text; only items
+  // that say something are listed.
+  std::unordered_map<std::wstring, install::TArchiveExpectation> FExpectedArchives;
+  install::TArchiveExpectation ExpectedArchive(const std::wstring& folder) const;
   std::shared_ptr<TRefreshQueue> FRefreshQueue;
   void StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue);
 

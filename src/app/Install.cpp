@@ -1,8 +1,9 @@
 // Install and remove: "  安裝選中 UI" unpacks the cached archive of every checked,
-// not-installed row into the game's Mods directory; "  移除選中 UI" sends the folder of
-// every checked row to the recycle bin. Both end with the status check. An archive
-// installs whole or not at all; a folder the recycle bin cannot take is deleted for
-// good only after the user has said so.
+// not-installed or "有更新" row into the game's Mods directory and records what each
+// folder came from; "  移除選中 UI" sends the folder of every checked row to the recycle
+// bin and drops its record. Both end with the status check. An archive installs whole or
+// not at all, and only when it is what the catalogue says; a folder the recycle bin
+// cannot take is deleted for good only after the user has said so.
 //
 // Rows whose folder text is not one plain folder name are left alone by both, so a
 // catalogue entry can never point either command outside the add-on directory. While
@@ -12,6 +13,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "config/Paths.h"
 #include "install/ContentChecks.h"
 #include "install/FileTree.h"
+#include "install/InstallRecord.h"
 #include "install/Install.h"
 #include "ui/Application.h"
 
@@ -28,6 +31,7 @@ namespace {
 
 const wchar_t kInstalled[] = L"已安裝";
 const wchar_t kNotInstalled[] = L"未安裝";
+const wchar_t kHasUpdate[] = L"有更新";
 
 const wchar_t kWaitingFiles[] = L"下次安裝或移除 UI 時會再嘗試放回。";
 
@@ -145,10 +149,13 @@ void TForm1::Button1Click() {
   TBusyScope busy(*this);
   if (!RequireGamePath()) return;
 
-  // Checked, named by a plain folder name, and found not installed by the last check.
+  // Checked, named by a plain folder name, and found not installed or with a newer
+  // archive by the last check.
   auto qualifies = [this](int row) {
-    return ListView1->Checked(row) && install::IsPlainFolderName(ListView1->SubItem(row, 1)) &&
-           config::Trim(ListView1->SubItem(row, 0)) == kNotInstalled;
+    if (!ListView1->Checked(row) || !install::IsPlainFolderName(ListView1->SubItem(row, 1)))
+      return false;
+    std::wstring state = config::Trim(ListView1->SubItem(row, 0));
+    return state == kNotInstalled || state == kHasUpdate;
   };
   int qualifying = 0;
   for (int row = 0; row < ListView1->Count(); ++row)
@@ -157,6 +164,8 @@ void TForm1::Button1Click() {
 
   const std::wstring target = config::InstallRoot(Form2().GamePath());
   std::vector<std::wstring> kept = install::CleanUpWork(target);
+  install::TInstallRecord installedFrom =
+      install::TInstallRecord::Load(install::InstallRecordPath());
   int failed = 0;
   std::wstring reasons;
   // The count is read again every round: the list may be reloaded while the
@@ -167,14 +176,27 @@ void TForm1::Button1Click() {
     Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
     const std::wstring archive = config::ArchiveCachePath(folder);
     if (!FileExists(archive)) continue;
+    // The archive is held open from its hash to its unpacking, so a refresh cannot
+    // replace it in between; one that does not match the catalogue is not installed.
+    install::TOpenArchive held(archive);
+    std::optional<install::TArchiveDigest> digest = held.Digest();
     // All or nothing: an archive that does not install whole leaves the add-on
     // directory as it was and its row checked with its old state; the batch goes on.
+    if (!digest || !ExpectedArchive(folder).Matches(*digest)) {
+      ++failed;
+      reasons += L"\n" + config::Trim(folder) +
+                 (digest ? L": 壓縮檔與 UI 清單記載的大小或 SHA-256 不符" : L": 壓縮檔無法讀取");
+      continue;
+    }
     install::TInstallResult result = install::UnzipArchive(archive, target);
     if (!result) {
       ++failed;
       reasons += L"\n" + config::Trim(folder) + L": " + FailureText(result);
       continue;
     }
+    held.Close();
+    installedFrom.Set(folder, *digest);
+    installedFrom.Save(install::InstallRecordPath());
     if (row >= ListView1->Count()) continue;
     ListView1->SetChecked(row, false);
     ProgressBar2->SetPosition(row);
@@ -209,6 +231,12 @@ void TForm1::Button8Click() {
       if (DirectoryExists(path)) {
         // A refusal by the shell shows in the status check: the row stays installed.
         RemoveAddonFolder(path, root, config::Trim(folder));
+        if (!DirectoryExists(path)) {
+          install::TInstallRecord installedFrom =
+              install::TInstallRecord::Load(install::InstallRecordPath());
+          installedFrom.Remove(folder);
+          installedFrom.Save(install::InstallRecordPath());
+        }
         BitBtn4->Click();
       }
     }

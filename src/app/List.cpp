@@ -13,7 +13,9 @@
 
 #include "catalogue/TextOrder.h"
 #include "config/Paths.h"
+#include "install/ArchiveCache.h"
 #include "install/ContentChecks.h"
+#include "install/InstallRecord.h"
 
 namespace app {
 
@@ -112,6 +114,18 @@ void TForm1::BitBtn4Click() {
     FoldCase(config::TrimView(name), key);
     return folders->count(key) > 0;
   };
+  // What each folder was installed from; only folders with an entry can show "有更新",
+  // and only they cost a look at their cached archive's record.
+  install::TInstallRecord record = count > 0
+                                       ? install::TInstallRecord::Load(install::InstallRecordPath())
+                                       : install::TInstallRecord();
+  auto hasUpdate = [&](const std::wstring& name) {
+    const install::TArchiveDigest* from = record.Find(name);
+    if (!from) return false;
+    std::optional<install::TCacheRecord> cached =
+        install::ReadCacheRecord(config::ArchiveCachePath(name));
+    return cached && !(cached->Digest == *from);
+  };
   for (int i = 0; i < count; ++i) {
     // A folder text that is not one plain name never counts as installed: "" or "."
     // would name the add-on directory itself.
@@ -121,12 +135,17 @@ void TForm1::BitBtn4Click() {
       ++installed;
     else
       ++notInstalled;
-    ListView1->SetSubItem(i, 0, isInstalled ? L"已安裝" : L"未安裝");
+    ListView1->SetSubItem(i, 0, !isInstalled ? L"未安裝" : hasUpdate(name) ? L"有更新" : L"已安裝");
   }
   Label12->SetCaption(std::to_wstring(installed));
   Label14->SetCaption(std::to_wstring(notInstalled));
   Label10->SetCaption(std::to_wstring(count));
   Label15->SetCaption(L"最近更新個數" + std::to_wstring(count - LaunchAddonCount));
+}
+
+void TForm1::CheckUpdatesMClick() {
+  for (int i = 0; i < ListView1->Count(); ++i)
+    ListView1->SetChecked(i, config::Trim(ListView1->SubItem(i, 0)) == L"有更新");
 }
 
 void TForm1::BitBtn1Click() {

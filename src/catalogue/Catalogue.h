@@ -1,5 +1,6 @@
 // The catalogue Data.xml: one root `plug` with one `Item` per add-on, each carrying the
-// attributes plugName, plugid, plugfolder, plugdescribe and plugauthor.
+// attributes plugName, plugid, plugfolder, plugdescribe and plugauthor, and optionally
+// plugsize and plugsha256 (what the add-on's archive must be).
 //
 // Loading fetches the document's bytes itself (no cache, a size cap), refuses what it
 // cannot safely hand to the XML service (a DTD, entity declarations, encodings whose
@@ -30,13 +31,16 @@ class ECatalogueError : public Exception {
 // Documents larger than this are refused before parsing.
 inline constexpr size_t kMaxCatalogueBytes = 4 * 1024 * 1024;
 
-// The five attributes of one item, in the order the document carries them.
+// The five attributes of one item, in the order the document carries them, and the two
+// optional ones (empty when absent; their values are not checked here).
 struct TCatalogueItem {
-  std::wstring Name;         // plugName
-  std::wstring Id;           // plugid
-  std::wstring Folder;       // plugfolder
-  std::wstring Description;  // plugdescribe
-  std::wstring Author;       // plugauthor
+  std::wstring Name;           // plugName
+  std::wstring Id;             // plugid
+  std::wstring Folder;         // plugfolder
+  std::wstring Description;    // plugdescribe
+  std::wstring Author;         // plugauthor
+  std::wstring ArchiveSize;    // plugsize
+  std::wstring ArchiveSha256;  // plugsha256
 };
 
 // The update server's address of the catalogue: scheme://update-host/Data.xml.

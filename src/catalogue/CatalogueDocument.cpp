@@ -78,6 +78,8 @@ class TCatalogueDocument::TImpl {
                    TBstr{std::wstring(detail::kItemAttributes[2])},
                    TBstr{std::wstring(detail::kItemAttributes[3])},
                    TBstr{std::wstring(detail::kItemAttributes[4])}};
+  TBstr OptionalKeys[2] = {TBstr{std::wstring(detail::kOptionalItemAttributes[0])},
+                           TBstr{std::wstring(detail::kOptionalItemAttributes[1])}};
   // The item read last: a walk in order steps to its next sibling, as a node list's
   // item lookup may start from the first child every time.
   TComPtr<IXMLDOMNode> Last;
@@ -196,6 +198,15 @@ TCatalogueItem TCatalogueDocument::Item(int index) const {
   item.Folder = attribute(2);
   item.Description = attribute(3);
   item.Author = attribute(4);
+  auto optional = [&](int key) {
+    TVariant value;
+    if (element->getAttribute(FImpl->OptionalKeys[key].Get(), &value) != S_OK ||
+        value.vt != VT_BSTR)
+      return std::wstring();
+    return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
+  };
+  item.ArchiveSize = optional(0);
+  item.ArchiveSha256 = optional(1);
   return item;
 }
 

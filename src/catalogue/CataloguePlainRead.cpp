@@ -68,6 +68,16 @@ class TPlainReader : public ISAXContentHandler, public ISAXLexicalHandler {
         return NotPlain();
       fields[i]->assign(value ? value : L"", value ? static_cast<size_t>(length) : 0);
     }
+    std::wstring* optional[] = {&item.ArchiveSize, &item.ArchiveSha256};
+    for (int i = 0; i < 2; ++i) {
+      const wchar_t* value = nullptr;
+      int length = 0;
+      const wchar_t* key = kOptionalItemAttributes[i];
+      if (attributes->getValueFromQName(key, static_cast<int>(wcslen(key)), &value, &length) ==
+              S_OK &&
+          value)
+        optional[i]->assign(value, static_cast<size_t>(length));
+    }
     Items.push_back(std::move(item));
     return S_OK;
   }

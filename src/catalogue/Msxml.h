@@ -18,6 +18,8 @@ namespace catalogue::detail {
 // The attributes of an item, in the order of TCatalogueItem's fields.
 inline constexpr const wchar_t* kItemAttributes[] = {L"plugName", L"plugid", L"plugfolder",
                                                      L"plugdescribe", L"plugauthor"};
+// The optional attributes, in the order of the last two fields of TCatalogueItem.
+inline constexpr const wchar_t* kOptionalItemAttributes[] = {L"plugsize", L"plugsha256"};
 
 // Checked catalogue bytes in a form every MSXML reads alike: a document declared in an
 // ASCII-compatible code page other than UTF-8 (Big5...) is decoded here and handed on as

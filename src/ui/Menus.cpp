@@ -30,7 +30,7 @@ void TMenu::Build(const std::vector<TMenuEntry>& table) {
     item->Caption = entry.Caption;
     item->OnClick = entry.OnClick;
     item->FChecked = entry.Checked;
-    item->FCommandId = FNextCommandId++;
+    item->FCommandId = entry.CommandId != 0 ? entry.CommandId : FNextCommandId++;
     TMenuItem* raw = item.get();
     if (entry.Depth == 0 || chain.empty()) {
       FItems.push_back(std::move(item));

@@ -40,6 +40,9 @@ struct TMenuEntry {
   const wchar_t* Caption = L"";
   std::function<void()> OnClick;
   bool Checked = false;
+  // 0: the next id in table order. An entry added later takes its own id, so the ids
+  // of the entries after it stay what outside senders know.
+  UINT CommandId = 0;
 };
 
 class TMenu {

@@ -110,6 +110,25 @@ TEST(CatalogueDocument, HonoursTheDeclaredEncoding) {
   EXPECT_EQ(TCatalogueDocument::Parse(utf16).Item(0).Name, L"地圖");
 }
 
+// The optional archive attributes reach the item from both readers (the SAX one for a
+// plain catalogue, the DOM for one with a comment), malformed values included, and an
+// item without them is still read.
+TEST(CatalogueDocument, ReadsTheOptionalArchiveAttributes) {
+  const std::string items =
+      "<Item plugName=\"a\" plugid=\"1\" plugfolder=\"A\" plugdescribe=\"\" plugauthor=\"\" "
+      "plugsize=\"12x\" plugsha256=\"ABC\"/><Item plugName=\"b\" plugid=\"2\" plugfolder=\"B\" "
+      "plugdescribe=\"\" plugauthor=\"\"/>";
+  for (const std::string& body :
+       {"<plug>" + items + "</plug>", "<plug><!-- c -->" + items + "</plug>"}) {
+    TCatalogueDocument document = TCatalogueDocument::Parse(body);
+    ASSERT_EQ(document.ItemCount(), body.find("<!--") == std::string::npos ? 2 : 3);
+    catalogue::TCatalogueItem a = document.Item(document.ItemCount() - 2);
+    EXPECT_EQ(a.ArchiveSize, L"12x");
+    EXPECT_EQ(a.ArchiveSha256, L"ABC");
+    EXPECT_EQ(document.Item(document.ItemCount() - 1).ArchiveSize, L"");
+  }
+}
+
 TEST(CatalogueDocument, WalkErrorsNameTheItem) {
   TCatalogueDocument document = TCatalogueDocument::Parse(
       std::string("<plug>\n  ") + kItem + "\n  <!-- retired -->\n  " +

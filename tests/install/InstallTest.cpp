@@ -21,6 +21,7 @@
 #include "base/Exception.h"
 #include "config/Form2.h"
 #include "config/Paths.h"
+#include "install/ArchiveDigest.h"
 #include "install/ContentChecks.h"
 #include "install/FileTree.h"
 #include "install/Install.h"
@@ -165,6 +166,18 @@ class InstallCommands : public ::testing::Test {
   TWindowLog Bar;
   TWindowLog Label;
 };
+
+TEST(ArchiveExpectation, MalformedValuesAskForNothing) {
+  std::wstring hash(64, L'A');
+  install::TArchiveExpectation good = install::ParseExpectation(L"2048", hash);
+  EXPECT_EQ(2048, good.Size);
+  EXPECT_EQ(std::string(64, 'a'), good.Sha256);
+  for (const wchar_t* size : {L"", L"-1", L"1e3", L" 12", L"1234567890123456789"})
+    EXPECT_EQ(-1, install::ParseExpectation(size, L"").Size);
+  for (const std::wstring& sha : {hash.substr(1), hash + L"0", L"g" + hash.substr(1)})
+    EXPECT_TRUE(install::ParseExpectation(L"", sha).Sha256.empty());
+  EXPECT_FALSE(install::ParseExpectation(L"x", L"y").Any());
+}
 
 TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
   for (const wchar_t* name :
