@@ -4,9 +4,12 @@
     build_site.py --source DEMO_DIR --out OUT_DIR [--exe VornisTools.exe]
 
 Writes, under OUT_DIR:
-  site/        the static site the manager talks to: Data.xml, UPdate.ini,
-               zip/<folder>.zip, vornistools.php, ad/vornisshow/id/25/index.html,
-               index.html and, when --exe is given, VornisTools.exe
+  source/      the publisher's input: addons.tsv and one folder per add-on (the
+               sources plus two generated pictures each)
+  site/        the static site the manager talks to: what tools/publish makes of
+               source/ (Data.xml, UPdate.ini, zip/<folder>.zip and, when --exe is
+               given, VornisTools.exe), plus vornistools.php,
+               ad/vornisshow/id/25/index.html and index.html
   expected/    exactly what installing every add-on puts under data/Mods/
                (Addons/<folder>/...), for comparing installed files byte for byte
   addons.json  the catalogue plus every folder and file of every archive
@@ -23,38 +26,11 @@ import json
 import os
 import shutil
 import struct
+import subprocess
 import sys
-import zipfile
 import zlib
-from xml.sax.saxutils import quoteattr
 
-# Every archive entry carries this time stamp, so archives do not change between builds.
-FIXED_TIME = (2011, 8, 8, 12, 0, 0)
-DOS_DIRECTORY = 0x10
-DOS_ARCHIVE = 0x20
-
-
-class Cp950ZipInfo(zipfile.ZipInfo):
-    """An entry whose name is stored in code page 950 with no UTF-8 flag, made on an
-    MS-DOS host: what a zip tool on a Traditional Chinese Windows writes."""
-
-    def _encodeFilenameFlags(self):
-        return self.filename.encode("cp950"), self.flag_bits
-
-
-def make_info(name, is_dir):
-    info = Cp950ZipInfo(name, date_time=FIXED_TIME)
-    info.create_system = 0
-    info.create_version = 20
-    info.extract_version = 20
-    if is_dir:
-        info.external_attr = DOS_DIRECTORY
-        info.compress_type = zipfile.ZIP_STORED
-    else:
-        info.external_attr = DOS_ARCHIVE
-        info.compress_type = zipfile.ZIP_DEFLATED
-    return info
-
+PUBLISH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "publish")
 
 def bmp_icon(color, size=16):
     """A small 24-bit BMP: a coloured square with a light frame and a diagonal."""
@@ -100,53 +76,46 @@ def png_banner(color, width=48, height=12):
             + chunk(b"IEND", b""))
 
 
-def addon_tree(source_dir, addon):
-    """All folders and files of one add-on as (relative path with "/", bytes or None)."""
-    folder = addon["folder"]
-    root = os.path.join(source_dir, "addons", folder)
-    if not os.path.isdir(root):
-        sys.exit(f"missing add-on sources: {root}")
+def make_source(source_dir, addons, out):
+    """The publisher's input: addons.tsv and each add-on's files with its pictures."""
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    lines = ["folder\tid\tname\tdescription\tauthor"]
+    for a in addons:
+        root = os.path.join(source_dir, "addons", a["folder"])
+        if not os.path.isdir(root):
+            sys.exit(f"missing add-on sources: {root}")
+        shutil.copytree(root, os.path.join(out, a["folder"]))
+        # Pictures are made here rather than kept as binary sources.
+        textures = os.path.join(out, a["folder"], "Textures")
+        os.makedirs(textures, exist_ok=True)
+        with open(os.path.join(textures, "icon.bmp"), "wb") as f:
+            f.write(bmp_icon(a["color"]))
+        with open(os.path.join(textures, "banner.png"), "wb") as f:
+            f.write(png_banner(a["color"]))
+        lines.append("\t".join((a["folder"], a["id"], a["name"], a["describe"], a["author"])))
+    write_text(os.path.join(out, "addons.tsv"), "\n".join(lines) + "\n")
+
+
+def addon_tree(source, folder):
+    """All folders and files of one add-on as (path under data/Mods with "/", bytes or
+    None), in name order: what its archive holds."""
+    root = os.path.join(source, folder)
     entries = {f"Addons/{folder}/": None}
-    for dirpath, dirnames, filenames in os.walk(root):
-        dirnames.sort()
+    for dirpath, _, filenames in os.walk(root):
         rel = os.path.relpath(dirpath, root).replace(os.sep, "/")
         prefix = f"Addons/{folder}/" if rel == "." else f"Addons/{folder}/{rel}/"
         entries[prefix] = None
-        for name in sorted(filenames):
+        for name in filenames:
             with open(os.path.join(dirpath, name), "rb") as f:
                 entries[prefix + name] = f.read()
-    # Pictures are made here rather than kept as binary sources.
-    entries[f"Addons/{folder}/Textures/"] = None
-    entries[f"Addons/{folder}/Textures/icon.bmp"] = bmp_icon(addon["color"])
-    entries[f"Addons/{folder}/Textures/banner.png"] = png_banner(addon["color"])
-    ordered = sorted(entries.items(), key=lambda item: item[0])
-    for path, _ in ordered:
-        path.encode("cp950")  # every name must be representable in the archive
-    return ordered
-
-
-def write_zip(path, tree):
-    with zipfile.ZipFile(path, "w") as archive:
-        for name, data in tree:
-            archive.writestr(make_info(name, data is None), b"" if data is None else data)
+    return sorted(entries.items())
 
 
 def write_text(path, text, encoding="utf-8", newline="\n"):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w", encoding=encoding, newline=newline) as f:
         f.write(text)
-
-
-def catalogue_xml(addons):
-    lines = ['<?xml version="1.0" encoding="UTF-8" standalone="yes"?>', "<plug>"]
-    for a in addons:
-        attributes = " ".join(
-            f"{key}={quoteattr(a[field])}"
-            for key, field in (("plugName", "name"), ("plugid", "id"), ("plugfolder", "folder"),
-                               ("plugdescribe", "describe"), ("plugauthor", "author")))
-        lines.append(f"  <Item {attributes}/>")
-    lines.append("</plug>")
-    return "\n".join(lines) + "\n"
 
 
 PAGE = """<!DOCTYPE html>
@@ -209,15 +178,18 @@ def main():
 
     site = os.path.join(args.out, "site")
     expected = os.path.join(args.out, "expected")
-    for folder in (site, expected):
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
-    os.makedirs(os.path.join(site, "zip"))
+    source = os.path.join(args.out, "source")
+    make_source(args.source, addons, source)
+    command = [sys.executable, PUBLISH, source, site, "--version", str(version)]
+    if args.exe:
+        command += ["--exe", args.exe]
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
 
+    shutil.rmtree(expected, ignore_errors=True)
+    os.makedirs(expected)
     manifest = {"version": version, "addons": []}
     for a in addons:
-        tree = addon_tree(args.source, a)
-        write_zip(os.path.join(site, "zip", a["folder"] + ".zip"), tree)
+        tree = addon_tree(source, a["folder"])
         entry = {key: a[key] for key in ("folder", "id", "name", "describe", "author")}
         entry["dirs"] = [name for name, data in tree if data is None]
         entry["files"] = []
@@ -232,13 +204,9 @@ def main():
                                    "sha256": hashlib.sha256(data).hexdigest()})
         manifest["addons"].append(entry)
 
-    write_text(os.path.join(site, "Data.xml"), catalogue_xml(addons))
-    write_text(os.path.join(site, "UPdate.ini"), f"[updataver]\r\nver={version}\r\n", "ascii", "")
     write_text(os.path.join(site, "vornistools.php"), catalogue_page(addons, version))
     write_text(os.path.join(site, "ad", "vornisshow", "id", "25", "index.html"), ad_page())
     write_text(os.path.join(site, "index.html"), home_page(addons, version))
-    if args.exe:
-        shutil.copyfile(args.exe, os.path.join(site, "VornisTools.exe"))
     write_text(os.path.join(args.out, "addons.json"),
                json.dumps(manifest, ensure_ascii=False, indent=2) + "\n")
 

@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Tests of tools/publish, run as the command it is."""
+
+import hashlib
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+import xml.etree.ElementTree as ET
+
+TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "publish")
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
+
+
+def snapshot(folder):
+    """Every file of a folder: relative path -> (bytes, modification time)."""
+    files = {}
+    for dirpath, _, filenames in os.walk(folder):
+        for name in filenames:
+            path = os.path.join(dirpath, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, folder)] = (f.read(), os.stat(path).st_mtime_ns)
+    return files
+
+
+class Publish(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.source = os.path.join(self.dir.name, "source")
+        self.out = os.path.join(self.dir.name, "out")
+        write(os.path.join(self.source, "addons.tsv"),
+              "folder\tid\tname\tdescription\tauthor\n"
+              "MapPlus\t1\t地圖增強\t小地圖 & 座標\t小雨\n"
+              "Bag\t2\t背包\t整理\t阿哲\n")
+        write(os.path.join(self.source, "MapPlus", "MapPlus.lua"), "-- map\n")
+        write(os.path.join(self.source, "MapPlus", "Data", "說明.txt"), "座標\n")
+        write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag\n")
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def run_tool(self, *args):
+        return subprocess.run([sys.executable, TOOL, self.source, self.out, *args],
+                              capture_output=True, text=True)
+
+    def test_reproducible_and_unchanged_files_keep_their_times(self):
+        self.assertEqual(0, self.run_tool("--version", "3").returncode)
+        first = snapshot(self.out)
+        self.assertEqual({"Data.xml", "UPdate.ini", os.path.join("zip", "MapPlus.zip"),
+                          os.path.join("zip", "Bag.zip")}, set(first))
+        items = ET.fromstring(first["Data.xml"][0]).findall("Item")
+        self.assertEqual(["MapPlus", "Bag"], [i.get("plugfolder") for i in items])
+        archive = first[os.path.join("zip", "MapPlus.zip")][0]
+        self.assertEqual(str(len(archive)), items[0].get("plugsize"))
+        self.assertEqual(hashlib.sha256(archive).hexdigest(), items[0].get("plugsha256"))
+        self.assertEqual(b"[updataver]\r\nver=3\r\n", first["UPdate.ini"][0])
+        with zipfile.ZipFile(os.path.join(self.out, "zip", "MapPlus.zip")) as z:
+            self.assertEqual(["Addons/MapPlus/", "Addons/MapPlus/Data/",
+                              "Addons/MapPlus/Data/說明.txt", "Addons/MapPlus/MapPlus.lua"],
+                             [i.filename.encode("cp437").decode("cp950") for i in z.infolist()])
+
+        # Again from a copy of the same sources: the same bytes, the same times.
+        os.utime(os.path.join(self.source, "Bag", "Bag.lua"), (1, 1))
+        self.assertEqual(0, self.run_tool().returncode)
+        self.assertEqual(first, snapshot(self.out))
+
+        # One add-on changed: only its archive and the catalogue change.
+        write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag 2\n")
+        self.assertEqual(0, self.run_tool("--version", "4").returncode)
+        second = snapshot(self.out)
+        changed = {name for name in first if first[name] != second[name]}
+        self.assertEqual({"Data.xml", "UPdate.ini", os.path.join("zip", "Bag.zip")}, changed)
+
+    def test_bad_input_is_refused_and_writes_nothing(self):
+        self.assertEqual(0, self.run_tool().returncode)
+        before = snapshot(self.out)
+        tsv = os.path.join(self.source, "addons.tsv")
+        cases = {
+            "folder\tid\tname\n": "header",
+            "folder\tid\tname\tdescription\tauthor\nBag\t2\t背包\t整理\n": "line 2: 4 columns",
+            "folder\tid\tname\tdescription\tauthor\n..\\x\t2\tn\td\ta\n": "not a plain folder",
+            "folder\tid\tname\tdescription\tauthor\nBag\t2\tn\td\ta\nbag\t3\tn\td\ta\n": "line 3",
+            "folder\tid\tname\tdescription\tauthor\nGone\t2\tn\td\ta\n": "no folder",
+        }
+        for text, message in cases.items():
+            write(tsv, text)
+            result = self.run_tool()
+            self.assertEqual(1, result.returncode, text)
+            self.assertIn(message, result.stderr)
+            self.assertEqual(before, snapshot(self.out))
+        self.assertEqual(2, self.run_tool("--key", "k.pem").returncode)
+        self.assertEqual([], [n for n in os.listdir(self.dir.name) if n.startswith(".")])
+
+
+if __name__ == "__main__":
+    unittest.main()
