@@ -2,7 +2,9 @@
 // manager in a fresh folder against the publication served on the product's port and
 // prints how long one command takes:
 //   e2e_bench refresh SANDBOX SITE-DIR(unix) COUNT
-//     from the click on "更新 UI" until every archive is in the cache at full size;
+//     from the click on "更新 UI" until every archive is in the cache at full size; then,
+//     once that refresh has settled, a second click until the status line says the
+//     cache is up to date (nothing changed on the server: every archive revalidated);
 //   e2e_bench install SANDBOX SITE-DIR(unix) COUNT
 //     after a refresh, every row checked, from the click on "  安裝選中 UI" until the
 //     install's final status text;
@@ -88,6 +90,17 @@ int main(int argc, char** argv) {
   bool ok = WaitUntil([&] { return CacheComplete(box, site, count); }, std::chrono::minutes(5));
   if (mode == "refresh") {
     std::printf("refresh_ms=%lld ok=%d\n", Milliseconds(start), ok ? 1 : 0);
+    std::fflush(stdout);
+    if (!ok) return 1;
+    // The status line names the last archive but one when all but one have ended; the
+    // first refresh's last completion and its status check are through after a pause.
+    HWND status = MainControl(main, L"Label6");
+    Sleep(2000);
+    SetText(status, L"");
+    start = std::chrono::steady_clock::now();
+    Click(FindButton(main, L"更新 UI"));
+    ok = WaitUntil([&] { return Text(status) == L"目前已經更新到最新"; }, std::chrono::minutes(5));
+    std::printf("second_refresh_ms=%lld ok=%d\n", Milliseconds(start), ok ? 1 : 0);
     return ok ? 0 : 1;
   }
 
