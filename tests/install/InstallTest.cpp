@@ -25,6 +25,7 @@
 #include "install/ContentChecks.h"
 #include "install/FileTree.h"
 #include "install/Install.h"
+#include "install/InstallRecord.h"
 #include "ui/Application.h"
 
 namespace {
@@ -177,6 +178,21 @@ TEST(ArchiveExpectation, MalformedValuesAskForNothing) {
   for (const std::wstring& sha : {hash.substr(1), hash + L"0", L"g" + hash.substr(1)})
     EXPECT_TRUE(install::ParseExpectation(L"", sha).Sha256.empty());
   EXPECT_FALSE(install::ParseExpectation(L"x", L"y").Any());
+}
+
+// Folder names outside every ANSI code page survive; case does not matter, as on disk.
+TEST(InstallRecord, KeepsAnyFolderNameAcrossSaveAndLoad) {
+  std::wstring path = (std::filesystem::temp_directory_path() / L"vornis-installed.txt").wstring();
+  install::TInstallRecord record;
+  record.Set(L" Ăddon한😀 ", {42, std::string(64, 'b')});
+  record.Set(L"Other", {7, std::string(64, 'c')});
+  record.Remove(L"OTHER");
+  ASSERT_TRUE(record.Save(path));
+  install::TInstallRecord loaded = install::TInstallRecord::Load(path);
+  DeleteFileW(path.c_str());
+  ASSERT_TRUE(loaded.Find(L"ăddon한😀"));
+  EXPECT_EQ(42, loaded.Find(L"ăddon한😀")->Size);
+  EXPECT_FALSE(loaded.Find(L"Other") || loaded.Find(L"?ddon??"));
 }
 
 TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
