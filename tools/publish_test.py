@@ -81,6 +81,7 @@ class Publish(unittest.TestCase):
     def test_bad_input_is_refused_and_writes_nothing(self):
         self.assertEqual(0, self.run_tool().returncode)
         before = snapshot(self.out)
+        self.assertIn("k.pem", self.run_tool("--key", "k.pem").stderr)
         tsv = os.path.join(self.source, "addons.tsv")
         cases = {
             "folder\tid\tname\n": "header",
@@ -95,8 +96,18 @@ class Publish(unittest.TestCase):
             self.assertEqual(1, result.returncode, text)
             self.assertIn(message, result.stderr)
             self.assertEqual(before, snapshot(self.out))
-        self.assertEqual(2, self.run_tool("--key", "k.pem").returncode)
         self.assertEqual([], [n for n in os.listdir(self.dir.name) if n.startswith(".")])
+
+    def test_signs_catalogue_version_and_executable(self):
+        subprocess.run([sys.executable, os.path.join(os.path.dirname(TOOL), "publisher_key.py"),
+                        "generate", self.dir.name], check=True, capture_output=True)
+        write(os.path.join(self.dir.name, "x.exe"), b"MZ")
+        key = os.path.join(self.dir.name, "private.pem")
+        self.assertEqual(0, self.run_tool("--exe", os.path.join(self.dir.name, "x.exe"),
+                                          "--key", key).returncode)
+        signatures = {n: len(d) for n, (d, _) in snapshot(self.out).items() if n.endswith(".sig")}
+        self.assertEqual({"Data.xml.sig": 64, "UPdate.ini.sig": 64, "VornisTools.exe.sig": 64},
+                         signatures)
 
 
 if __name__ == "__main__":
