@@ -3,7 +3,8 @@
 # real executable from the click on "更新 UI" until the status check has counted every
 # row (the list filled, the archive refresh started, the states shown), against MSXML
 # alone (bench/msxmlparse.cpp) parsing the same document and reading every item's five
-# attributes under the same Wine. The archives are not published: each transfer the
+# attributes under the same Wine. Items carry an archive's size and SHA-256, as published
+# catalogues do. The archives are not published: each transfer the
 # refresh starts ends at once with a 404, as the measured span ends with the status check.
 # Also prints the longest time the main window took to answer a message meanwhile.
 #   bench/catalogue.sh [COUNT]
@@ -14,6 +15,10 @@ count=${1:-10000}
 tools/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2 --target VornisTools e2e_bench e2e_fake_game bench_msxmlparse
+# The server listens where this build's manager looks for it.
+host=$(sed -n 's/^VORNIS_UPDATE_HOST:[A-Z]*=//p' build/windows/CMakeCache.txt)
+port=${host##*:}
+[ "$port" != "$host" ] || port=80
 
 work=$PWD/build/bench-catalogue
 rm -rf "$work"
@@ -28,7 +33,8 @@ for i in range(count):
     name = "".join(random.choice(han) for _ in range(random.randint(2, 8)))
     describe = "".join(random.choice(han) for _ in range(random.randint(8, 30)))
     items.append(f'<Item plugName="{name}{i}" plugid="{i}" plugfolder="Addon{i:05d}" '
-                 f'plugdescribe="{describe}" plugauthor="作者{i % 97}"/>')
+                 f'plugdescribe="{describe}" plugauthor="作者{i % 97}" '
+                 f'plugsize="{1000 + i}" plugsha256="{i:064x}"/>')
 with open(os.path.join(site, "Data.xml"), "w", encoding="utf-8") as f:
     f.write('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<plug>\n' +
             "\n".join(items) + "\n</plug>\n")
@@ -43,7 +49,7 @@ if [ -f build/windows/publisher/private.pem ]; then
         python3 tools/publisher_key.py sign build/windows/publisher/private.pem "$work/site/$f"
     done
 fi
-python3 -m http.server --bind 127.0.0.1 --directory "$work/site" 8611 >/dev/null 2>&1 &
+python3 -m http.server --bind 127.0.0.1 --directory "$work/site" "$port" >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT
 sleep 1
