@@ -70,14 +70,11 @@ void NoteLanded(const TRevalidation& revalidation, const std::wstring& target,
   }
 }
 
-}  // namespace
-
-std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
-    std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
-    TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
-    bool createSuspended, TContentCheck contentCheck, TRevalidation revalidation) {
-  // Every add-on archive is requested at once from one server; the HTTP client's default
-  // of a few connections per server would queue them. Raised once per process.
+// Every add-on archive is requested at once from one server; the HTTP client's default
+// of a few connections per server would queue them. Raised once per process, by the
+// first transfer on its worker, so the window thread never waits for the HTTP client's
+// libraries to load.
+void RaiseConnectionLimits() {
   static const bool connectionsRaised = [] {
     ULONG connections = 64;
     InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections,
@@ -87,6 +84,14 @@ std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
     return true;
   }();
   (void)connectionsRaised;
+}
+
+}  // namespace
+
+std::shared_ptr<TFileDownLoadThread> TFileDownLoadThread::Create(
+    std::wstring url, std::wstring fileName, TDownloadProgressEvent onDownloadProgress,
+    TDownloadNotifyEvent onDownloadComplete, TDownloadErrorEvent onDownloadError,
+    bool createSuspended, TContentCheck contentCheck, TRevalidation revalidation) {
   if (ui::Application().IsWindowThread()) detail::CreateProgressRelay();
   bool suspended =
       createSuspended || !onDownloadProgress || !onDownloadComplete || !onDownloadError;
@@ -162,6 +167,7 @@ HRESULT TFileDownLoadThread::Run() {
   TValidators sent = LoadValidators(FRevalidation, FFileName);
   monitor->SetConditions(sent);
   FMonitor = monitor.get();
+  RaiseConnectionLimits();
   HRESULT result = URLDownloadToFileW(nullptr, FURL.c_str(), partial.Path().c_str(), 0,
                                       static_cast<IBindStatusCallback*>(monitor.get()));
   monitor->DetachThread();

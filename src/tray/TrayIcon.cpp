@@ -298,6 +298,7 @@ bool TTrayIcon::AddTrayIcon() {
   FIconVisible = true;
   PrepareIconData();
   bool added = Notify(NIM_ADD);
+  FAskedShell = true;
   // The protocol version belongs to the icon in the shell, so it is set on every add.
   ApplyShellVersion();
   return added;
@@ -306,6 +307,9 @@ bool TTrayIcon::AddTrayIcon() {
 bool TTrayIcon::DeleteTrayIcon() {
   FIconVisible = false;
   PrepareIconData();
+  // An icon never added has nothing in the shell to delete: the shell's library is not
+  // even loaded for it while the main window starts.
+  if (!FAskedShell) return false;
   return Notify(NIM_DELETE);
 }
 

@@ -213,6 +213,8 @@ class TTrayIcon {
   bool FShowHint = true;
   TIconHandle FIcon;
   bool FIconVisible = false;
+  // The icon has been added to the shell at least once.
+  bool FAskedShell = false;
   int FIconIndex = 0;
   ui::TPopupMenu* FPopupMenu = nullptr;
   bool FLeftPopup = false;
