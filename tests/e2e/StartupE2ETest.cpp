@@ -169,6 +169,10 @@ TEST(StartupE2E, SettingsInReadOnlyFolderSayContactOrin) {
   TProcess manager = TProcess::Start(box.ExePath());
   HWND main = WaitMainWindow(manager.Pid());
   ASSERT_TRUE(main);
+  // Wine keeps a refused profile write and may write it at a later profile call of
+  // the process; the steps that follow the first paint (the shortcut, then the browser
+  // controls) are let through before the folder refuses files, so none of them can.
+  WaitUntil([&] { return GetWindow(MainControl(main, L"Panel4"), GW_CHILD) != nullptr; });
   // As root, only an immutable folder refuses new files.
   RunUnix("chattr +i '" + box.UnixDir() + "'");
   HWND settings = OpenSettings(main, manager.Pid());
