@@ -24,8 +24,8 @@ std::wstring UpdateServerUrl(const std::wstring& path) {
 
 std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
     const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
-    std::function<bool(const std::wstring&)> contentCheck, std::function<void()> onFailed,
-    bool suspended, download::TRevalidation revalidation) {
+    download::TContentCheck contentCheck, TFailedHandler onFailed, bool suspended,
+    download::TRevalidation revalidation, unsigned generation) {
   // Handlers may arrive after the window is gone (the process ending with downloads
   // still running); the token tells them.
   std::weak_ptr<bool> alive = FAlive;
@@ -33,16 +33,22 @@ std::shared_ptr<download::TFileDownLoadThread> TForm1::StartDownload(
   try {
     return download::TFileDownLoadThread::Create(
         url, target,
-        [this, alive](download::TFileDownLoadThread*, uint32_t progress, uint32_t progressMax) {
-          if (!alive.expired()) ShowDownloadProgress(progress, progressMax);
+        [this, alive, generation](download::TFileDownLoadThread*, uint32_t progress,
+                                  uint32_t progressMax) {
+          if (!alive.expired() && (generation == 0 || generation == FRefreshGeneration))
+            ShowDownloadProgress(progress, progressMax);
         },
         [alive, onComplete](download::TFileDownLoadThread*) {
           if (!alive.expired()) ui::Application().Guard(onComplete);
         },
         [this, alive, fileName, onFailed](download::TFileDownLoadThread*, HRESULT errorCode) {
           if (alive.expired()) return;
-          DownloadFailed(errorCode, fileName);
-          if (onFailed) ui::Application().Guard(onFailed);
+          // A caller's own failure handler decides whether the status line is still its
+          // to change (an earlier refresh's is not).
+          if (onFailed)
+            ui::Application().Guard([&] { onFailed(errorCode, fileName); });
+          else
+            DownloadFailed(errorCode, fileName);
         },
         suspended, std::move(contentCheck), std::move(revalidation));
   } catch (const std::exception&) {
@@ -59,10 +65,11 @@ void TForm1::StartVersionCheck() {
   std::weak_ptr<bool> alive = FAlive;
   StartDownload(
       url, config::UpdateIniPath(), [] {},
-      [signature](const std::wstring& path) {
-        return install::LooksLikeIniFile(path) && signature->Accept(path);
+      [signature](const std::wstring& path, bool lengthProven) {
+        return install::IsCompleteVersionFile(path, lengthProven) && signature->Accept(path);
       },
-      [this, alive, signature] {
+      [this, alive, signature](HRESULT errorCode, const std::wstring& fileName) {
+        DownloadFailed(errorCode, fileName);
         if (!alive.expired() && !signature->Refusal().empty())
           ReportRefusedSignature(
               L"更新伺服器上的版本資訊 UPdate.ini 沒有發行者的有效簽章,這次不檢查新版本。",
@@ -145,14 +152,15 @@ void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
             ended();
           },
           std::move(transfer.Check),
-          [this, generation, ended] {
+          [this, generation, ended](HRESULT errorCode, const std::wstring& fileName) {
             if (generation == FRefreshGeneration) {
+              DownloadFailed(errorCode, fileName);
               ++DownloadsFailed;
               ShowRefreshEnd();
             }
             ended();
           },
-          false, std::move(transfer.Revalidation));
+          false, std::move(transfer.Revalidation), generation);
     } catch (...) {
       --queue->Running;
       throw;

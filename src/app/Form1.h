@@ -222,12 +222,16 @@ class TForm1 : public ui::TForm {
   void CreateWebPanels();
   void CreateSkinData();
   // Starts one download reporting to the window's handlers; "更新" when it cannot.
-  // A suspended one waits for its Resume(), and is cancelled if the result is dropped.
+  // A failure runs `onFailed` (error code, file name) when given, DownloadFailed
+  // otherwise. A suspended one waits for its Resume(), and is cancelled if the result
+  // is dropped. An archive of refresh `generation` (0: of none) moves the bar only while
+  // that refresh is the running one.
+  using TFailedHandler = std::function<void(HRESULT errorCode, const std::wstring& fileName)>;
   std::shared_ptr<download::TFileDownLoadThread> StartDownload(
       const std::wstring& url, const std::wstring& target, std::function<void()> onComplete,
-      std::function<bool(const std::wstring&)> contentCheck,
-      std::function<void()> onFailed = nullptr, bool suspended = false,
-      download::TRevalidation revalidation = {});
+      std::function<bool(const std::wstring& path, bool lengthProven)> contentCheck,
+      TFailedHandler onFailed = nullptr, bool suspended = false,
+      download::TRevalidation revalidation = {}, unsigned generation = 0);
   // The last text of a refresh whose archives have all ended, when some failed.
   void ShowRefreshEnd();
   // Tells the user, once per show, that a self-update file was refused for its

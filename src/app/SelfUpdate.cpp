@@ -40,10 +40,11 @@ void TForm1::Timer1Timer() {
   std::weak_ptr<bool> alive = FAlive;
   StartDownload(
       url, selfupdate::NewExePath(config::ExePath()), [this] { NewVersionDownloaded(); },
-      [signature](const std::wstring& path) {
+      [signature](const std::wstring& path, bool) {
         return selfupdate::IsExecutableForThisMachine(path) && signature->Accept(path);
       },
-      [this, alive, signature] {
+      [this, alive, signature](HRESULT errorCode, const std::wstring& fileName) {
+        DownloadFailed(errorCode, fileName);
         if (!alive.expired() && !signature->Refusal().empty()) RefuseNewExe(signature->Refusal());
       });
 }

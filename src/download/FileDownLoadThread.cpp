@@ -40,9 +40,9 @@ long long FileSize(const std::wstring& path) {
 
 // A caller's content check; whatever it throws counts as a refusal, because a broken
 // check must not let a file through nor end the worker before its notification.
-bool Accepts(const TContentCheck& check, const std::wstring& path) {
+bool Accepts(const TContentCheck& check, const std::wstring& path, bool lengthProven) {
   try {
-    return check(path);
+    return check(path, lengthProven);
   } catch (...) {
     return false;
   }
@@ -159,8 +159,7 @@ HRESULT TFileDownLoadThread::Run() {
   TTargetLock target(FFileName, [this] { return Terminated(); });
   if (!target.Held() || Terminated()) return E_ABORT;
 
-  TPartialFile partial(FFileName + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                       std::to_wstring(GetCurrentThreadId()) + L".part");
+  TPartialFile partial(PartFilePath(FFileName, GetCurrentProcessId(), GetCurrentThreadId()));
   detail::SetPartFile(this, partial.Path());
 
   std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
@@ -192,7 +191,8 @@ HRESULT TFileDownLoadThread::Run() {
   if (expected < 0 && FProgressMax > 0 && !monitor->ContentEncoded()) expected = FProgressMax;
   long long received = FileSize(partial.Path());
   if (received < 0 || (expected >= 0 && received != expected)) return kErrorIncomplete;
-  if (FContentCheck && !Accepts(FContentCheck, partial.Path())) return kErrorRejected;
+  if (FContentCheck && !Accepts(FContentCheck, partial.Path(), expected >= 0))
+    return kErrorRejected;
   if (!MoveFileExW(partial.Path().c_str(), FFileName.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return HRESULT_FROM_WIN32(GetLastError());

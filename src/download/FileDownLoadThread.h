@@ -17,11 +17,12 @@
 // then lets it go; callers need not keep it. Live runs are listed (see Transfers.h).
 //
 // What reaches the target file: the transfer goes into a temporary file beside the
-// target ("<target>.<pid>-<thread>.part"), and only a complete, successful transfer
-// replaces the target, in one rename. Complete and successful means: the service
-// returned S_OK, the HTTP status was 2xx, the file holds as many bytes as the response
-// announced (unless a Content-Encoding makes the decoded file longer than that), and the
-// optional content check accepts it. With a revalidation, the request carries the
+// target ("<target>.<pid>-<thread>.part", see PartFilePath), and only a complete,
+// successful transfer replaces the target, in one rename. Complete and successful means:
+// the service returned S_OK, the HTTP status was 2xx, the file holds as many bytes as
+// the response announced (unless a Content-Encoding makes the decoded file longer than
+// that), and the optional content check accepts it (told whether the length proved it
+// complete). With a revalidation, the request carries the
 // validators of the file at the target, and a "304 Not Modified" to them keeps that file
 // and counts as a successful transfer (OnDownloadComplete). Otherwise the target keeps its
 // previous content (or stays absent) and the temporary file is removed. The URL cache is
@@ -56,10 +57,12 @@ using TDownloadProgressEvent =
     std::function<void(TFileDownLoadThread* sender, uint32_t progress, uint32_t progressMax)>;
 using TDownloadNotifyEvent = std::function<void(TFileDownLoadThread* sender)>;
 using TDownloadErrorEvent = std::function<void(TFileDownLoadThread* sender, HRESULT errorCode)>;
-// Decides, on the worker thread, whether a completely received file may replace the
-// target (e.g. a ZIP end record, an INI that parses, a PE image). An exception counts as
-// a refusal.
-using TContentCheck = std::function<bool(const std::wstring& path)>;
+// Decides, on the worker thread, whether a received file may replace the target (e.g. a
+// ZIP end record, an INI that parses, a PE image). `lengthProven` says whether the file
+// holds exactly the length the server announced; without that (a compressed answer, or
+// none announced) only the content can show that nothing is missing. An exception
+// counts as a refusal.
+using TContentCheck = std::function<bool(const std::wstring& path, bool lengthProven)>;
 
 // What identifies the version of a file the server sent: its ETag and Last-Modified
 // header values, as received (empty when not sent).

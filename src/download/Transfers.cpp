@@ -95,6 +95,19 @@ bool IsPartFileName(const std::wstring& name) {
          AllDigits(ids.substr(dash + 1));
 }
 
+std::wstring PartFilePath(const std::wstring& target, unsigned long process, unsigned long thread) {
+  constexpr size_t kMaxComponent = 255;
+  std::wstring suffix = L"." + std::to_wstring(process) + L"-" + std::to_wstring(thread) + L".part";
+  size_t nameStart = target.find_last_of(L"\\/") + 1;  // 0 when there is no folder
+  std::wstring path = target;
+  if (path.size() - nameStart + suffix.size() > kMaxComponent) {
+    path.resize(nameStart + kMaxComponent - suffix.size());
+    // Never half a surrogate pair.
+    if (path.back() >= 0xD800 && path.back() <= 0xDBFF) path.pop_back();
+  }
+  return path + suffix;
+}
+
 int RemoveStalePartFiles(const std::wstring& folder) {
   std::wstring base = folder;
   if (!base.empty() && base.back() != L'\\' && base.back() != L'/') base += L'\\';

@@ -32,6 +32,12 @@ int RemoveStalePartFiles(const std::wstring& folder);
 // with a non-empty x.
 bool IsPartFileName(const std::wstring& name);
 
+// The temporary file of a transfer into `target` run by thread `thread` of process
+// `process`: "<target>.<process>-<thread>.part" beside the target. Where that name would
+// pass the 255-character limit of one path component, the target's name is cut short
+// to fit (a thread runs one transfer at a time, so the numbers keep it unique).
+std::wstring PartFilePath(const std::wstring& target, unsigned long process, unsigned long thread);
+
 namespace detail {
 // Bookkeeping of TFileDownLoadThread: a run registers itself for its whole length and
 // names its temporary file before the file exists.

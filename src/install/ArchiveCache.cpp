@@ -124,7 +124,7 @@ TArchiveTransfer ArchiveTransfer(const TArchiveExpectation& expectation) {
   auto received = std::make_shared<std::optional<TArchiveDigest>>();
   TArchiveTransfer transfer;
   transfer.Replaced = std::make_shared<bool>(false);
-  transfer.Check = [expectation, received](const std::wstring& path) {
+  transfer.Check = [expectation, received](const std::wstring& path, bool) {
     if (!LooksLikeZipArchive(path)) return false;
     *received = DigestOfFile(path);
     return *received && expectation.Matches(**received);

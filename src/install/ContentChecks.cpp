@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/IniFile.h"
 #include "config/Paths.h"
 
 namespace install {
@@ -95,11 +96,24 @@ bool LooksLikeIniFile(const std::wstring& path) {
   return close < bytes.size() && bytes[close] == ']' && close > i + 1;
 }
 
+bool IsCompleteVersionFile(const std::wstring& path, bool lengthProven) {
+  if (!LooksLikeIniFile(path)) return false;
+  if (lengthProven) return true;
+  // Cut after a line break, the file may still lack the line with the number.
+  std::vector<unsigned char> last;
+  uint64_t size = 0;
+  int version = 0;
+  return ReadTail(path, 1, last, size) && last.size() == 1 && last[0] == '\n' &&
+         config::TIniFile(path).TryReadInteger(L"updataver", L"ver", version);
+}
+
 bool IsPlainFolderName(std::wstring_view folder) {
   std::wstring_view name = config::TrimView(folder);
   // Windows drops trailing dots from a path component: "Addon." names "Addon", and a
   // name of dots alone names the directory above it, like "." does.
-  if (name.empty() || name.size() > 255 || name.back() == L'.') return false;
+  // The archive cache holds "<name>.zip": one path component, at most 255 characters.
+  constexpr size_t kMaxLength = 255 - 4;
+  if (name.empty() || name.size() > kMaxLength || name.back() == L'.') return false;
   for (wchar_t c : name) {
     // Wildcards would make the shell's delete act on every matching folder; the rest
     // cannot be part of a file name at all.

@@ -5,9 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
 #include "app/Form1.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
+#include "download/Transfers.h"
+#include "selfupdate/SelfReplace.h"
 #include "TestHttpServer.h"
 #include "tray/Docking.h"
 #include "ui/Application.h"
@@ -53,6 +60,14 @@ class MainWindow : public ::testing::Test {
     Form->ListView1->SetSubItem(row, 1, folder);
     Form->ListView1->SetSubItem(row, 2, L"");
     Form->ListView1->SetSubItem(row, 3, L"");
+  }
+
+  static bool PumpUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 3000 && !done(); ++i) {
+      ui::Application().ProcessMessages();
+      Sleep(10);
+    }
+    return done();
   }
 
   std::unique_ptr<TForm1> Form;
@@ -288,4 +303,124 @@ TEST_F(MainWindow, RightClicksInsideTheBrowserControlsAreSwallowedButNotInTheLis
         Form->ApplicationEvents1Message(MSG{Form->ListView1->Handle(), message, 0, 0, 0, {}}));
   }
   EXPECT_FALSE(Form->ApplicationEvents1Message(MSG{inPanel, WM_LBUTTONDOWN, 0, 0, 0, {}}));
+}
+
+// The smallest file the archive check takes: an empty ZIP's end record.
+const std::string kEmptyZip = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+
+// Refreshes overlap: the first one's archives end after the second has finished, and
+// change neither the second's counts nor its status line.
+TEST_F(MainWindow, AnEarlierRefreshTouchesNeitherCountsNorStatus) {
+  testserver::TTestHttpServer server;
+  for (const char* folder : {"old1", "old2"}) {
+    AddRow(ui::Widen(folder), ui::Widen(folder));
+    server.SetBody("/zip/" + std::string(folder) + ".zip", folder[3] == '1' ? "no zip" : kEmptyZip);
+    server.SetFault("/zip/" + std::string(folder) + ".zip", {.StallAfterBytes = 0});
+  }
+  Form->Button4->Click();
+  ASSERT_TRUE(PumpUntil([&] { return server.StalledCount() == 2; }));
+  Form->ListView1->Clear();
+  AddRow(L"A", L"a");
+  AddRow(L"B", L"gone");
+  server.SetBody("/zip/a.zip", kEmptyZip);
+  Form->Button4->Click();
+  const std::wstring end = L"更新結束, 1 個UI更新失敗";
+  ASSERT_TRUE(PumpUntil([&] { return Form->Label6->Caption() == end; }));
+  server.ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([] { return download::LiveTransferCount() == 0; }));
+  EXPECT_EQ(end, Form->Label6->Caption());
+  EXPECT_EQ(2, Form->DownloadsStarted);
+  EXPECT_EQ(1, Form->DownloadsDone);
+  EXPECT_EQ(1, Form->DownloadsFailed);
+}
+
+// Each show removes the temporary files of ended processes; the window's end stops the
+// transfers still running, so none goes on to replace its file.
+TEST_F(MainWindow, ShowsSweepTemporaryFilesAndTheEndStopsTransfers) {
+  testserver::TTestHttpServer server;
+  server.SetBody("/zip/big.zip", std::string(16 << 20, 'x') + kEmptyZip);
+  server.SetFault("/zip/big.zip", {.StallAfterBytes = 1 << 20});
+  const std::wstring stale[] = {config::ZipCacheDir() + L"a.zip.1-2.part",
+                                config::ExeDir() + L"VornisTools2.exe.1-2.part"};
+  CreateDirectoryW(config::ZipCacheDir().c_str(), nullptr);
+  for (const std::wstring& path : stale)
+    CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  Form->Show();
+  Form->Timer1.SetEnabled(false);
+  for (const std::wstring& path : stale)
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+
+  DeleteFileW(config::ArchiveCachePath(L"big").c_str());
+  AddRow(L"Big", L"big");
+  Form->Button4->Click();
+  ASSERT_TRUE(PumpUntil([&] { return server.StalledCount() == 1; }));
+  server.ReleaseStalls();
+  Form.reset();
+  ASSERT_TRUE(PumpUntil([] { return download::LiveTransferCount() == 0; }));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(config::ArchiveCachePath(L"big").c_str()));
+}
+
+// The swap waits while a message box, a menu, an install or a removal is open, and
+// goes ahead (here: finds no new executable) once none is.
+TEST_F(MainWindow, SwapWaitsForBoxesMenusInstallsAndRemovals) {
+  DeleteFileW(selfupdate::NewExePath(config::ExePath()).c_str());
+  static std::function<void()> inModalLoop;
+  std::vector<bool> waited;
+  auto probe = [&] {
+    Form->Timer3.SetInterval(6000);
+    Form->Timer3.SetEnabled(true);
+    Form->Timer3Timer();
+    waited.push_back(Form->Timer3.Enabled() && Form->Timer3.Interval() == 1000);
+    Form->Timer3.SetEnabled(false);
+  };
+  auto soon = [](std::function<void()> step) {
+    inModalLoop = std::move(step);
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      inModalLoop();
+    });
+  };
+  Form->Show();
+  Form->Timer1.SetEnabled(false);
+  ui::Application().SetMessageBoxResponder(nullptr);
+  soon([&] {
+    probe();
+    HWND box = GetActiveWindow();
+    if (box != Form->Handle()) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  Form->MainMenu1.Find(L"N7")->Click();  // the author notice
+  soon([&] {
+    probe();
+    EndMenu();
+  });
+  Form->PopupMenu1.Popup(10, 10, Form->Handle());
+  ui::Application().SetMessageBoxResponder([&](const ui::TMessageBoxRecord&) {
+    probe();
+    return IDNO;
+  });
+  Form->Button1->Click();  // install: asks for the game path first
+  Form->Form2().Edit1->SetText(WinPath(VORNIS_FAKE_GAME_PATH));
+  Form->Button8->Click();  // removal: asks first
+  EXPECT_EQ(std::vector<bool>({true, true, true, true}), waited);
+  probe();
+  EXPECT_FALSE(waited.back());
+  EXPECT_EQ(L"檢查完成", Form->Label6->Caption());
+}
+
+// A version file cut short inside a compressed answer, at any byte, never lands: the
+// cached file is the whole one or none.
+TEST_F(MainWindow, CutCompressedVersionFileNeverLands) {
+  testserver::TTestHttpServer server;
+  const std::string whole = "[updataver]\r\nver=12\r\n";
+  server.SetBody("/UPdate.ini", whole);
+  std::wstring cached = config::UpdateIniPath();
+  for (long long announced = 1; announced < 64; ++announced) {
+    DeleteFileW(cached.c_str());
+    server.SetFault("/UPdate.ini", {.AnnouncedLength = announced, .Encoding = "gzip"});
+    Form->StartVersionCheck();
+    ASSERT_TRUE(PumpUntil([] { return download::LiveTransferCount() == 0; }));
+    std::ifstream in(std::filesystem::path(cached), std::ios::binary);
+    std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(got.empty() || got == whole) << announced << ": " << got;
+  }
 }

@@ -267,7 +267,7 @@ TEST_F(FileDownLoadThread, CutOffOrRefusedBodyKeepsTheOldArchive) {
     FServer->SetFault("/zip/" + name, c.Fault);
     FRecorder = TRecorder();
     std::wstring checked;
-    auto check = [&checked, refuse = c.Refuse](const std::wstring& path) {
+    auto check = [&checked, refuse = c.Refuse](const std::wstring& path, bool) {
       checked = path;
       return !refuse;
     };
@@ -287,10 +287,25 @@ TEST_F(FileDownLoadThread, CutOffOrRefusedBodyKeepsTheOldArchive) {
   // The same check accepting lets the complete file in.
   FServer->ClearFaults();
   FRecorder = TRecorder();
-  Start("/zip/refused.zip", FFolder / "refused.zip", [](const std::wstring&) { return true; });
+  Start("/zip/refused.zip", FFolder / "refused.zip",
+        [](const std::wstring&, bool) { return true; });
   ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
   EXPECT_EQ(1u, FRecorder.Completed.size());
   EXPECT_EQ(Pattern(100000), ReadFile(FFolder / "refused.zip"));
+}
+
+// A target name of the longest cacheable archive still has room for its temporary file,
+// which the sweep of stale ones recognises.
+TEST_F(FileDownLoadThread, LongestTargetNameDownloads) {
+  std::string name = std::string(251, 'n') + ".zip";
+  FServer->SetBody("/long.zip", Pattern(1000));
+  Start("/long.zip", FFolder / name);
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(1000), ReadFile(FFolder / name));
+  std::wstring part = download::PartFilePath((FFolder / name).wstring(), 4000000000, 12);
+  EXPECT_EQ(255u, part.size() - part.find_last_of(L'\\') - 1);
+  EXPECT_TRUE(download::IsPartFileName(part.substr(part.find_last_of(L'\\') + 1)));
 }
 
 TEST_F(FileDownLoadThread, StalledServerLeavesTheWindowAnswering) {

@@ -208,8 +208,9 @@ TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
     EXPECT_FALSE(install::IsPlainFolderName(name)) << name;
   for (const wchar_t* name : {L"CONSOLE", L"COM0", L"COM10", L"LPT", L"xCON", L"Con-Addon"})
     EXPECT_TRUE(install::IsPlainFolderName(name)) << name;
-  EXPECT_TRUE(install::IsPlainFolderName(std::wstring(255, L'a')));
-  EXPECT_FALSE(install::IsPlainFolderName(std::wstring(256, L'a')));
+  // The longest name whose archive name ("<name>.zip") is still one valid name.
+  EXPECT_TRUE(install::IsPlainFolderName(std::wstring(251, L'a')));
+  EXPECT_FALSE(install::IsPlainFolderName(std::wstring(252, L'a')));
 }
 
 TEST(UnzipArchive, InstallsWholeArchivesOnlyAndLeavesTheTargetAloneOtherwise) {
