@@ -266,6 +266,8 @@ class TForm1 : public ui::TForm {
 
   bool FCanQuit = false;
   bool FCreatedLate = false;
+  // The notice why this executable cannot update itself has been shown in this run.
+  bool FSwapRefusalShown = false;
   bool FLoadingCatalogue = false;
   // An install or removal is running: the extraction and the question box let clicks
   // through, and a second run must not start inside the first; a catalogue reload

@@ -10,6 +10,7 @@
 #include "selfupdate/PeImage.h"
 #include "selfupdate/SelfReplace.h"
 #include "selfupdate/SignedDownload.h"
+#include "ui/Application.h"
 
 namespace app {
 
@@ -31,6 +32,15 @@ void TForm1::Timer1Timer() {
   ServerVersion = published;
   // Any difference updates, also to a lower number: the server's build is the wanted one.
   if (InstalledVersion == ServerVersion) return;
+  // Where the swap cannot work, nothing is downloaded; the user hears why once per run.
+  std::wstring refusal = selfupdate::SwapRefusal(config::ExePath());
+  if (!refusal.empty()) {
+    if (!FSwapRefusalShown) {
+      FSwapRefusalShown = true;
+      ui::Application().ShowMessageBox(refusal, ui::Application().Title(), MB_OK | MB_ICONWARNING);
+    }
+    return;
+  }
   // Only a whole executable for this machine may replace the file on disk; anything
   // else ends as a failed download ("檢查完成").
   // The publisher must have signed it, too.

@@ -95,19 +95,20 @@ std::wstring QuoteForBatch(const std::wstring& path) {
 }
 
 std::wstring DelmeBatchText(const std::wstring& exePath) {
-  std::wstring newPath = NewExePath(exePath);
-  std::wstring oldPath = OldExePath(exePath);
-  // "call" expands "%" a second time and doubles quoted carets, so a path holding
+  std::wstring exeName = NameOf(exePath);
+  std::wstring newName = RelativeName(NameOf(NewExePath(exePath)));
+  std::wstring oldName = RelativeName(NameOf(OldExePath(exePath)));
+  // "call" expands "%" a second time and doubles quoted carets, so a name holding
   // either is started directly; the batch waits for it the same way.
-  bool callSafe = exePath.find_first_of(L"%^") == std::wstring::npos;
-  std::wstring start = (callSafe ? L"call " : L"") + QuoteForBatch(exePath);
+  bool callSafe = exeName.find_first_of(L"%^") == std::wstring::npos;
+  std::wstring start = (callSafe ? L"call " : L"") + RelativeName(exeName);
   const std::wstring lines[] = {
       L"@echo off",
       L":loop",
-      L"del " + QuoteForBatch(newPath),
-      L"if exist " + RelativeName(NameOf(newPath)) + L" goto loop",
-      L"del " + QuoteForBatch(oldPath),
-      L"if exist " + RelativeName(NameOf(oldPath)) + L" goto loop",
+      L"del " + newName,
+      L"if exist " + newName + L" goto loop",
+      L"del " + oldName,
+      L"if exist " + oldName + L" goto loop",
       start,
       L"del .\\delme.bat",
   };
@@ -116,21 +117,33 @@ std::wstring DelmeBatchText(const std::wstring& exePath) {
   return text;
 }
 
-std::string ToAnsiCodePage(const std::wstring& text) {
+std::string ToBatchCodePage(const std::wstring& text) {
   if (text.empty()) return {};
   BOOL lossy = FALSE;
-  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+  int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
                                  static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
-  if (size <= 0 || lossy) throw Exception("the path has no form in the ANSI code page");
+  if (size <= 0 || lossy) throw Exception("the text has no form in the OEM code page");
   std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
                       bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 
+std::wstring SwapRefusal(const std::wstring& exePath) {
+  if (exePath.rfind(L"\\\\", 0) == 0 || exePath.rfind(L"//", 0) == 0)
+    return L"程式位於網路路徑上,無法自動更新。請將 VornisTools 複製到本機磁碟後再開啟。";
+  try {
+    ToBatchCodePage(DelmeBatchText(exePath));
+  } catch (const Exception&) {
+    return L"程式檔名含有無法處理的字元,無法自動更新。請將檔名改為 VornisTools.exe 後再開啟。";
+  }
+  return {};
+}
+
 void ReplaceExecutable(const std::wstring& exePath) {
   // Everything that can fail without touching a file is done first.
-  std::string batch = ToAnsiCodePage(DelmeBatchText(exePath));
+  if (!SwapRefusal(exePath).empty()) throw Exception("the batch cannot swap this executable");
+  std::string batch = ToBatchCodePage(DelmeBatchText(exePath));
   std::wstring newPath = NewExePath(exePath);
   std::wstring oldPath = OldExePath(exePath);
   std::wstring batchPath = BatchPath(exePath);

@@ -26,17 +26,24 @@ std::wstring BatchPath(const std::wstring& exePath);
 std::wstring QuoteForBatch(const std::wstring& path);
 
 // The eight lines of "delme.bat" for an executable at `exePath`, each ended by CR LF.
-// The batch runs with the exe's folder as its current directory.
+// The batch runs with the exe's folder as its current directory and names every file
+// relative to it, so no folder text appears in it: only the exe's own file name.
 std::wstring DelmeBatchText(const std::wstring& exePath);
 
-// `text` in the system's ANSI code page, the encoding cmd.exe reads a batch file in.
-// Throws Exception when a character has no form there (the batch would name another
-// file).
-std::string ToAnsiCodePage(const std::wstring& text);
+// `text` in the OEM code page, the one cmd.exe reads a batch file in (on Western
+// systems it differs from the ANSI one). Throws Exception when a character has no form
+// there (the batch would name another file).
+std::string ToBatchCodePage(const std::wstring& text);
+
+// Why the swap cannot work for an executable at `exePath`, as the user-visible notice,
+// or "" when it can: cmd.exe refuses a network path (\\server\share\...) as its current
+// directory, and the batch cannot name a file whose name has no form in its code page.
+std::wstring SwapRefusal(const std::wstring& exePath);
 
 // The swap: moves the running executable aside, copies the new one into its place,
 // writes "delme.bat" beside it and starts it hidden through the command interpreter,
-// in the exe's folder, without waiting. Throws Exception when a step fails, after
+// in the exe's folder, without waiting. Throws Exception when a step fails (also when
+// SwapRefusal names a reason, before any file is touched), after
 // undoing the earlier steps: the executable at `exePath` is then the one that runs now.
 // The caller must end the process soon after a successful return.
 void ReplaceExecutable(const std::wstring& exePath);

@@ -313,6 +313,7 @@ const std::string kEmptyZip = std::string("PK\x05\x06", 4) + std::string(18, '\0
 TEST_F(MainWindow, AnEarlierRefreshTouchesNeitherCountsNorStatus) {
   testserver::TTestHttpServer server;
   for (const char* folder : {"old1", "old2"}) {
+    DeleteFileW(config::ArchiveCachePath(ui::Widen(folder)).c_str());  // else only revalidated
     AddRow(ui::Widen(folder), ui::Widen(folder));
     server.SetBody("/zip/" + std::string(folder) + ".zip", folder[3] == '1' ? "no zip" : kEmptyZip);
     server.SetFault("/zip/" + std::string(folder) + ".zip", {.StallAfterBytes = 0});

@@ -334,5 +334,64 @@ TEST_F(SelfUpdateE2E, VersionFileSignedForOtherBytesIsNeverRead) {
   SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
   EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
   EXPECT_FALSE(Box->Exists(L"UPdate.ini"));
+}
+
+// The batch names no folder, so a folder whose name code page 950 cannot hold swaps,
+// and so does one that the ANSI and OEM code pages of a Western system (1252, 437)
+// write differently, which cmd would read as another name and wait for ever.
+TEST_F(SelfUpdateE2E, FolderNameOutsideTheCodePagesSwaps) {
+  for (bool western : {false, true}) {
+    SCOPED_TRACE(western ? "code pages 1252 and 437" : "code page 950");
+    Box = std::make_unique<TSandbox>(TestName() + (western ? "Western" : "") + " caf\xC3\xA9");
+    Publish(4);
+    WriteConfig(5);
+    TProcess manager;
+    DWORD pid = 0;
+    if (western) {
+      // Wine takes a process's code pages from the Linux locale it is started in.
+      RunUnix("cd '" + Box->UnixDir() +
+              "' && LC_ALL=C.UTF-8 wine VornisTools.exe >/dev/null 2>&1 &");
+      WaitUntil([&] { return OtherMainWindow(GetCurrentProcessId(), &pid) != nullptr; }, 30s);
+    } else {
+      manager = TProcess::Start(Box->ExePath());
+      if (WaitMainWindow(manager.Pid())) pid = manager.Pid();
+    }
+    ASSERT_NE(0u, pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 60000));
+    CloseHandle(process);
+    ASSERT_TRUE(WaitRelaunched(pid));
+    EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
+    EXPECT_EQ(4, RecordedVersion());
+    KillProcess(Relaunched);
+    Relaunched = 0;
+  }
+}
+
+// An executable whose own name the batch cannot hold downloads nothing and says why,
+// once: the next show (a restore from the tray) is silent.
+TEST_F(SelfUpdateE2E, UnnamableExecutableSaysWhyOnceAndDownloadsNothing) {
+  Publish(4);
+  WriteConfig(5);
+  std::wstring exe = Box->Path(L"Vornis\U0001F600.exe");
+  ASSERT_TRUE(MoveFileW(Box->ExePath().c_str(), exe.c_str()));
+  TProcess manager = TProcess::Start(exe);
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  auto notice = WaitMessageBox(manager.Pid(), 30s);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(L"程式檔名含有無法處理的字元,無法自動更新。請將檔名改為 VornisTools.exe 後再開啟。",
+            notice->Text);
+  Answer(*notice);
+  RequestClose(main);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+  PostMessageW(main, WM_COMMAND, 200, 0);  // the tray menu's "恢復視窗(&R)"
+  // Two archive requests per automatic update, one more for the restore's reload.
+  ASSERT_TRUE(Server->WaitForRequests("/zip/a.zip", 5, 30s));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  EXPECT_FALSE(WaitMessageBox(manager.Pid(), 2s));
+  EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
   EXPECT_EQ(5, RecordedVersion());
 }

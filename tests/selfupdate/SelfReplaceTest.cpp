@@ -82,21 +82,25 @@ const wchar_t* const kAwkwardNames[] = {
     L"bang !OS! here",
     L"遊戲 工具 更新",
     L"all ^&%!() 中文 %OS%",
+    // Characters code page 950 cannot hold: the batch never names its folder.
+    L"caf\u00e9 简体 ひらがな \U0001F600",
 };
 
 }  // namespace
 
 TEST(DelmeBatch, ExactLinesForTheUsualInstall) {
-  EXPECT_EQ(
+  const char* lines =
       "@echo off\r\n"
       ":loop\r\n"
-      "del \"C:\\Tools\\VornisTools2.exe\"\r\n"
+      "del .\\VornisTools2.exe\r\n"
       "if exist .\\VornisTools2.exe goto loop\r\n"
-      "del \"C:\\Tools\\VornisTools.old\"\r\n"
+      "del .\\VornisTools.old\r\n"
       "if exist .\\VornisTools.old goto loop\r\n"
-      "call \"C:\\Tools\\VornisTools.exe\"\r\n"
-      "del .\\delme.bat\r\n",
-      ToAnsiCodePage(DelmeBatchText(L"C:\\Tools\\VornisTools.exe")));
+      "call .\\VornisTools.exe\r\n"
+      "del .\\delme.bat\r\n";
+  EXPECT_EQ(lines, ToBatchCodePage(DelmeBatchText(L"C:\\Tools\\VornisTools.exe")));
+  // No folder text: the same lines wherever the executable lies.
+  EXPECT_EQ(lines, ToBatchCodePage(DelmeBatchText(L"C:\\caf\u00e9 \U0001F600\\VornisTools.exe")));
   EXPECT_EQ(L"C:\\Tools\\delme.bat", BatchPath(L"C:\\Tools\\VornisTools.exe"));
 }
 
@@ -108,9 +112,13 @@ TEST(DelmeBatch, PathsAndNames) {
   // Another file name: the batch waits for that name's ".old", quoted when it needs to be.
   std::wstring text = DelmeBatchText(L"C:\\T\\My Tool.exe");
   EXPECT_NE(std::wstring::npos, text.find(L"if exist \".\\My Tool.old\" goto loop\r\n"));
-  // Chinese is written in the ANSI code page (950 here); what it cannot hold is refused.
-  EXPECT_EQ("\xa7\xf3\xb7\x73", ToAnsiCodePage(L"更新"));
-  EXPECT_THROW(ToAnsiCodePage(L"C:\\caf\u00e9\\VornisTools.exe"), Exception);
+  // Chinese is written in the OEM code page (950 here); what it cannot hold is refused.
+  EXPECT_EQ("\xa7\xf3\xb7\x73", ToBatchCodePage(L"更新"));
+  EXPECT_THROW(ToBatchCodePage(L"caf\u00e9.exe"), Exception);
+  // Only a local folder and an encodable file name can swap; any folder name can.
+  EXPECT_EQ(L"", SwapRefusal(L"C:\\caf\u00e9 \U0001F600\\VornisTools.exe"));
+  EXPECT_NE(L"", SwapRefusal(L"C:\\Tools\\Vornis\U0001F600.exe"));
+  EXPECT_NE(L"", SwapRefusal(L"\\\\server\\share\\VornisTools.exe"));
 }
 
 // The batch loops until both left-overs are deletable, then starts the exe and deletes
@@ -121,7 +129,7 @@ TEST(DelmeBatch, RunsThroughCmdInAwkwardFolders) {
     std::wstring dir = InstallFolder(name);
     std::wstring exe = dir + L"VornisTools.exe";
     WriteAll(dir + L"VornisTools.old", "old");
-    WriteAll(dir + L"delme.bat", ToAnsiCodePage(DelmeBatchText(exe)));
+    WriteAll(dir + L"delme.bat", ToBatchCodePage(DelmeBatchText(exe)));
     HANDLE held = CreateFileW((dir + L"VornisTools.old").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
@@ -180,10 +188,12 @@ TEST(ReplaceExecutable, AFailedStepLeavesTheExecutableInPlace) {
     EXPECT_TRUE(Exists(dir + L"VornisTools2.exe"));
   }
   {
-    SCOPED_TRACE("a path the batch cannot name");
-    std::wstring dir = InstallFolder(L"caf\u00e9");
-    EXPECT_THROW(ReplaceExecutable(dir + L"VornisTools.exe"), Exception);
-    EXPECT_TRUE(Exists(dir + L"VornisTools.exe"));
-    EXPECT_FALSE(Exists(dir + L"VornisTools.old"));
+    SCOPED_TRACE("a file name the batch cannot name");
+    std::wstring dir = InstallFolder(L"unnamable");
+    std::wstring exe = dir + L"Vornis\U0001F600.exe";
+    MoveFileW((dir + L"VornisTools.exe").c_str(), exe.c_str());
+    EXPECT_THROW(ReplaceExecutable(exe), Exception);
+    EXPECT_TRUE(Exists(exe));
+    EXPECT_FALSE(Exists(dir + L"Vornis\U0001F600.old"));
   }
 }
