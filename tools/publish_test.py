@@ -9,6 +9,7 @@ import tempfile
 import unittest
 import zipfile
 import xml.etree.ElementTree as ET
+from pathlib import Path
 
 TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "publish")
 
@@ -21,13 +22,9 @@ def write(path, data):
 
 def snapshot(folder):
     """Every file of a folder: relative path -> (bytes, modification time)."""
-    files = {}
-    for dirpath, _, filenames in os.walk(folder):
-        for name in filenames:
-            path = os.path.join(dirpath, name)
-            with open(path, "rb") as f:
-                files[os.path.relpath(path, folder)] = (f.read(), os.stat(path).st_mtime_ns)
-    return files
+    paths = [os.path.join(d, n) for d, _, names in os.walk(folder) for n in names]
+    return {os.path.relpath(p, folder): (Path(p).read_bytes(), os.stat(p).st_mtime_ns)
+            for p in paths}
 
 
 class Publish(unittest.TestCase):
@@ -43,8 +40,7 @@ class Publish(unittest.TestCase):
         write(os.path.join(self.source, "MapPlus", "Data", "說明.txt"), "座標\n")
         write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag\n")
 
-    def tearDown(self):
-        self.dir.cleanup()
+        self.addCleanup(self.dir.cleanup)
 
     def run_tool(self, *args):
         return subprocess.run([sys.executable, TOOL, self.source, self.out, *args],
@@ -99,12 +95,10 @@ class Publish(unittest.TestCase):
         self.assertEqual([], [n for n in os.listdir(self.dir.name) if n.startswith(".")])
 
     def test_signs_catalogue_version_and_executable(self):
-        subprocess.run([sys.executable, os.path.join(os.path.dirname(TOOL), "publisher_key.py"),
-                        "generate", self.dir.name], check=True, capture_output=True)
-        write(os.path.join(self.dir.name, "x.exe"), b"MZ")
-        key = os.path.join(self.dir.name, "private.pem")
-        self.assertEqual(0, self.run_tool("--exe", os.path.join(self.dir.name, "x.exe"),
-                                          "--key", key).returncode)
+        keys = os.path.join(os.path.dirname(TOOL), "publisher_key.py")
+        subprocess.run([sys.executable, keys, "generate", self.dir.name], check=True)
+        self.assertEqual(0, self.run_tool("--exe", keys, "--key",
+                                          os.path.join(self.dir.name, "private.pem")).returncode)
         signatures = {n: len(d) for n, (d, _) in snapshot(self.out).items() if n.endswith(".sig")}
         self.assertEqual({"Data.xml.sig": 64, "UPdate.ini.sig": 64, "VornisTools.exe.sig": 64},
                          signatures)
