@@ -175,10 +175,15 @@ void TForm1::RefreshArchiveEnded(const std::shared_ptr<TRefreshQueue>& queue) {
 }
 
 void TForm1::ShowDownloadProgress(uint32_t progress, uint32_t progressMax) {
-  // Kilobytes, rounded to the nearest integer with halves to even.
-  ProgressBar1->SetMax(static_cast<int>(std::nearbyint(progressMax / 1024.0)));
-  ProgressBar1->SetPosition(static_cast<int>(std::nearbyint(progress / 1024.0)));
-  if (ProgressBar1->Position() == ProgressBar1->Max()) Label6->SetCaption(L"檢查完成");
+  // Kilobytes, rounded to the nearest integer with halves to even. A bar or status line
+  // that already shows what a report says is left alone: each change repaints at once,
+  // and a refresh of revalidated archives brings hundreds of equal 0-of-0 reports.
+  int max = static_cast<int>(std::nearbyint(progressMax / 1024.0));
+  int position = static_cast<int>(std::nearbyint(progress / 1024.0));
+  if (max != ProgressBar1->Max()) ProgressBar1->SetMax(max);
+  if (position != ProgressBar1->Position()) ProgressBar1->SetPosition(position);
+  if (ProgressBar1->Position() == ProgressBar1->Max() && Label6->Caption() != L"檢查完成")
+    Label6->SetCaption(L"檢查完成");
 }
 
 void TForm1::ArchiveDownloaded() {
