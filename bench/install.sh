@@ -19,7 +19,7 @@ work=$PWD/build/bench-install
 rm -rf "$work"
 mkdir -p "$work/site/zip"
 python3 - "$work/site" "$count" "$files" <<'PY'
-import os, random, sys, zipfile
+import hashlib, os, random, sys, zipfile
 site, count, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 random.seed(7)
 words = [bytes(random.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(random.randint(2, 9)))
@@ -35,8 +35,11 @@ for i in range(count):
                 z.writestr(sub, b"")
             text = b" ".join(random.choice(words) for _ in range(1400))
             z.writestr(f"{sub}file{f:03d}.lua", text)
+    with open(os.path.join(site, "zip", folder + ".zip"), "rb") as z:
+        data = z.read()
     items.append(f'<Item plugName="插件{i:02d}" plugid="{i}" plugfolder="{folder}" '
-                 f'plugdescribe="bench" plugauthor="bench"/>')
+                 f'plugdescribe="bench" plugauthor="bench" plugsize="{len(data)}" '
+                 f'plugsha256="{hashlib.sha256(data).hexdigest()}"/>')
 with open(os.path.join(site, "Data.xml"), "w", encoding="utf-8") as f:
     f.write('<?xml version="1.0" encoding="UTF-8"?>\n<plug>\n' + "\n".join(items) + "\n</plug>\n")
 with open(os.path.join(site, "UPdate.ini"), "w") as f:

@@ -111,7 +111,7 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
     if (item.ArchiveSize.empty() && item.ArchiveSha256.empty()) return;
     install::TArchiveExpectation expectation =
         install::ParseExpectation(item.ArchiveSize, item.ArchiveSha256);
-    if (expectation.Any()) FExpectedArchives[config::Trim(item.Folder)] = expectation;
+    if (expectation.Any()) ExpectArchive(item.Folder, expectation);
   };
   if (ListView1->Count() > 0) {
     for (int i = 0; i < count; ++i) {
@@ -155,6 +155,11 @@ void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
     throw;
   }
   listRows();
+}
+
+void TForm1::ExpectArchive(const std::wstring& folder,
+                           const install::TArchiveExpectation& expectation) {
+  FExpectedArchives[config::Trim(folder)] = expectation;
 }
 
 install::TArchiveExpectation TForm1::ExpectedArchive(const std::wstring& folder) const {

@@ -146,6 +146,9 @@ class TForm1 : public ui::TForm {
   // Add-on list and catalogue.
   void Button3Click();  // catalogue load
   void ParseCatalogue(const catalogue::TCatalogueDocument& document);
+  // Notes what the catalogue says the archive of folder must be (a catalogue load does
+  // it for every item that says something; an install with a publisher key needs it).
+  void ExpectArchive(const std::wstring& folder, const install::TArchiveExpectation& expectation);
   bool AddAddonRow(const std::wstring& name, const std::wstring& id, const std::wstring& folder,
                    const std::wstring& description, const std::wstring& author);
   void Button5Click();  // catalogue export

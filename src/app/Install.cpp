@@ -23,6 +23,7 @@
 #include "install/FileTree.h"
 #include "install/InstallRecord.h"
 #include "install/Install.h"
+#include "signing/Signature.h"
 #include "ui/Application.h"
 
 namespace app {
@@ -178,11 +179,19 @@ void TForm1::Button1Click() {
     if (!FileExists(archive)) continue;
     // The archive is held open from its hash to its unpacking, so a refresh cannot
     // replace it in between; one that does not match the catalogue is not installed.
+    // With a publisher key, only an archive the signed catalogue vouches for installs.
+    install::TArchiveExpectation expected = ExpectedArchive(folder);
+    if (signing::Verifies() && expected.Sha256.empty()) {
+      ++failed;
+      reasons += L"\n" + config::Trim(folder) +
+                 L": UI 清單沒有記載這個壓縮檔的 SHA-256,無法確認是發行者的檔案";
+      continue;
+    }
     install::TOpenArchive held(archive);
     std::optional<install::TArchiveDigest> digest = held.Digest();
     // All or nothing: an archive that does not install whole leaves the add-on
     // directory as it was and its row checked with its old state; the batch goes on.
-    if (!digest || !ExpectedArchive(folder).Matches(*digest)) {
+    if (!digest || !expected.Matches(*digest)) {
       ++failed;
       reasons += L"\n" + config::Trim(folder) +
                  (digest ? L": 壓縮檔與 UI 清單記載的大小或 SHA-256 不符" : L": 壓縮檔無法讀取");

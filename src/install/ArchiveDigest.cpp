@@ -1,33 +1,11 @@
 #include "install/ArchiveDigest.h"
 
-#include <bcrypt.h>
-
 #include <vector>
 
+#include "base/Exception.h"
+#include "signing/Signature.h"
+
 namespace install {
-
-namespace {
-
-// The algorithm provider is opened once per process and kept: opening it costs more
-// than hashing a small archive.
-BCRYPT_ALG_HANDLE Sha256Provider() {
-  static BCRYPT_ALG_HANDLE provider = [] {
-    BCRYPT_ALG_HANDLE handle = nullptr;
-    if (BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
-      handle = nullptr;
-    return handle;
-  }();
-  return provider;
-}
-
-struct THashHandle {
-  BCRYPT_HASH_HANDLE Handle = nullptr;
-  ~THashHandle() {
-    if (Handle) BCryptDestroyHash(Handle);
-  }
-};
-
-}  // namespace
 
 TArchiveExpectation ParseExpectation(std::wstring_view sizeText, std::wstring_view sha256Text) {
   TArchiveExpectation expectation;
@@ -45,29 +23,28 @@ TArchiveExpectation ParseExpectation(std::wstring_view sizeText, std::wstring_vi
 }
 
 std::optional<TArchiveDigest> DigestOf(HANDLE file) {
-  BCRYPT_ALG_HANDLE provider = Sha256Provider();
-  THashHandle hash;
-  if (!provider || BCryptCreateHash(provider, &hash.Handle, nullptr, 0, nullptr, 0, 0) != 0)
+  try {
+    signing::TSha256 hash;
+    std::vector<unsigned char> buffer(256 * 1024);
+    TArchiveDigest digest;
+    digest.Size = 0;
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        return std::nullopt;
+      if (got == 0) break;
+      hash.Add(buffer.data(), got);
+      digest.Size += got;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    for (unsigned char byte : hash.Finish()) {
+      digest.Sha256 += kHex[byte >> 4];
+      digest.Sha256 += kHex[byte & 15];
+    }
+    return digest;
+  } catch (const Exception&) {
     return std::nullopt;
-  std::vector<unsigned char> buffer(256 * 1024);
-  TArchiveDigest digest;
-  digest.Size = 0;
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-      return std::nullopt;
-    if (got == 0) break;
-    if (BCryptHashData(hash.Handle, buffer.data(), got, 0) != 0) return std::nullopt;
-    digest.Size += got;
   }
-  unsigned char value[32];
-  if (BCryptFinishHash(hash.Handle, value, sizeof value, 0) != 0) return std::nullopt;
-  static const char kHex[] = "0123456789abcdef";
-  for (unsigned char byte : value) {
-    digest.Sha256 += kHex[byte >> 4];
-    digest.Sha256 += kHex[byte & 15];
-  }
-  return digest;
 }
 
 TOpenArchive::TOpenArchive(const std::wstring& path)

@@ -20,14 +20,10 @@ bool Succeeded(NTSTATUS status) {
 struct TAlgorithmCloser {
   void operator()(BCRYPT_ALG_HANDLE handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
 };
-struct THashDestroyer {
-  void operator()(BCRYPT_HASH_HANDLE handle) const { BCryptDestroyHash(handle); }
-};
 struct TKeyDestroyer {
   void operator()(BCRYPT_KEY_HANDLE handle) const { BCryptDestroyKey(handle); }
 };
 using TAlgorithm = std::unique_ptr<void, TAlgorithmCloser>;
-using THash = std::unique_ptr<void, THashDestroyer>;
 using TKey = std::unique_ptr<void, TKeyDestroyer>;
 
 struct THandleCloser {
@@ -42,35 +38,12 @@ TAlgorithm OpenAlgorithm(const wchar_t* name) {
   return TAlgorithm(handle);
 }
 
-// One running SHA-256: feed blocks, then take the digest once.
-class TSha256 {
- public:
-  TSha256() : FAlgorithm(OpenAlgorithm(BCRYPT_SHA256_ALGORITHM)) {
-    BCRYPT_HASH_HANDLE handle = nullptr;
-    if (!Succeeded(BCryptCreateHash(FAlgorithm.get(), &handle, nullptr, 0, nullptr, 0, 0)))
-      throw Exception("cryptography: SHA-256 is not available");
-    FHash.reset(handle);
-  }
-  void Add(const std::uint8_t* bytes, std::size_t size) {
-    while (size > 0) {
-      ULONG block = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
-      if (!Succeeded(BCryptHashData(FHash.get(), const_cast<PUCHAR>(bytes), block, 0)))
-        throw Exception("cryptography: SHA-256 failed");
-      bytes += block;
-      size -= block;
-    }
-  }
-  TDigest Finish() {
-    TDigest digest{};
-    if (!Succeeded(BCryptFinishHash(FHash.get(), digest.data(), digest.size(), 0)))
-      throw Exception("cryptography: SHA-256 failed");
-    return digest;
-  }
-
- private:
-  TAlgorithm FAlgorithm;
-  THash FHash;
-};
+// The SHA-256 provider, opened once per process: opening it costs more than hashing a
+// small file. Hash objects made from it may be used on any thread.
+BCRYPT_ALG_HANDLE Sha256Provider() {
+  static const TAlgorithm provider = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
+  return provider.get();
+}
 
 TFile OpenForReading(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -106,6 +79,35 @@ TPublicKey BuiltInKey() {
 }
 
 }  // namespace
+
+TSha256::TSha256() {
+  BCRYPT_HASH_HANDLE handle = nullptr;
+  if (!Succeeded(BCryptCreateHash(Sha256Provider(), &handle, nullptr, 0, nullptr, 0, 0)))
+    throw Exception("cryptography: SHA-256 is not available");
+  FHash = handle;
+}
+
+TSha256::~TSha256() {
+  BCryptDestroyHash(FHash);
+}
+
+void TSha256::Add(const void* bytes, std::size_t size) {
+  auto* next = static_cast<PUCHAR>(const_cast<void*>(bytes));
+  while (size > 0) {
+    ULONG block = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
+    if (!Succeeded(BCryptHashData(FHash, next, block, 0)))
+      throw Exception("cryptography: SHA-256 failed");
+    next += block;
+    size -= block;
+  }
+}
+
+TDigest TSha256::Finish() {
+  TDigest digest{};
+  if (!Succeeded(BCryptFinishHash(FHash, digest.data(), digest.size(), 0)))
+    throw Exception("cryptography: SHA-256 failed");
+  return digest;
+}
 
 bool Verifies() {
   return publisher::kConfigured;

@@ -31,6 +31,21 @@ bool Verifies();
 // The key this build verifies with; meaningful only when Verifies().
 const TPublicKey& PublisherKey();
 
+// One running SHA-256 through CNG: feed blocks, then take the digest once. Throws
+// Exception when the platform cannot hash.
+class TSha256 {
+ public:
+  TSha256();
+  ~TSha256();
+  TSha256(const TSha256&) = delete;
+  TSha256& operator=(const TSha256&) = delete;
+  void Add(const void* bytes, std::size_t size);
+  TDigest Finish();
+
+ private:
+  void* FHash = nullptr;  // BCRYPT_HASH_HANDLE
+};
+
 // SHA-256 of bytes. Throws Exception when the platform cannot hash.
 TDigest Sha256(std::span<const std::uint8_t> bytes);
 // SHA-256 of a file's bytes, read in blocks; false when the file cannot be read.

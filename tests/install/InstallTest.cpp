@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "install/FileTree.h"
 #include "install/Install.h"
 #include "install/InstallRecord.h"
+#include "signing/Signature.h"
 #include "ui/Application.h"
 
 namespace {
@@ -145,6 +147,10 @@ class InstallCommands : public ::testing::Test {
     fs::create_directories(path.parent_path());
     ziptest::WriteFile(path, data);
     Archives.push_back(path);
+    // The catalogue vouches for it, as a signed catalogue must for an install.
+    std::optional<install::TArchiveDigest> digest = install::DigestOfFile(path.wstring());
+    ASSERT_TRUE(digest);
+    Form->ExpectArchive(folder, {digest->Size, digest->Sha256});
   }
   bool Checked(int row) const { return Form->ListView1->Checked(row); }
   std::wstring State(int row) const { return Form->ListView1->SubItem(row, 0); }
@@ -408,6 +414,25 @@ TEST_F(InstallCommands, FailedArchivesChangeNothingAndTheBatchGoesOn) {
             std::vector<fs::path>{ModsDir() / L"Addons"});
   EXPECT_EQ(ziptest::CountFiles(ModsDir()), ziptest::CountFiles(AddonsDir() / L"Good"));
   EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 安裝完畢,3 個安裝失敗");
+}
+
+// With a publisher key only what the signed catalogue vouches for installs: an item
+// without a hash is refused, whatever its archive holds.
+TEST_F(InstallCommands, WithAKeyAnArchiveTheCatalogueGivesNoHashIsNotInstalled) {
+  if (!signing::Verifies()) GTEST_SKIP() << "this build verifies nothing";
+  AddRow(L"Plain", L"未安裝", true);
+  AddRow(L"Vouched", L"未安裝", true);
+  PutArchive(L"Plain", AddonArchive("Plain"));
+  PutArchive(L"Vouched", AddonArchive("Vouched"));
+  // Its size is right, but nothing says which bytes.
+  install::TArchiveExpectation sizeOnly;
+  sizeOnly.Size = static_cast<long long>(fs::file_size(config::ArchiveCachePath(L"Plain")));
+  Form->ExpectArchive(L"Plain", sizeOnly);
+  ui::Application().Guard([this] { Form->Button1->Click(); });
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].Text.find(L"Plain: UI 清單沒有記載這個壓縮檔的 SHA-256"), std::wstring::npos);
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"Plain"));
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Vouched" / L"Vouched.lua"));
 }
 
 TEST_F(InstallCommands, GamePathNotSetStopsBothCommands) {
