@@ -90,8 +90,13 @@ bool TIniFile::ReadBool(const wchar_t* section, const wchar_t* key, bool default
 
 void TIniFile::WriteString(const wchar_t* section, const wchar_t* key,
                            const std::wstring& value) const {
-  if (!WritePrivateProfileStringW(section, key, value.c_str(), FPath.c_str()))
+  if (!WritePrivateProfileStringW(section, key, value.c_str(), FPath.c_str())) {
+    // Wine keeps a change it could not save and saves it with the next change to the
+    // file or when another profile file is opened, so a refused write could still land
+    // later. Dropping the cached file discards it; on Windows this only flushes.
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, FPath.c_str());
     throw Exception("Unable to write to " + ui::Narrow(FPath));
+  }
 }
 
 void TIniFile::WriteInteger(const wchar_t* section, const wchar_t* key, int value) const {
