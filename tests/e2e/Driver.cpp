@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -410,10 +411,15 @@ namespace e2e {
 
 int RunUnix(const std::string& shellCommand) {
   // Wine starts a Linux program but cannot wait for it: the command writes its exit code
-  // to a file when it is done, and we wait for that file.
+  // to a file when it is done, and we wait for that file. Its name is unique on the
+  // machine: Wine process ids repeat from prefix to prefix, so test runs of other build
+  // trees would otherwise end each other's waits before the command has run.
   static int counter = 0;
-  std::string done = "/tmp/vornis-rununix-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++counter) + ".done";
+  static const unsigned long long nonce =
+      std::random_device()() * 0x100000000ull + GetTickCount64();
+  std::string done = "/tmp/vornis-rununix-" + std::to_string(nonce) + "-" +
+                     std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) +
+                     ".done";
   std::wstring donePath = WinPath(done);
   DeleteFileW(donePath.c_str());
   std::string script =

@@ -100,6 +100,9 @@ TEST_F(SkinE2E, SkinCloseButtonHidesToTheTray) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(Main); }));
   Sleep(500);
   EXPECT_TRUE(Manager.Running());
-  HWND area = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return area && IsWindowVisible(area); }, 5s));
+  // The notification area may appear only after the window has gone: look it up anew.
+  EXPECT_TRUE(WaitUntil([] {
+    HWND area = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return area && IsWindowVisible(area);
+  }));
 }

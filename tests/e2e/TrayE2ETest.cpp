@@ -65,7 +65,7 @@ TEST_F(TrayE2E, CloseHidesToTrayAndDoubleClickRestoresWithANewShow) {
   EXPECT_TRUE(Manager.Running());
   HWND tray = TrayWindow();
   ASSERT_TRUE(tray);
-  EXPECT_TRUE(WaitUntil([] { return NotificationAreaShown(); }, 5s));
+  EXPECT_TRUE(WaitUntil([] { return NotificationAreaShown(); }));
 
   PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDBLCLK);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Main) != FALSE; }));
