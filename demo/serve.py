@@ -57,6 +57,8 @@ def main():
         Handler.log_file = open(args.log, "a", encoding="utf-8")
     handler = functools.partial(Handler, directory=args.site)
     http.server.ThreadingHTTPServer.allow_reuse_address = True
+    # Clients that open hundreds of connections at once are queued, not reset.
+    http.server.ThreadingHTTPServer.request_queue_size = 256
     with http.server.ThreadingHTTPServer((args.bind, args.port), handler) as server:
         server.serve_forever()
 
