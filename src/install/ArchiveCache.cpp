@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "install/ContentChecks.h"
+#include "ui/Application.h"
 
 namespace install {
 
@@ -24,25 +25,6 @@ std::optional<std::pair<long long, unsigned long long>> Stamp(const std::wstring
   return std::pair{(static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                    (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                        data.ftLastWriteTime.dwLowDateTime};
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string output(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), output.data(), size,
-                      nullptr, nullptr);
-  return output;
-}
-
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring output(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), output.data(), size);
-  return output;
 }
 
 std::optional<std::string> ReadSmallFile(const std::wstring& path) {
@@ -80,8 +62,8 @@ std::optional<TCacheRecord> ReadCacheRecord(const std::wstring& archivePath) {
     if (key == "size") size = std::strtoll(value.c_str(), nullptr, 10);
     if (key == "time") time = std::strtoull(value.c_str(), nullptr, 10);
     if (key == "sha256") record.Digest.Sha256 = value;
-    if (key == "etag") record.Validators.ETag = Wide(value);
-    if (key == "last-modified") record.Validators.LastModified = Wide(value);
+    if (key == "etag") record.Validators.ETag = ui::Widen(value);
+    if (key == "last-modified") record.Validators.LastModified = ui::Widen(value);
   }
   record.Digest.Size = size;
   if (size != stamp->first || time != stamp->second || record.Digest.Sha256.size() != 64)
@@ -98,8 +80,8 @@ bool WriteCacheRecord(const std::wstring& archivePath, const TCacheRecord& recor
   }
   std::string text =
       "size=" + std::to_string(stamp->first) + "\r\ntime=" + std::to_string(stamp->second) +
-      "\r\nsha256=" + record.Digest.Sha256 + "\r\netag=" + Utf8(record.Validators.ETag) +
-      "\r\nlast-modified=" + Utf8(record.Validators.LastModified) + "\r\n";
+      "\r\nsha256=" + record.Digest.Sha256 + "\r\netag=" + ui::Narrow(record.Validators.ETag) +
+      "\r\nlast-modified=" + ui::Narrow(record.Validators.LastModified) + "\r\n";
   // Written beside it and renamed over it, so a reader never sees half a record.
   std::wstring temporary = path + L".new";
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/Application.h"
+
 namespace install {
 
 namespace {
@@ -110,27 +112,10 @@ bool UndoStep(const TStep& step) {
   return !Exists(step.To) || !Exists(Parent(step.From));
 }
 
-std::string Utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                      nullptr, nullptr);
-  return result;
-}
-
-std::wstring Wide(const std::string& text) {
-  int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
-  return result;
-}
-
 // The journal: one step a line, From and To separated by a tab, UTF-8.
 bool WriteJournal(const std::wstring& parking, const std::vector<TStep>& steps) {
   std::string text;
-  for (const TStep& step : steps) text += Utf8(step.From) + '\t' + Utf8(step.To) + '\n';
+  for (const TStep& step : steps) text += ui::Narrow(step.From) + '\t' + ui::Narrow(step.To) + '\n';
   TFileHandle file(CreateFileW((parking + L"\\" + kJournalName).c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
@@ -160,7 +145,7 @@ std::vector<TStep> ReadJournal(const std::wstring& parking) {
   while (std::getline(lines, line)) {
     size_t tab = line.find('\t');
     if (tab != std::string::npos)
-      steps.push_back({Wide(line.substr(0, tab)), Wide(line.substr(tab + 1))});
+      steps.push_back({ui::Widen(line.substr(0, tab)), ui::Widen(line.substr(tab + 1))});
   }
   return steps;
 }
