@@ -28,7 +28,7 @@ class TPaintedControl : public TSkinControl {
   // True for messages after which the window must be painted again, at once.
   virtual bool RepaintsAfter(UINT message) const;
   // True for messages the program may send in bursts: the window is painted again once,
-  // at the next paint.
+  // at the next paint, also when the system's control would paint at once.
   virtual bool InvalidatesAfter(UINT) const { return false; }
   // True for windows holding other controls: their static texts and buttons then draw
   // on the skin's face colour, in its button text colour.
@@ -62,6 +62,7 @@ class TPaintedControl : public TSkinControl {
   TGdiBrush FChildBrush;
   TGdiBrush FFaceBrush;
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  bool FDeferPaint = false;
 };
 
 // Frame index for a state, clamped to the element's frames (0 when it has fewer).

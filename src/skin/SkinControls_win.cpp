@@ -93,6 +93,12 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
+      if (FDeferPaint && !wParam) {
+        // The control asks to be painted while it handles a message of a burst: it is
+        // painted whole at the next paint instead (invalidated below).
+        ValidateRect(FHandle, nullptr);
+        return 0;
+      }
       if (wParam) {
         PaintTo(reinterpret_cast<HDC>(wParam));
       } else {
@@ -127,8 +133,11 @@ LRESULT TPaintedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   }
   bool invalidate = InvalidatesAfter(message);
   auto alive = AliveToken();
+  bool deferring = FDeferPaint;
+  if (invalidate) FDeferPaint = true;
   LRESULT result = Default(message, wParam, lParam);
   if (!*alive || !FHandle) return result;
+  FDeferPaint = deferring;
   if (repaint)
     Repaint();
   else if (invalidate)

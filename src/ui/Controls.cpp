@@ -95,6 +95,35 @@ void TControl::SetCaption(const std::wstring& caption) {
   SetWindowTextW(FHandle, caption.c_str());
 }
 
+namespace {
+
+constexpr UINT_PTR kLabelPaintTimer = 0x4C42;
+constexpr UINT kLabelPaintDelayMs = 40;
+
+}  // namespace
+
+// Installed first, so it is the last procedure before the static control's: every other
+// procedure of the chain still sees the text change.
+LRESULT CALLBACK TLabel::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+  auto* label = reinterpret_cast<TLabel*>(data);
+  if (message == WM_SETTEXT) {
+    // Stored where the static control stores it, without the paint it does at once.
+    LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+    if (!label->FPaintPending)
+      label->FPaintPending = SetTimer(window, kLabelPaintTimer, kLabelPaintDelayMs, nullptr) != 0;
+    if (!label->FPaintPending) InvalidateRect(window, nullptr, TRUE);
+    return result;
+  }
+  if (message == WM_TIMER && wParam == kLabelPaintTimer) {
+    KillTimer(window, kLabelPaintTimer);
+    label->FPaintPending = false;
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+  }
+  return ui::DefSubclass(window, message, wParam, lParam);
+}
+
 bool TControl::Visible() const {
   return (GetWindowLongW(FHandle, GWL_STYLE) & WS_VISIBLE) != 0;
 }
@@ -281,6 +310,7 @@ TControl* CreateControl(const TControlDesc& desc, HWND parent, int id) {
     case TControlKind::Label:
       control = new TLabel;
       control->CreateHandle(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, desc, parent, id);
+      ui::SetSubclass(control->FHandle, TLabel::Subclass, 1, reinterpret_cast<DWORD_PTR>(control));
       break;
     case TControlKind::Button:
       control = new TButton;

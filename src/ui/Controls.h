@@ -130,9 +130,18 @@ class TGroupBox : public TControl {
   const wchar_t* const* Ancestry() const override;
 };
 
+// A label's new text is its window's text at once and shows within a few hundredths of a
+// second, painted once for all the changes in between: the system's static control draws
+// every change at once, and a status line may change hundreds of times a second.
 class TLabel : public TControl {
  protected:
   const wchar_t* const* Ancestry() const override;
+
+ private:
+  friend TControl* CreateControl(const TControlDesc& desc, HWND parent, int id);
+  static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR data);
+  bool FPaintPending = false;
 };
 
 class TButton : public TControl {
