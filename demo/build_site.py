@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the demo publication from demo/addons.json and the add-on sources.
 
-    build_site.py --source DEMO_DIR --out OUT_DIR [--exe VornisTools.exe]
+    build_site.py --source DEMO_DIR --out OUT_DIR [--exe VornisTools.exe] [--key PRIVATE.pem]
 
 Writes, under OUT_DIR:
   source/      the publisher's input: addons.tsv and one folder per add-on (the
@@ -169,6 +169,7 @@ def main():
     parser.add_argument("--source", required=True, help="the demo folder of the repository")
     parser.add_argument("--out", required=True, help="output folder")
     parser.add_argument("--exe", help="VornisTools.exe to publish as the newest executable")
+    parser.add_argument("--key", help="private key (PEM) to sign the publication with")
     args = parser.parse_args()
 
     with open(os.path.join(args.source, "addons.json"), encoding="utf-8") as f:
@@ -183,6 +184,8 @@ def main():
     command = [sys.executable, PUBLISH, source, site, "--version", str(version)]
     if args.exe:
         command += ["--exe", args.exe]
+    if args.key:
+        command += ["--key", args.key]
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
 
     shutil.rmtree(expected, ignore_errors=True)
