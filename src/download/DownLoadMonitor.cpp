@@ -31,6 +31,33 @@ std::wstring_view HeaderValue(std::wstring_view headers, std::wstring_view name)
 
 }  // namespace
 
+void ReadResponseHeaders(std::wstring_view headers, THttpResponse& response) {
+  response.ContentLength = -1;
+  std::wstring_view length = HeaderValue(headers, L"Content-Length");
+  if (!length.empty()) {
+    std::wstring text(length);
+    wchar_t* end = nullptr;
+    long long value = std::wcstoll(text.c_str(), &end, 10);
+    if (end != nullptr && *end == L'\0' && value >= 0) response.ContentLength = value;
+  }
+  std::wstring_view encoding = HeaderValue(headers, L"Content-Encoding");
+  response.ContentEncoded = !encoding.empty() && _wcsnicmp(encoding.data(), L"identity", 8) != 0;
+  response.Validators.ETag = HeaderValue(headers, L"ETag");
+  response.Validators.LastModified = HeaderValue(headers, L"Last-Modified");
+}
+
+std::wstring ConditionalRequestHeaders(const TValidators& held) {
+  // Proxies and caches on the way revalidate with the server too.
+  std::wstring headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  auto add = [&headers](const wchar_t* name, const std::wstring& value) {
+    if (!value.empty() && value.find_first_of(L"\r\n") == std::wstring::npos)
+      headers += name + value + L"\r\n";
+  };
+  add(L"If-None-Match: ", held.ETag);
+  add(L"If-Modified-Since: ", held.LastModified);
+  return headers;
+}
+
 TDownLoadMonitor::TDownLoadMonitor(TFileDownLoadThread* thread) : FThread(thread) {}
 
 HRESULT TDownLoadMonitor::QueryInterface(REFIID id, void** object) {
@@ -97,15 +124,7 @@ HRESULT TDownLoadMonitor::OnObjectAvailable(REFIID, IUnknown*) {
 
 HRESULT TDownLoadMonitor::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
   if (additionalHeaders == nullptr) return S_OK;
-  // Proxies and caches on the way revalidate with the server too.
-  std::wstring headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
-  // A header value cannot hold a line break; a validator with one is not sent.
-  auto add = [&headers](const wchar_t* name, const std::wstring& value) {
-    if (!value.empty() && value.find_first_of(L"\r\n") == std::wstring::npos)
-      headers += name + value + L"\r\n";
-  };
-  add(L"If-None-Match: ", FConditions.ETag);
-  add(L"If-Modified-Since: ", FConditions.LastModified);
+  std::wstring headers = ConditionalRequestHeaders(FConditions);
   size_t bytes = (headers.size() + 1) * sizeof(wchar_t);
   *additionalHeaders = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
   if (*additionalHeaders != nullptr) std::memcpy(*additionalHeaders, headers.c_str(), bytes);
@@ -115,23 +134,9 @@ HRESULT TDownLoadMonitor::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* 
 HRESULT TDownLoadMonitor::OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR,
                                      LPWSTR* additionalRequestHeaders) {
   if (additionalRequestHeaders != nullptr) *additionalRequestHeaders = nullptr;
-  FResponseCode = responseCode;
-  FContentLength = -1;
-  FContentEncoded = false;
-  FValidators = {};
-  if (responseHeaders != nullptr) {
-    std::wstring_view length = HeaderValue(responseHeaders, L"Content-Length");
-    if (!length.empty()) {
-      std::wstring text(length);
-      wchar_t* end = nullptr;
-      long long value = std::wcstoll(text.c_str(), &end, 10);
-      if (end != nullptr && *end == L'\0' && value >= 0) FContentLength = value;
-    }
-    std::wstring_view encoding = HeaderValue(responseHeaders, L"Content-Encoding");
-    FContentEncoded = !encoding.empty() && _wcsnicmp(encoding.data(), L"identity", 8) != 0;
-    FValidators.ETag = HeaderValue(responseHeaders, L"ETag");
-    FValidators.LastModified = HeaderValue(responseHeaders, L"Last-Modified");
-  }
+  FResponse = {};
+  FResponse.Status = responseCode;
+  if (responseHeaders != nullptr) ReadResponseHeaders(responseHeaders, FResponse);
   return S_OK;
 }
 

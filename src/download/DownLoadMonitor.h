@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 
 #include "download/FileDownLoadThread.h"
 
@@ -26,6 +27,23 @@ class TFileDownLoadThread;
 // The interface identifier the monitor answers for IBindStatusCallback.
 inline constexpr GUID kBindStatusCallbackId = {
     0x79eac9c1, 0xbaf9, 0x11ce, {0x8c, 0x82, 0x00, 0xaa, 0x00, 0x4b, 0xa9, 0x0b}};
+
+// What an HTTP response said about its body and the version of the file it carries.
+struct THttpResponse {
+  DWORD Status = 0;              // 0 when no response was seen
+  long long ContentLength = -1;  // -1 when absent
+  // A Content-Encoding makes the decoded file's size differ from ContentLength.
+  bool ContentEncoded = false;
+  TValidators Validators;  // ETag and Last-Modified
+};
+
+// The status-independent fields of `response` from a CR LF separated header block.
+void ReadResponseHeaders(std::wstring_view headers, THttpResponse& response);
+
+// The request headers that ask every cache on the way to revalidate with the server and
+// carry the validators of the copy we hold (If-None-Match, If-Modified-Since); a
+// validator that holds a line break is not sent.
+std::wstring ConditionalRequestHeaders(const TValidators& held);
 
 class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate {
  public:
@@ -69,13 +87,11 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
   // Stops relaying to the thread (called when its run ends).
   void DetachThread() { FThread = nullptr; }
 
-  // What the last HTTP response said: status (0 when none was seen), Content-Length
-  // (-1 when absent) and whether a Content-Encoding makes the file size differ from it.
-  DWORD ResponseCode() const { return FResponseCode; }
-  long long ContentLength() const { return FContentLength; }
-  bool ContentEncoded() const { return FContentEncoded; }
-  // ETag and Last-Modified of the last response.
-  const TValidators& Validators() const { return FValidators; }
+  // What the last HTTP response said.
+  const THttpResponse& Response() const { return FResponse; }
+  DWORD ResponseCode() const { return FResponse.Status; }
+  long long ContentLength() const { return FResponse.ContentLength; }
+  bool ContentEncoded() const { return FResponse.ContentEncoded; }
 
  private:
   ~TDownLoadMonitor() = default;
@@ -83,11 +99,8 @@ class TDownLoadMonitor final : public IBindStatusCallback, public IHttpNegotiate
   std::atomic<ULONG> FReferences{1};
   bool FAbort = false;
   std::atomic<TFileDownLoadThread*> FThread;
-  DWORD FResponseCode = 0;
-  long long FContentLength = -1;
-  bool FContentEncoded = false;
   TValidators FConditions;
-  TValidators FValidators;
+  THttpResponse FResponse;
 };
 
 }  // namespace download

@@ -1,6 +1,7 @@
 #include "download/FileDownLoadThread.h"
 
 #include "base/Exception.h"
+#include "download/ConditionalFetch.h"
 #include "download/DownLoadMonitor.h"
 #include "download/ProgressRelay.h"
 #include "download/TargetLock.h"
@@ -162,24 +163,42 @@ HRESULT TFileDownLoadThread::Run() {
   TPartialFile partial(PartFilePath(FFileName, GetCurrentProcessId(), GetCurrentThreadId()));
   detail::SetPartFile(this, partial.Path());
 
-  std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
   TValidators sent = LoadValidators(FRevalidation, FFileName);
-  monitor->SetConditions(sent);
-  FMonitor = monitor.get();
   RaiseConnectionLimits();
-  HRESULT result = URLDownloadToFileW(nullptr, FURL.c_str(), partial.Path().c_str(), 0,
-                                      static_cast<IBindStatusCallback*>(monitor.get()));
-  monitor->DetachThread();
-  FMonitor = nullptr;
-  FHttpStatus = monitor->ResponseCode();
+  THttpResponse response;
+  HRESULT result = E_FAIL;
+  bool aborted = false;
+  bool useService = sent.Empty();
+  if (!useService) {
+    result = detail::FetchConditional(
+        FURL, sent, partial.Path(),
+        [this](ULONG progress, ULONG progressMax, ULONG statusCode) {
+          DownloadProgress(progress, progressMax, statusCode, std::wstring());
+          return !Terminated() && !FHandlerFailed;
+        },
+        response, useService);
+    aborted = result == E_ABORT;
+  }
+  if (useService) {
+    std::unique_ptr<TDownLoadMonitor, TMonitorRelease> monitor(new TDownLoadMonitor(this));
+    monitor->SetConditions(sent);
+    FMonitor = monitor.get();
+    result = URLDownloadToFileW(nullptr, FURL.c_str(), partial.Path().c_str(), 0,
+                                static_cast<IBindStatusCallback*>(monitor.get()));
+    monitor->DetachThread();
+    FMonitor = nullptr;
+    response = monitor->Response();
+    aborted = monitor->Abort();
+  }
+  FHttpStatus = response.Status;
 
-  if (monitor->Abort()) return E_ABORT;  // our abort, whatever the service made of it
-  DWORD status = monitor->ResponseCode();
+  if (aborted) return E_ABORT;  // our abort, whatever the service made of it
+  DWORD status = response.Status;
   // Not modified since the validators we sent: the file we have is the current one,
   // whatever the service made of an answer without a body.
   if (status == 304 && !sent.Empty()) {
     FNotModified = true;
-    NoteLanded(FRevalidation, FFileName, monitor->Validators(), false);
+    NoteLanded(FRevalidation, FFileName, response.Validators, false);
     return S_OK;
   }
   if (result != S_OK) return result;
@@ -187,8 +206,8 @@ HRESULT TFileDownLoadThread::Run() {
     return status == 404 || status == 410 ? kErrorNotFound : kErrorHttpStatus;
   // A compressed body arrives decoded: no announced or reported length says how long
   // the file must be, so only the content check can judge it.
-  long long expected = monitor->ContentEncoded() ? -1 : monitor->ContentLength();
-  if (expected < 0 && FProgressMax > 0 && !monitor->ContentEncoded()) expected = FProgressMax;
+  long long expected = response.ContentEncoded ? -1 : response.ContentLength;
+  if (expected < 0 && FProgressMax > 0 && !response.ContentEncoded) expected = FProgressMax;
   long long received = FileSize(partial.Path());
   if (received < 0 || (expected >= 0 && received != expected)) return kErrorIncomplete;
   if (FContentCheck && !Accepts(FContentCheck, partial.Path(), expected >= 0))
@@ -196,7 +215,7 @@ HRESULT TFileDownLoadThread::Run() {
   if (!MoveFileExW(partial.Path().c_str(), FFileName.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return HRESULT_FROM_WIN32(GetLastError());
-  NoteLanded(FRevalidation, FFileName, monitor->Validators(), true);
+  NoteLanded(FRevalidation, FFileName, response.Validators, true);
   return S_OK;
 }
 

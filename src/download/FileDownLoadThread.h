@@ -24,7 +24,9 @@
 // that), and the optional content check accepts it (told whether the length proved it
 // complete). With a revalidation, the request carries the
 // validators of the file at the target, and a "304 Not Modified" to them keeps that file
-// and counts as a successful transfer (OnDownloadComplete). Otherwise the target keeps its
+// and counts as a successful transfer (OnDownloadComplete); such a request goes straight
+// through the HTTP client without cookies (see ConditionalFetch.h), with the same
+// reports and checks as the service's. Otherwise the target keeps its
 // previous content (or stays absent) and the temporary file is removed. The URL cache is
 // neither read nor written (see TDownLoadMonitor).
 //

@@ -200,6 +200,50 @@ TEST_F(FileDownLoadThread, RevalidationKeepsTheFileWhenNotModified) {
   EXPECT_EQ(Pattern(60000, 1), ReadFile(FFolder / "a.zip"));
 }
 
+// A revalidation that the server answers otherwise than 304: a cut body or a stop keeps
+// the copy held; an answer asking for credentials is asked again through the service.
+TEST_F(FileDownLoadThread, RevalidationFailuresKeepTheHeldCopy) {
+  auto held = [](const std::wstring&) { return download::TValidators{L"\"old\"", L""}; };
+  auto start = [&](const std::string& name) {
+    WriteFile(FFolder / name, "the copy we hold");
+    FRecorder = TRecorder();
+    TFileDownLoadThread::Create(FServer->Url("/zip/" + name), (FFolder / name).wstring(),
+                                FRecorder.OnProgress(), FRecorder.OnComplete(), FRecorder.OnError(),
+                                false, nullptr, {held, nullptr});
+  };
+  FServer->SetBody("/zip/cut.zip", Pattern(300000));
+  FServer->SetFault("/zip/cut.zip", TFault{.ResetAfterBytes = 100000});
+  start("cut.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Failed.size());
+  EXPECT_EQ("the copy we hold", ReadFile(FFolder / "cut.zip"));
+
+  FServer->SetBody("/zip/stop.zip", Pattern(2000000));
+  FServer->SetFault("/zip/stop.zip", TFault{.StallAfterBytes = 100000});
+  start("stop.zip");
+  FRecorder.DuringProgress = [](TFileDownLoadThread* sender) {
+    if (sender->Progress() > 0) sender->Terminate();
+  };
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  ASSERT_TRUE(PumpUntil([&] { return !FRecorder.ProgressReports.empty(); }));
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  ASSERT_EQ(1u, FRecorder.Failed.size());
+  EXPECT_EQ(E_ABORT, FRecorder.Failed[0].second);
+  EXPECT_EQ("the copy we hold", ReadFile(FFolder / "stop.zip"));
+
+  FServer->SetBody("/zip/login.zip", Pattern(1000));
+  FServer->SetFault("/zip/login.zip", TFault{.Status = 403, .Times = 1});
+  start("login.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(1000), ReadFile(FFolder / "login.zip"));
+  EXPECT_EQ(2, FServer->RequestCount("/zip/login.zip"));
+  ASSERT_FALSE(FRecorder.ProgressReports.empty());
+  EXPECT_EQ(1000u, FRecorder.ProgressReports.back().Progress);
+  EXPECT_TRUE(Leftovers({"cut.zip", "stop.zip", "login.zip"}).empty());
+}
+
 TEST_F(FileDownLoadThread, UnknownLengthReportsMaximumZero) {
   std::string body = Pattern(70000);
   FServer->SetBody("/UPdate.ini", body);
