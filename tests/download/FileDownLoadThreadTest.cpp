@@ -201,7 +201,8 @@ TEST_F(FileDownLoadThread, RevalidationKeepsTheFileWhenNotModified) {
 }
 
 // A revalidation that the server answers otherwise than 304: a cut body or a stop keeps
-// the copy held; an answer asking for credentials is asked again through the service.
+// the copy held, a compressed body arrives decoded, and an answer asking for credentials
+// is asked again through the service.
 TEST_F(FileDownLoadThread, RevalidationFailuresKeepTheHeldCopy) {
   auto held = [](const std::wstring&) { return download::TValidators{L"\"old\"", L""}; };
   auto start = [&](const std::string& name) {
@@ -232,6 +233,13 @@ TEST_F(FileDownLoadThread, RevalidationFailuresKeepTheHeldCopy) {
   EXPECT_EQ(E_ABORT, FRecorder.Failed[0].second);
   EXPECT_EQ("the copy we hold", ReadFile(FFolder / "stop.zip"));
 
+  FServer->SetBody("/zip/packed.zip", Pattern(300000));
+  FServer->SetFault("/zip/packed.zip", TFault{.Encoding = "gzip"});
+  start("packed.zip");
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(300000), ReadFile(FFolder / "packed.zip"));
+
   FServer->SetBody("/zip/login.zip", Pattern(1000));
   FServer->SetFault("/zip/login.zip", TFault{.Status = 403, .Times = 1});
   start("login.zip");
@@ -241,7 +249,7 @@ TEST_F(FileDownLoadThread, RevalidationFailuresKeepTheHeldCopy) {
   EXPECT_EQ(2, FServer->RequestCount("/zip/login.zip"));
   ASSERT_FALSE(FRecorder.ProgressReports.empty());
   EXPECT_EQ(1000u, FRecorder.ProgressReports.back().Progress);
-  EXPECT_TRUE(Leftovers({"cut.zip", "stop.zip", "login.zip"}).empty());
+  EXPECT_TRUE(Leftovers({"cut.zip", "stop.zip", "packed.zip", "login.zip"}).empty());
 }
 
 TEST_F(FileDownLoadThread, UnknownLengthReportsMaximumZero) {
