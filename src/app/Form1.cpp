@@ -197,7 +197,22 @@ void TForm1::CreateSkinData() {
   SkinData1->Loaded();
 }
 
+config::TForm2& TForm1::Form2() {
+  if (FPendingForm2 || !FForm2) MakeFreshForm2();
+  return *FForm2;
+}
+
+void TForm1::MakeFreshForm2() {
+  std::optional<TStoredSettings> stored = std::move(FPendingForm2);
+  FPendingForm2.reset();
+  SetForm2(std::make_unique<config::TForm2>());
+  if (!stored) return;
+  if (stored->GamePath) FForm2->Edit1->SetText(*stored->GamePath);
+  if (stored->AutoUpdate) FForm2->CheckBox1->SetChecked(*stored->AutoUpdate);
+}
+
 void TForm1::SetForm2(std::unique_ptr<config::TForm2> form) {
+  FPendingForm2.reset();
   // A dialog still on screen (shown modally) is released only once it has closed.
   std::erase_if(FRetiredForms, [](const auto& retired) { return !retired->Modal(); });
   if (FForm2 && FForm2->Modal()) FRetiredForms.push_back(std::move(FForm2));
@@ -230,7 +245,14 @@ void TForm1::FormCreateLate() {
 }
 
 void TForm1::FormShow() {
-  SetForm2(std::make_unique<config::TForm2>());
+  // The fresh settings dialog is made once the window has been painted, unless
+  // something asks for it sooner; until then it is what this show reads. A dialog on
+  // screen (shown modally) is replaced at once.
+  FPendingForm2 = TStoredSettings{};
+  if (FForm2 && FForm2->Modal()) MakeFreshForm2();
+  ui::Application().Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+    if (!alive.expired()) Form2();
+  });
 
   std::wstring configPath = config::ConfigIniPath();
   std::wstring updatePath = config::UpdateIniPath();
@@ -240,15 +262,24 @@ void TForm1::FormShow() {
 
   if (GetFileAttributesW(configPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
     config::TIniFile ini(configPath);
-    Form2().Edit1->SetText(ini.ReadString(L"game", L"gamepath", L""));
-    Form2().CheckBox1->SetChecked(ini.ReadBool(L"updata", L"autoupdata", false));
+    TStoredSettings stored{ini.ReadString(L"game", L"gamepath", L""),
+                           ini.ReadBool(L"updata", L"autoupdata", false)};
+    if (FPendingForm2) {
+      FPendingForm2 = stored;
+    } else {
+      Form2().Edit1->SetText(*stored.GamePath);
+      Form2().CheckBox1->SetChecked(*stored.AutoUpdate);
+    }
     LaunchAddonCount = ini.ReadInteger(L"updata", L"num", 0);
     InstalledVersion = ini.ReadInteger(L"updataver", L"ver", 0);
   }
 
   StartVersionCheck();
 
-  if (Form2().CheckBox1->Checked()) {
+  bool autoUpdate = FPendingForm2
+                        ? FPendingForm2->AutoUpdate.value_or(config::TForm2::kAutoUpdateDefault)
+                        : Form2().AutoUpdate();
+  if (autoUpdate) {
     Label6->SetCaption(L"正在檢查是否有新版本中,請稍候...");
     Timer1.SetInterval(3000);
     Timer1.SetEnabled(true);

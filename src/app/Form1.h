@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -98,8 +99,10 @@ class TForm1 : public ui::TForm {
   // The skin of every window: its package is the one stored in the executable.
   std::unique_ptr<skin::TSkinData> SkinData1;
 
-  // The settings dialog in use: replaced by a fresh one at every show.
-  config::TForm2& Form2() const { return *FForm2; }
+  // The settings dialog in use: replaced by a fresh one at every show. The show only
+  // reads what the fresh one is to hold; the dialog itself is made when first asked
+  // for, and at the latest once the window has been painted.
+  config::TForm2& Form2();
   void SetForm2(std::unique_ptr<config::TForm2> form);
 
   int LaunchAddonCount = 0;
@@ -279,6 +282,14 @@ class TForm1 : public ui::TForm {
   bool FReloadDeferred = false;
   class TBusyScope;
   std::unique_ptr<config::TForm2> FForm2;
+  // What the last show read from Config.ini for the fresh dialog, while that dialog has
+  // not been made yet; a value not read keeps the form definition's.
+  struct TStoredSettings {
+    std::optional<std::wstring> GamePath;
+    std::optional<bool> AutoUpdate;
+  };
+  std::optional<TStoredSettings> FPendingForm2;
+  void MakeFreshForm2();
   // Dialogs replaced while they may still be on screen; released at a later show.
   std::vector<std::unique_ptr<config::TForm2>> FRetiredForms;
 };

@@ -72,7 +72,7 @@ void TForm1::NewVersionDownloaded() {
 }
 
 bool TForm1::SwapMustWait() const {
-  if (FInstallBusy || FLoadingCatalogue || FForm2->Modal()) return true;
+  if (FInstallBusy || FLoadingCatalogue || (FForm2 && FForm2->Modal())) return true;
   for (const auto& retired : FRetiredForms)
     if (retired->Modal()) return true;
   // Message boxes, file dialogs and menus (the tray menu, the menu bar) of this thread:

@@ -1,11 +1,10 @@
-// Entry point: the application title, the single-instance guard, the two forms and
-// the message loop.
+// Entry point: the application title, the single-instance guard, the main window and
+// the message loop. The settings dialog is the main window's: its first show makes it.
 #include <windows.h>
 
 #include <memory>
 
 #include "app/Form1.h"
-#include "config/Form2.h"
 #include "ui/Application.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -26,7 +25,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   {
     auto form1 = std::make_unique<app::TForm1>();
     application.SetMainForm(form1.get());
-    form1->SetForm2(std::make_unique<config::TForm2>());
     application.Run();
     application.SetMainForm(nullptr);
   }  // the windows and their browser controls go before OLE does

@@ -93,7 +93,7 @@ TForm2::TForm2() {
 
   Label2->SetFont(ui::GetFontByPixels(L"Arial", 14));
   RadioButton1->SetChecked(true);
-  CheckBox1->SetChecked(true);
+  CheckBox1->SetChecked(kAutoUpdateDefault);
   PageControl1->SetActivePageIndex(0);
 
   OpenDialog1.FileName = L"VNgame.exe";

@@ -17,6 +17,9 @@ class TForm2 : public ui::TForm {
 
   TForm2();
 
+  // The check box "開啟時自動更新" as the form definition has it.
+  static constexpr bool kAutoUpdateDefault = true;
+
   ui::TPageControl* PageControl1;
   ui::TLabel* Label2;
   ui::TGroupBox* GroupBox1;

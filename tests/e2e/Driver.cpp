@@ -283,6 +283,15 @@ HWND WaitMainWindow(DWORD pid, std::chrono::milliseconds timeout) {
   return window;
 }
 
+HWND WaitSettingsDialog(DWORD pid) {
+  HWND settings = WaitWindow(pid, L"設置", L"VornisForm");
+  // The dialog is made and filled in one step of the window thread, which answers a
+  // sent message only between steps.
+  DWORD_PTR ignored = 0;
+  if (settings) SendMessageTimeoutW(settings, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored);
+  return settings;
+}
+
 HWND MainControl(HWND mainWindow, const std::wstring& name) {
   return ControlByName(mainWindow, app::TForm1::Layout(), name);
 }

@@ -76,6 +76,9 @@ HWND FindTopWindow(DWORD pid, const std::wstring& caption, const std::wstring& c
 
 // The main window "維諾斯獵手TW Ver1.36" and the settings dialog "設置".
 HWND WaitMainWindow(DWORD pid, std::chrono::milliseconds timeout = 20s);
+// The settings dialog a show of the main window has made (after the window's first
+// paint), hidden or not, once the window thread has filled it in.
+HWND WaitSettingsDialog(DWORD pid);
 // A control of the main window or of the settings dialog by its component name
 // ("Label6", "ListView1", "Edit1"...).
 HWND MainControl(HWND mainWindow, const std::wstring& name);

@@ -84,7 +84,7 @@ TEST(StartupE2E, FirstShowWithoutConfigAndTheDesktopShortcut) {
   ASSERT_TRUE(main);
 
   EXPECT_EQ(L"正在檢查是否有新版本中,請稍候...", Text(MainControl(main, L"Label6")));
-  HWND settings = FindTopWindow(manager.Pid(), L"設置", L"VornisForm");
+  HWND settings = WaitSettingsDialog(manager.Pid());
   ASSERT_TRUE(settings);
   EXPECT_EQ(L"", Text(SettingsControl(settings, L"Edit1")));
   EXPECT_TRUE(IsChecked(SettingsControl(settings, L"CheckBox1")));
@@ -124,7 +124,7 @@ TEST(StartupE2E, AutoUpdateOffLeavesStatusLine) {
   TProcess manager = TProcess::Start(box.ExePath());
   HWND main = WaitMainWindow(manager.Pid());
   ASSERT_TRUE(main);
-  HWND settings = FindTopWindow(manager.Pid(), L"設置", L"VornisForm");
+  HWND settings = WaitSettingsDialog(manager.Pid());
   EXPECT_EQ(L"C:\\Game\\bin\\VNgame.exe", Text(SettingsControl(settings, L"Edit1")));
   EXPECT_FALSE(IsChecked(SettingsControl(settings, L"CheckBox1")));
   EXPECT_EQ(L"正常", Text(MainControl(main, L"Label6")));
