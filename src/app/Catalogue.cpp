@@ -82,6 +82,7 @@ void TForm1::Button3Click() {
     return;
   }
   if (!RequireGamePath()) return;
+  StartPendingVersionCheck();
   ListView1->Clear();
   ListView1->SetColumnCaption(1, L"UI_ID");
   FExpectedArchives.clear();

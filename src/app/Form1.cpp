@@ -239,6 +239,7 @@ void TForm1::FormCreate() {
 void TForm1::FormCreateLate() {
   if (FCreatedLate) return;
   FCreatedLate = true;
+  StartPendingVersionCheck();
   CreateDesktopShortcut(config::ExePath(), L"維諾斯獵手", L"維諾斯獵手");
   CreateWebPanels();
   WebBrowser2->Navigate(web::AdvertisementPageAddress());
@@ -274,7 +275,10 @@ void TForm1::FormShow() {
     InstalledVersion = ini.ReadInteger(L"updataver", L"ver", 0);
   }
 
-  StartVersionCheck();
+  FVersionCheckPending = true;
+  ui::Application().Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+    if (!alive.expired()) StartPendingVersionCheck();
+  });
 
   bool autoUpdate = FPendingForm2
                         ? FPendingForm2->AutoUpdate.value_or(config::TForm2::kAutoUpdateDefault)
@@ -288,6 +292,12 @@ void TForm1::FormShow() {
   std::wstring exeDir = config::ExeDir();
   DeleteFileW((exeDir + L"VornisTools.old").c_str());
   DeleteFileW((exeDir + L"delme.bat").c_str());
+}
+
+void TForm1::StartPendingVersionCheck() {
+  if (!FVersionCheckPending) return;
+  FVersionCheckPending = false;
+  StartVersionCheck();
 }
 
 bool TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -117,6 +117,10 @@ class TForm1 : public ui::TForm {
   // by FormCreate; runs once, and sooner when something needs the panels first.
   void FormCreateLate();
   void FormShow();
+  // Starts the version-file download the last show asked for, if it has not started
+  // yet. The show leaves it until the window has been painted; the version file is
+  // still the first thing the show asks the server for.
+  void StartPendingVersionCheck();
   bool FormCloseQuery();
 
   // Commands.
@@ -272,6 +276,7 @@ class TForm1 : public ui::TForm {
 
   bool FCanQuit = false;
   bool FCreatedLate = false;
+  bool FVersionCheckPending = false;
   // The notice why this executable cannot update itself has been shown in this run.
   bool FSwapRefusalShown = false;
   bool FLoadingCatalogue = false;

@@ -16,6 +16,7 @@ namespace app {
 
 void TForm1::Timer1Timer() {
   Timer1.SetEnabled(false);
+  StartPendingVersionCheck();
   // The catalogue reload (which asks for the game path and waits for the settings
   // dialog when it is not set), then the archive refresh once more.
   Button3->Click();
