@@ -207,6 +207,33 @@ TEST_F(MainWindow, GameLaunchNeedsAPathAndRecordsTheRowCount) {
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(marker.c_str()));
 }
 
+// Every show replaces the settings dialog, unsaved edits and all, by one holding what
+// Config.ini says, or the form definition's values without it; the show's status line
+// follows the stored flag although the dialog itself is made only after the paint.
+TEST_F(MainWindow, EachShowGivesAFreshDialogWithTheStoredSettings) {
+  {
+    config::TIniFile ini(config::ConfigIniPath());
+    ini.WriteString(L"game", L"gamepath", L"C:\\Game\\bin\\VNgame.exe");
+    ini.WriteBool(L"updata", L"autoupdata", false);
+  }
+  Form->Form2().Edit1->SetText(L"unsaved");
+  Form->Show();
+  EXPECT_EQ(L"正常", Form->Label6->Caption());
+  EXPECT_FALSE(Form->Timer1.Enabled());
+  EXPECT_EQ(L"C:\\Game\\bin\\VNgame.exe", Form->Form2().GamePath());
+  EXPECT_FALSE(Form->Form2().AutoUpdate());
+
+  Form->Hide();
+  DeleteFileW(config::ConfigIniPath().c_str());
+  Form->Form2().Edit1->SetText(L"unsaved");
+  Form->Show();
+  Form->Timer1.SetEnabled(false);
+  EXPECT_EQ(L"正在檢查是否有新版本中,請稍候...", Form->Label6->Caption());
+  ui::Application().ProcessMessages();
+  EXPECT_EQ(L"", Form->Form2().GamePath());
+  EXPECT_TRUE(Form->Form2().AutoUpdate());
+}
+
 TEST_F(MainWindow, AboutShowsTheAuthorNotice) {
   Form->MainMenu1.Find(L"N7")->Click();
   ASSERT_EQ(1u, Boxes.size());
