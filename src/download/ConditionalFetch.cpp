@@ -1,21 +1,15 @@
 #include "download/ConditionalFetch.h"
 
 #include <urlmon.h>
-#include <wininet.h>
 
 #include <memory>
 #include <vector>
 
+#include "download/InternetHandle.h"
+
 namespace download::detail {
 
 namespace {
-
-constexpr DWORD kTimeoutMs = 30000;
-
-struct TInternetCloser {
-  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
-};
-using TInternetHandle = std::unique_ptr<void, TInternetCloser>;
 
 struct TFileCloser {
   void operator()(HANDLE file) const { CloseHandle(file); }
@@ -36,10 +30,7 @@ HINTERNET Session() {
     HINTERNET handle =
         InternetOpenW(agentName.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (handle != nullptr) {
-      DWORD timeout = kTimeoutMs;
-      InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-      InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-      InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+      SetTimeouts(handle);
       // A compressed answer arrives decoded, as from the service.
       BOOL decode = TRUE;
       InternetSetOptionW(handle, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof(decode));

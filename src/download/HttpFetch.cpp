@@ -9,18 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "download/InternetHandle.h"
 #include "ui/Application.h"
 
 namespace download {
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 30000;
-
-struct TInternetCloser {
-  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
-};
-using TInternetHandle = std::unique_ptr<void, TInternetCloser>;
+using detail::TInternetHandle;
 
 // what names the document in messages: the catalogue, or its signature.
 std::string UnreachableMessage(const std::string& what, const std::wstring& url, DWORD error) {
@@ -44,10 +40,7 @@ std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::stri
   TInternetHandle session(
       InternetOpenW(L"VornisTools", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) throw EFetchError(UnreachableMessage(what, url, GetLastError()));
-  DWORD timeout = kTimeoutMs;
-  InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-  InternetSetOptionW(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-  InternetSetOptionW(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+  detail::SetTimeouts(session.get());
 
   const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                       INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
