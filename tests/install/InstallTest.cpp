@@ -57,6 +57,28 @@ std::vector<uint8_t> AddonArchive(const std::string& folder) {
   return writer.Build();
 }
 
+// Under Wine the recycle bin is the trash of XDG_DATA_HOME (else ~/.local/share), which
+// takes nothing until its folders exist; the Wine runner makes them. Empty when it is
+// there, else what the failures that follow really mean.
+std::string RecycleBinHint() {
+  std::wstring data(MAX_PATH * 4, L'\0');
+  DWORD size = GetEnvironmentVariableW(L"XDG_DATA_HOME", data.data(), MAX_PATH * 4);
+  if (size == 0 || size >= MAX_PATH * 4) {
+    size = GetEnvironmentVariableW(L"HOME", data.data(), MAX_PATH * 4);
+    if (size == 0 || size >= MAX_PATH * 4) return "";  // not Wine: the system's own bin
+    data.resize(size);
+    data += L"/.local/share";
+  } else {
+    data.resize(size);
+  }
+  std::wstring files = L"Z:" + data + L"/Trash/files";
+  std::replace(files.begin(), files.end(), L'/', L'\\');
+  DWORD attributes = GetFileAttributesW(files.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
+  return "\nthe recycle bin takes nothing here: " + ui::Narrow(data) +
+         "/Trash/files is missing (tools/wine/run makes it for its prefix)";
+}
+
 // The archive cut to its last `keep` bytes: the end record is there, but neither the
 // central directory nor any local header can be read.
 std::vector<uint8_t> Truncated(std::vector<uint8_t> archive, size_t keep) {
@@ -302,7 +324,7 @@ TEST(DeleteFolder, LongPathsWildcardsAndResults) {
   std::wstring viaParent = (scratch.Path() / L"game" / L"bin").wstring() + L"\\..\\data";
   for (int i = 0; i < 6; ++i) viaParent += L"\\" + std::wstring(40, static_cast<wchar_t>(L'a' + i));
   ASSERT_GT(viaParent.size(), 300u);
-  EXPECT_TRUE(install::DeleteFolder(viaParent));
+  EXPECT_TRUE(install::DeleteFolder(viaParent)) << RecycleBinHint();
   EXPECT_FALSE(fs::exists(deep));
   EXPECT_TRUE(fs::exists(deep.parent_path()));
 
@@ -509,7 +531,7 @@ TEST_F(InstallCommands, RemoveAsksThenSendsOnlyCheckedAddonFolders) {
     Form->Button1Click();
   };
   Form->Button8->Click();
-  EXPECT_EQ(Questions().size(), 2u);
+  EXPECT_EQ(Questions().size(), 2u) << RecycleBinHint();
   EXPECT_FALSE(fs::exists(AddonsDir() / L"A"));
   EXPECT_FALSE(fs::exists(AddonsDir() / L"B"));
   EXPECT_TRUE(fs::exists(AddonsDir() / L"D" / L"sub" / L"f.txt"));
@@ -608,7 +630,7 @@ TEST_F(InstallCommands, WithoutHardLinksOnlyAFolderGoneForGoodAsksBeforeItGoes) 
       });
   Form->ListView1->SetChecked(1, false);
   Form->Button8->Click();  // the recycle bin takes it: no second question
-  EXPECT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes.size(), 1u) << RecycleBinHint();
   EXPECT_FALSE(fs::exists(AddonsDir() / L"NoLinks"));
   TImportShim<decltype(SHFileOperationW)> noBin("SHFileOperationW", DeleteForGood);
   TImportShim<decltype(SHQueryRecycleBinW)> sameBin(  // it does not grow, whatever else is deleted
