@@ -78,12 +78,21 @@ void ShowNotice(const std::wstring& text) {
   ui::Application().ShowMessageBox(text, L"VornisTools", MB_OK | MB_ICONWARNING);
 }
 
-// Folders still holding files that an earlier install or removal could not put back.
-void TellKept(const std::vector<std::wstring>& kept) {
-  if (kept.empty()) return;
-  std::wstring text = L"以下資料夾保存著尚未放回原處的 UI 檔案," + std::wstring(kWaitingFiles);
-  for (const std::wstring& folder : kept) text += L"\n" + folder;
-  ShowNotice(text);
+// Folders still holding files that an earlier install or removal could not put back,
+// and work folders whose contents none of ours can have made, which were left alone.
+void TellKept(const std::vector<std::wstring>& kept,
+              const std::vector<std::wstring>& foreign = {}) {
+  std::wstring text;
+  if (!kept.empty()) {
+    text = L"以下資料夾保存著尚未放回原處的 UI 檔案," + std::wstring(kWaitingFiles);
+    for (const std::wstring& folder : kept) text += L"\n" + folder;
+  }
+  if (!foreign.empty()) {
+    if (!text.empty()) text += L"\n\n";
+    text += L"以下資料夾的內容無法確認是本程式留下的,沒有處理,請自行檢查:";
+    for (const std::wstring& folder : foreign) text += L"\n" + folder;
+  }
+  if (!text.empty()) ShowNotice(text);
 }
 
 }  // namespace
@@ -164,7 +173,8 @@ void TForm1::Button1Click() {
   ProgressBar2->SetMax(qualifying + 1);
 
   const std::wstring target = config::InstallRoot(Form2().GamePath());
-  std::vector<std::wstring> kept = install::CleanUpWork(target);
+  std::vector<std::wstring> foreign;
+  std::vector<std::wstring> kept = install::CleanUpWork(target, &foreign);
   install::TInstallRecord installedFrom =
       install::TInstallRecord::Load(install::InstallRecordPath());
   int failed = 0;
@@ -219,7 +229,7 @@ void TForm1::Button1Click() {
                          : L"勾選的UI 安裝完畢," + std::to_wstring(failed) + L" 個安裝失敗");
   // Said once the batch is over, so no box holds it up.
   if (failed > 0) ShowNotice(L"以下 UI 沒有安裝:" + reasons);
-  TellKept(kept);
+  TellKept(kept, foreign);
 }
 
 void TForm1::Button8Click() {
@@ -232,7 +242,9 @@ void TForm1::Button8Click() {
 
   const std::wstring gamePath = Form2().GamePath();
   const std::wstring root = config::InstallRoot(gamePath);
-  TellKept(install::CleanUpWork(root));
+  std::vector<std::wstring> foreign;
+  std::vector<std::wstring> kept = install::CleanUpWork(root, &foreign);
+  TellKept(kept, foreign);
   for (int row = 0; row < ListView1->Count(); ++row) {
     const std::wstring folder = ListView1->SubItem(row, 1);
     if (ListView1->Checked(row) && install::IsPlainFolderName(folder)) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,44 @@ std::wstring Parent(const std::wstring& path) {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
+bool SameText(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() &&
+         CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The path without the prefix of the long form or of a network path, so that both forms
+// compare alike.
+std::wstring_view Unprefixed(std::wstring_view path) {
+  for (std::wstring_view prefix : {L"\\\\?\\UNC\\", L"\\\\?\\", L"\\\\"})
+    if (path.substr(0, prefix.size()) == prefix) return path.substr(prefix.size());
+  return path;
+}
+
+// The relative path of `path` below `root` split into its names; empty when `path` does
+// not lie below `root` or a name in it could step elsewhere or be read as another name
+// (".", "..", a stream, a device's separator, trailing dots and blanks).
+std::vector<std::wstring> NamesBelow(std::wstring_view path, std::wstring_view root) {
+  path = Unprefixed(path);
+  root = Unprefixed(root);
+  std::vector<std::wstring> names;
+  if (path.size() <= root.size() + 1 || path[root.size()] != L'\\' ||
+      !SameText(path.substr(0, root.size()), root))
+    return names;
+  std::wstring_view rest = path.substr(root.size() + 1);
+  for (size_t at = 0; at <= rest.size();) {
+    size_t end = std::min(rest.find(L'\\', at), rest.size());
+    std::wstring_view name = rest.substr(at, end - at);
+    bool plain = !name.empty() && name.back() != L'.' && name.back() != L' ' &&
+                 name.find_first_of(L"/:*?\"<>|") == std::wstring_view::npos;
+    for (wchar_t c : name) plain = plain && c >= 0x20;
+    if (!plain) return {};
+    names.emplace_back(name);
+    at = end + 1;
+  }
+  return names;
+}
+
 // Nothing under `to` stands in the way of moving `from` over it.
 bool CanMoveOver(const std::wstring& from, const std::wstring& to, TMoveFailure& failure) {
   for (const TEntry& entry : Children(from)) {
@@ -110,6 +149,25 @@ bool UndoStep(const TStep& step) {
            !Exists(step.To);
   if (Rename(step.To, step.From)) return true;
   return !Exists(step.To) || !Exists(Parent(step.From));
+}
+
+// A step the manager itself can have written for `parking`: its paths lie inside the
+// install root (the folder holding `parking`), there in `parking` or outside every other
+// work folder. Only a folder to remove may be the install root itself.
+bool IsOwnStep(const TStep& step, const std::wstring& parking) {
+  const std::wstring root = Parent(parking);
+  const std::wstring_view leaf = std::wstring_view(parking).substr(root.size() + 1);
+  auto inside = [&](const std::wstring& path, bool rootToo) {
+    if (rootToo && SameText(Unprefixed(path), Unprefixed(root))) return true;
+    std::vector<std::wstring> names = NamesBelow(path, root);
+    if (names.empty()) return false;
+    if (SameText(names[0], leaf)) return true;
+    for (const std::wstring& name : names)
+      if (IsWorkName(name)) return false;
+    return true;
+  };
+  return step.From.empty() ? inside(step.To, true)
+                           : inside(step.From, false) && inside(step.To, false);
 }
 
 // The journal: one step a line, From and To separated by a tab, UTF-8.
@@ -303,7 +361,79 @@ void DeleteLinksIn(const std::wstring& tree) {
   RemoveDirectoryW(tree.c_str());
 }
 
+// Writes `text` as the whole file at `path`. False when it cannot be written whole.
+bool WriteText(const std::wstring& path, const std::string& text) {
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  TFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return lines;
+  }
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    text.append(buffer, got);
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// Calls `visit` with the relative path of every file of the tree until it answers false;
+// false also for a link met on the way.
+bool EachRelativeFile(const std::wstring& tree, const std::wstring& prefix, const auto& visit) {
+  for (const TEntry& entry : Children(tree)) {
+    if (entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    std::wstring relative = prefix + entry.Name;
+    if (!(entry.Attributes & FILE_ATTRIBUTE_DIRECTORY
+              ? EachRelativeFile(tree + L"\\" + entry.Name, relative + L"\\", visit)
+              : visit(relative)))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool IsWorkName(std::wstring_view name) {
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.remove_suffix(1);
+  constexpr std::wstring_view prefix = L".VornisTools-";
+  return name.size() >= prefix.size() && SameText(name.substr(0, prefix.size()), prefix);
+}
+
+bool WriteTreeList(const std::wstring& tree, const std::wstring& listPath,
+                   const std::wstring& title) {
+  std::string text = ui::Narrow(title) + '\n';
+  return EachRelativeFile(tree, L"",
+                          [&](const std::wstring& relative) {
+                            text += ui::Narrow(relative) + '\n';
+                            return true;
+                          }) &&
+         WriteText(listPath, text);
+}
+
+std::wstring TreeListTitle(const std::wstring& tree, const std::wstring& listPath) {
+  std::vector<std::string> lines = ReadLines(listPath);
+  if (lines.empty()) return L"";
+  std::set<std::string> listed(lines.begin() + 1, lines.end());
+  bool matches = EachRelativeFile(tree, L"", [&](const std::wstring& relative) {
+    return listed.count(ui::Narrow(relative)) > 0;
+  });
+  return matches ? ui::Widen(lines[0]) : L"";
+}
 
 bool DeleteTree(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
@@ -343,11 +473,14 @@ TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
   return TMoveResult::NotMoved;
 }
 
-bool RetryUndo(const std::wstring& parking) {
+bool RetryUndo(const std::wstring& parking, bool* foreignSteps) {
   std::vector<TStep> left;
   CreateDirectoryW((parking + L"\\" + kDiscardName).c_str(), nullptr);
-  for (const TStep& step : ReadJournal(parking))
-    if (!UndoStep(step)) left.push_back(step);
+  for (const TStep& step : ReadJournal(parking)) {
+    bool own = IsOwnStep(step, parking);
+    if (!own && foreignSteps) *foreignSteps = true;
+    if (!own || !UndoStep(step)) left.push_back(step);
+  }
   if (left.empty()) return DeleteTree(parking);
   WriteJournal(parking, left);
   return false;

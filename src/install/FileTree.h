@@ -10,8 +10,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace install {
+
+// True when the file system takes `name` for one of our work folders or files (a name
+// that starts with ".VornisTools-"), compared as it compares names: without case, and
+// without the trailing dots and blanks it drops.
+bool IsWorkName(std::wstring_view name);
 
 // Removes the file or folder at `path` with everything under it, read-only files
 // included. True when nothing is left at `path` (also when there was nothing).
@@ -44,8 +50,11 @@ TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
 
 // Runs again the undo steps that a kept parking folder lists. True when none is left
 // to do; the folder is then removed. A step whose file is gone, or whose place was
-// removed meanwhile (the add-on was removed), counts as done.
-bool RetryUndo(const std::wstring& parking);
+// removed meanwhile (the add-on was removed), counts as done. Only steps whose paths lie
+// inside the folder that holds `parking` (the install root), and there in `parking` or
+// outside every other work folder, are run: any other step is not ours, is never run,
+// and stays in the list (false, and `foreignSteps` receives true).
+bool RetryUndo(const std::wstring& parking, bool* foreignSteps = nullptr);
 
 // True when `parking` is a folder kept by MoveTreeOver with undo steps still to do.
 bool IsKeptParking(const std::wstring& parking);
@@ -68,6 +77,15 @@ void DeleteLinks(const std::wstring& tree);
 // True when some file of the tree `tree` has no other name and no counterpart at its
 // place under `original`: the tree then holds the only copy of it.
 bool HoldsLost(const std::wstring& tree, const std::wstring& original);
+
+// Writes to `listPath` the line `title` and the relative path of every file of the
+// tree, one a line. False when the list cannot be written whole.
+bool WriteTreeList(const std::wstring& tree, const std::wstring& listPath,
+                   const std::wstring& title);
+
+// The title of the list at `listPath` when the tree holds no link and only files the
+// list names (some may be gone); empty when it does not, or there is no such list.
+std::wstring TreeListTitle(const std::wstring& tree, const std::wstring& listPath);
 
 // Counts the files of the tree (folders not counted).
 int CountFiles(const std::wstring& tree);

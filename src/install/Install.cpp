@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "install/ContentChecks.h"
 #include "install/FileTree.h"
 #include "unzip/UnZip.h"
 #include "unzip/ZipExceptions.h"
@@ -51,7 +52,8 @@ std::string EnginePath(const std::wstring& path) {
 const wchar_t kStagingName[] = L".VornisTools-staging";
 const wchar_t kParkingName[] = L".VornisTools-replaced";
 const wchar_t kHoldName[] = L".VornisTools-removal";
-const wchar_t kWorkPrefix[] = L".VornisTools-";
+// Beside each hold: the folder it belongs to and the files the removal put in it.
+const wchar_t kHoldListSuffix[] = L".list";
 
 // The path with its ".." steps resolved and without a trailing separator.
 std::wstring FullPath(const std::wstring& path) {
@@ -83,6 +85,56 @@ std::wstring PlainPath(const std::wstring& path) {
 
 std::wstring LeafName(const std::wstring& path) {
   return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The name the item at `path` has on disk (its long name, its case); empty when there is
+// none.
+std::wstring RealName(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return L"";
+  FindClose(find);
+  return data.cFileName;
+}
+
+// True when an item of the staged tree, at any level, is named like one of our work
+// folders or would go into one: an item already at its place under `target` whose own
+// name is one (reached by a short name, another case, trailing dots or blanks).
+bool ReachesWorkFolder(const std::wstring& staged, const std::wstring& target) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((staged + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool found = false;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring there = target + L"\\" + name;
+    found = IsWorkName(name) || IsWorkName(RealName(there)) ||
+            ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+             ReachesWorkFolder(staged + L"\\" + name, there));
+  } while (!found && FindNextFileW(find, &data));
+  FindClose(find);
+  return found;
+}
+
+// The add-on folder name a hold belongs to, when a removal of ours made it: its list
+// names a plain folder and every file in it. Empty for anything else.
+std::wstring HoldOwner(const std::wstring& hold) {
+  DWORD attributes = GetFileAttributesW(hold.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return L"";
+  std::wstring owner = TreeListTitle(hold, hold + kHoldListSuffix);
+  return IsPlainFolderName(owner) ? owner : L"";
+}
+
+void DropHold(const std::wstring& hold) {
+  DeleteLinks(hold);
+  if (!Exists(hold)) DeleteFileW((hold + kHoldListSuffix).c_str());
 }
 
 std::vector<std::wstring> ChildNames(const std::wstring& dir) {
@@ -156,10 +208,9 @@ TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring&
   SHCreateDirectoryExW(nullptr, PlainPath(staging).c_str(), nullptr);
   TInstallResult result;
   result.Failure = ExtractComplete(archivePath, staging);
-  // Entries named like our own work folders would be moved into them.
-  for (const std::wstring& name : ChildNames(staging))
-    if (name.compare(0, wcslen(kWorkPrefix), kWorkPrefix) == 0 && !result)
-      result.Failure = TInstallFailure::BadName;
+  // An entry named like one of our work folders would be taken for one by a later
+  // install or removal: nothing of such an archive is installed.
+  if (result && ReachesWorkFolder(staging, target)) result.Failure = TInstallFailure::BadName;
   if (result) {
     const std::wstring parking = FreeParking(target);
     TMoveFailure failure;
@@ -179,27 +230,50 @@ TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring&
   return result;
 }
 
-std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot) {
+std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot,
+                                      std::vector<std::wstring>* foreign) {
   const std::wstring root = LongPath(installRoot);
   std::vector<std::wstring> kept;
+  auto notOurs = [foreign](const std::wstring& path) {
+    if (foreign) foreign->push_back(PlainPath(path));
+  };
   DeleteTree(root + L"\\" + kStagingName);
   for (const std::wstring& name : ChildNames(root)) {
     if (name.compare(0, wcslen(kParkingName), kParkingName) != 0) continue;
     std::wstring parking = root + L"\\" + name;
-    if (IsKeptParking(parking) ? !RetryUndo(parking) : !DeleteTree(parking))
+    bool foreignSteps = false;
+    if (IsKeptParking(parking) ? RetryUndo(parking, &foreignSteps) : DeleteTree(parking)) continue;
+    if (foreignSteps)
+      notOurs(parking);
+    else
       kept.push_back(PlainPath(parking));
   }
   // Removals that could not put back a folder the shell deleted for good, also those
-  // that ended before they could.
+  // that ended before they could. What no removal of ours made is left as it is.
   const std::wstring holdRoot = root + L"\\" + kHoldName;
   for (const std::wstring& name : ChildNames(holdRoot)) {
     std::wstring hold = holdRoot + L"\\" + name;
-    std::wstring folder = root + L"\\Addons\\" + name;
+    if (!(GetFileAttributesW(hold.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
+      std::wstring listed = hold.substr(0, hold.size() - wcslen(kHoldListSuffix));
+      bool list = name.size() > wcslen(kHoldListSuffix) &&
+                  hold.compare(listed.size(), std::wstring::npos, kHoldListSuffix) == 0;
+      if (!list)
+        notOurs(hold);
+      else if (!Exists(listed))
+        DeleteFileW(hold.c_str());
+      continue;
+    }
+    std::wstring owner = HoldOwner(hold);
+    if (owner.empty()) {
+      notOurs(hold);
+      continue;
+    }
+    std::wstring folder = root + L"\\Addons\\" + owner;
     if (HoldsLastLink(hold)) RestoreMissing(hold, folder);
     if (HoldsLost(hold, folder))
       kept.push_back(PlainPath(hold));
     else
-      DeleteLinks(hold);
+      DropHold(hold);
   }
   RemoveDirectoryW(holdRoot.c_str());
   return kept;
@@ -223,19 +297,30 @@ TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring&
   const std::wstring plain = FullPath(folderPath);
   const std::wstring folder = LongPath(plain);
   const std::wstring holdRoot = LongPath(installRoot) + L"\\" + kHoldName;
-  const std::wstring hold = holdRoot + L"\\" + LeafName(plain);
+  const std::wstring name = LeafName(plain);
+  std::wstring hold;
   auto held = [&] {
     if (holdPath) *holdPath = PlainPath(hold);
     return TRecycleResult::Held;
   };
-  // What an earlier removal of this folder could not put back comes first.
-  if (GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) return held();
+  // What an earlier removal of this folder could not put back comes first. A hold that
+  // no removal of ours made is left alone (CleanUpWork tells of it): this removal takes
+  // the next free name.
+  for (int n = 1;; ++n) {
+    hold = holdRoot + L"\\" + name + (n > 1 ? L"~" + std::to_wstring(n) : L"");
+    if (!Exists(hold) && !Exists(hold + kHoldListSuffix)) break;
+    std::wstring owner = HoldOwner(hold);
+    if (CompareStringOrdinal(owner.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+      return held();
+  }
   CreateDirectoryW(holdRoot.c_str(), nullptr);
   // A second name for every file, or a copy where there are no hard links (FAT32,
   // exFAT, some network drives, a directory link to another volume): whatever the shell
-  // does, no file can be lost.
+  // does, no file can be lost. The list beside it tells later runs that the hold is ours.
   const bool linked = LinkTree(folder, hold);
-  if (!linked && !LinkTree(folder, hold, true)) {
+  if ((!linked && !LinkTree(folder, hold, true)) ||
+      !WriteTreeList(hold, hold + kHoldListSuffix, name)) {
+    DropHold(hold);
     RemoveDirectoryW(holdRoot.c_str());
     return TRecycleResult::Unverified;
   }
@@ -252,7 +337,7 @@ TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring&
     if (!taken) result = TRecycleResult::NotTaken;
     if (HoldsLost(hold, folder)) return held();
   }
-  DeleteLinks(hold);
+  DropHold(hold);
   RemoveDirectoryW(holdRoot.c_str());
   return result;
 }

@@ -42,12 +42,18 @@ struct TInstallResult {
 // Paths are not limited to 260 characters. On failure nothing under `targetDir` has
 // changed (except for Kept) and the staging folder is gone; the result says why. An
 // empty file is an archive without entries. Never throws for what the archive holds.
+// An archive with an entry, at any level, that the file system takes for one of our
+// work folders (IsWorkName, or a short name of one in place) is refused whole: BadName.
 TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir);
 
 // Finishes what earlier installs and removals in `installRoot` left: staging folders
 // and the leftovers of an interrupted install go; files that an undo or a removal could
 // not put back are put back now. Answers the folders that still hold such files.
-std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot);
+// Work folders whose contents no install or removal of ours can have made there (steps
+// naming paths outside `installRoot`, a hold without its list or with files the list
+// lacks) are never acted on: `foreign` receives them.
+std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot,
+                                      std::vector<std::wstring>* foreign = nullptr);
 
 enum class TRecycleResult {
   Recycled,    // the folder is in the recycle bin
