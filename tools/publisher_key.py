@@ -3,7 +3,8 @@
 sign a file.
 
     publisher_key.py generate DIR              DIR/private.pem (PKCS#8) and DIR/public.pem
-    publisher_key.py header PEM OUT NAMESPACE  OUT declares the key's point as bytes (PEM OFF: no key)
+    publisher_key.py header PEMS OUT NAMESPACE OUT declares each key's point as bytes (PEMS: one
+                                               path or several separated by ";"; OFF: no key)
     publisher_key.py sign PRIVATE.pem FILE     writes FILE.sig (64 bytes: r then s)
     publisher_key.py private-header PRIVATE.pem OUT NAMESPACE
                                                OUT declares the private scalar and point
@@ -60,21 +61,43 @@ def read_public_point(pem_path):
     return x, y
 
 
-def write_header(pem_path, out_path, namespace):
-    """Writes the header; pem_path OFF declares that the build carries no key."""
-    configured = pem_path != "OFF"
-    x, y = read_public_point(pem_path) if configured else (bytes(32), bytes(32))
+def key_paths(pems):
+    """The paths of a ";"-separated key list; blanks around each are dropped."""
+    paths = [p.strip() for p in pems.split(";")]
+    if not paths or any(not p for p in paths):
+        raise KeyError_(f"an empty entry in the key list '{pems}'")
+    return paths
 
-    def array(name, data):
-        rows = [", ".join(f"0x{b:02x}" for b in data[i:i + 8]) for i in range(0, 32, 8)]
-        return f"inline constexpr unsigned char {name}[32] = {{\n    " + ",\n    ".join(rows) + "};\n"
 
-    origin = os.path.basename(pem_path) if configured else "no key (a build that verifies nothing)"
+def write_header(pems, out_path, namespace):
+    """Writes the header; pems OFF declares that the build carries no key. A key that
+    appears twice in the list counts once."""
+    configured = pems != "OFF"
+    points = []
+    if configured:
+        for path in key_paths(pems):
+            try:
+                point = read_public_point(path)
+            except KeyError_ as e:
+                raise KeyError_(f"{path}: {e}")
+            if point not in points:
+                points.append(point)
+
+    def row(x, y):
+        data = x + y
+        lines = [", ".join(f"0x{b:02x}" for b in data[i:i + 16]) for i in range(0, 64, 16)]
+        return "    {" + ",\n     ".join(lines) + "}"
+
+    origin = "the key list VORNIS_PUBLISHER_KEY" if configured else "no key (a build that verifies nothing)"
+    rows = ",\n".join(row(x, y) for x, y in points) if points else "    {}"
     text = ("// Generated at configure time from " + origin +
-            ": the publisher's ECDSA P-256 public key.\n#pragma once\n\n"
+            ": the publisher's ECDSA P-256 public keys\n"
+            "// (X then Y of each point, big-endian); a signature by any of them verifies.\n"
+            "#pragma once\n\n"
             f"namespace {namespace} {{\n\n"
-            f"inline constexpr bool kConfigured = {'true' if configured else 'false'};\n" +
-            array("kKeyX", x) + array("kKeyY", y) +
+            f"inline constexpr bool kConfigured = {'true' if configured else 'false'};\n"
+            f"inline constexpr int kKeyCount = {len(points)};\n"
+            f"inline constexpr unsigned char kKeys[{max(len(points), 1)}][64] = {{\n{rows}}};\n"
             f"\n}}  // namespace {namespace}\n")
     try:
         with open(out_path, encoding="ascii") as f:

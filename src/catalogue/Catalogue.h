@@ -56,6 +56,16 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes = kMaxC
 // verify. Does nothing in a build that verifies nothing.
 void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes);
 
+// The publication time the catalogue's root element carries in its attribute
+// `published` (ASCII, whatever the document's encoding), "" when it carries none.
+std::string PublishedTime(const std::string& bytes);
+
+// With a publisher key in this build, refuses verified catalogue bytes that are older
+// than the newest catalogue accepted before (the record at recordPath, entry
+// "Data.xml"), or that carry no time once one is recorded; with `accept`, records a
+// newer time. Does nothing in a build that verifies nothing.
+void CheckCataloguePublished(const std::string& bytes, const std::wstring& recordPath, bool accept);
+
 // Refuses bytes that must not reach the XML parser: more than kMaxCatalogueBytes, a
 // "<!DOCTYPE" or "<!ENTITY" anywhere, a NUL, or an encoding this check cannot read
 // (anything but UTF-16 and ASCII-compatible encodings such as UTF-8 and Big5).

@@ -127,6 +127,40 @@ std::string TranscodeForParser(const std::string& bytes) {
 
 }  // namespace detail
 
+std::string PublishedTime(const std::string& bytes) {
+  bool wide = false;
+  std::string view = AsciiView(bytes, wide);
+  // The first start tag that is no declaration, processing instruction or comment.
+  size_t at = 0;
+  for (;;) {
+    at = view.find('<', at);
+    if (at == std::string::npos) return {};
+    if (view.compare(at, 4, "<!--") == 0) {
+      at = view.find("-->", at);
+    } else if (view.compare(at, 2, "<?") == 0 || view.compare(at, 2, "<!") == 0) {
+      at = view.find('>', at);
+    } else {
+      break;
+    }
+    if (at == std::string::npos) return {};
+  }
+  std::string tag = view.substr(at, view.find('>', at) - at);
+  // An attribute name stands after a blank; the value is quoted with ' or ".
+  for (size_t name = tag.find("published"); name != std::string::npos;
+       name = tag.find("published", name + 1)) {
+    if (name == 0 || std::string_view(" \t\r\n").find(tag[name - 1]) == std::string_view::npos)
+      continue;
+    size_t equals = tag.find_first_not_of(" \t\r\n", name + 9);
+    if (equals == std::string::npos || tag[equals] != '=') continue;
+    size_t quote = tag.find_first_not_of(" \t\r\n", equals + 1);
+    if (quote == std::string::npos || (tag[quote] != '"' && tag[quote] != '\'')) continue;
+    size_t end = tag.find(tag[quote], quote + 1);
+    if (end == std::string::npos) return {};
+    return tag.substr(quote + 1, end - quote - 1);
+  }
+  return {};
+}
+
 void CheckCatalogueBytes(const std::string& bytes) {
   if (bytes.size() > kMaxCatalogueBytes)
     Refuse("超過 " + std::to_string(kMaxCatalogueBytes / 1024) + " KiB");

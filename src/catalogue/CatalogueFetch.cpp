@@ -5,6 +5,7 @@
 #include "ServerConfig.h"
 #include "catalogue/Catalogue.h"
 #include "download/HttpFetch.h"
+#include "signing/PublicationTime.h"
 #include "signing/Signature.h"
 #include "ui/Application.h"
 
@@ -38,11 +39,24 @@ void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes)
     throw ECatalogueError("UI 清單的簽章 " + ui::Narrow(signatureUrl) + " 格式錯誤 (" +
                           std::to_string(signature.size()) + " 位元組,應為 64),已拒絕載入");
   if (!signing::VerifySignature(
-          signing::PublisherKey(),
+          signing::PublisherKeys(),
           {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
           {reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()}))
     throw ECatalogueError("UI 清單 " + ui::Narrow(url) +
                           " 的簽章不符 (不是發行者簽署的內容,可能遭到竄改),已拒絕載入");
+}
+
+void CheckCataloguePublished(const std::string& bytes, const std::wstring& recordPath,
+                             bool accept) {
+  if (!signing::Verifies()) return;
+  signing::TPublicationRecord record(recordPath);
+  std::string published = PublishedTime(bytes);
+  signing::TFreshness verdict =
+      accept ? record.Accept("Data.xml", published) : record.Judge("Data.xml", published);
+  if (verdict != signing::TFreshness::Fresh)
+    throw ECatalogueError(signing::FreshnessRefusal(verdict, "UI 清單 Data.xml", published,
+                                                    record.Newest("Data.xml")) +
+                          "載入,清單保持原樣");
 }
 
 }  // namespace catalogue

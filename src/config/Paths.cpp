@@ -26,6 +26,9 @@ std::wstring ConfigIniPath() {
 std::wstring UpdateIniPath() {
   return ExeDir() + L"UPdate.ini";
 }
+std::wstring PublicationRecordPath() {
+  return ExeDir() + L"Published.txt";
+}
 std::wstring ZipCacheDir() {
   return ExeDir() + L"zip\\";
 }

@@ -12,7 +12,10 @@ std::wstring ExeDir();
 std::wstring ExePath();
 std::wstring ConfigIniPath();  // exe dir + "Config.ini"
 std::wstring UpdateIniPath();  // exe dir + "UPdate.ini"
-std::wstring ZipCacheDir();    // exe dir + "zip\"
+// exe dir + "Published.txt": the newest publication time accepted of Data.xml and of
+// UPdate.ini (signing/PublicationTime.h).
+std::wstring PublicationRecordPath();
+std::wstring ZipCacheDir();  // exe dir + "zip\"
 
 // Leading and trailing blanks (and control characters) removed.
 std::wstring Trim(const std::wstring& text);

@@ -22,7 +22,7 @@ bool TSignatureCheck::Judge(const std::wstring& path, const std::string& signatu
   if (!signing::Sha256File(path, digest)) {
     refusal = "無法讀取下載的檔案 " + ui::Narrow(path);
   } else {
-    switch (signing::CheckDigest(signing::PublisherKey(), digest, Bytes(signature))) {
+    switch (signing::CheckDigest(signing::PublisherKeys(), digest, Bytes(signature))) {
       case signing::TVerdict::Valid:
         break;
       case signing::TVerdict::MalformedSignature:

@@ -31,10 +31,14 @@ struct THandleCloser {
 };
 using TFile = std::unique_ptr<void, THandleCloser>;
 
+// Shown when the platform's cryptography cannot do what a check needs.
+constexpr const char* kNoCryptography =
+    "系統的密碼服務 (CNG) 無法使用,無法檢查發行者的簽章,為安全起見不使用下載的內容";
+
 TAlgorithm OpenAlgorithm(const wchar_t* name) {
   BCRYPT_ALG_HANDLE handle = nullptr;
   if (!Succeeded(BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0)))
-    throw Exception("cryptography: the platform has no provider for the signature check");
+    throw Exception(kNoCryptography);
   return TAlgorithm(handle);
 }
 
@@ -51,18 +55,16 @@ TFile OpenForReading(const std::wstring& path) {
   return TFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
-bool VerifyDigest(const TPublicKey& key, const TDigest& digest,
+bool VerifyDigest(BCRYPT_ALG_HANDLE algorithm, const TPublicKey& key, const TDigest& digest,
                   std::span<const std::uint8_t> signature) {
-  if (signature.size() != kSignatureSize) return false;
   // A BCRYPT_ECCKEY_BLOB header followed by X and Y.
   std::uint8_t blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
   BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
   std::memcpy(blob, &header, sizeof header);
   std::memcpy(blob + sizeof header, key.X.data(), 32);
   std::memcpy(blob + sizeof header + 32, key.Y.data(), 32);
-  TAlgorithm algorithm = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
   BCRYPT_KEY_HANDLE handle = nullptr;
-  if (!Succeeded(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &handle, blob,
+  if (!Succeeded(BCryptImportKeyPair(algorithm, nullptr, BCRYPT_ECCPUBLIC_BLOB, &handle, blob,
                                      sizeof blob, 0)))
     return false;
   TKey imported(handle);
@@ -71,11 +73,22 @@ bool VerifyDigest(const TPublicKey& key, const TDigest& digest,
                                          static_cast<ULONG>(signature.size()), 0));
 }
 
-TPublicKey BuiltInKey() {
-  TPublicKey key;
-  std::memcpy(key.X.data(), publisher::kKeyX, 32);
-  std::memcpy(key.Y.data(), publisher::kKeyY, 32);
-  return key;
+bool VerifyAny(std::span<const TPublicKey> keys, const TDigest& digest,
+               std::span<const std::uint8_t> signature) {
+  if (signature.size() != kSignatureSize || keys.empty()) return false;
+  TAlgorithm algorithm = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+  for (const TPublicKey& key : keys)
+    if (VerifyDigest(algorithm.get(), key, digest, signature)) return true;
+  return false;
+}
+
+std::vector<TPublicKey> BuiltInKeys() {
+  std::vector<TPublicKey> keys(static_cast<std::size_t>(publisher::kKeyCount));
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    std::memcpy(keys[i].X.data(), publisher::kKeys[i], 32);
+    std::memcpy(keys[i].Y.data(), publisher::kKeys[i] + 32, 32);
+  }
+  return keys;
 }
 
 }  // namespace
@@ -83,7 +96,7 @@ TPublicKey BuiltInKey() {
 TSha256::TSha256() {
   BCRYPT_HASH_HANDLE handle = nullptr;
   if (!Succeeded(BCryptCreateHash(Sha256Provider(), &handle, nullptr, 0, nullptr, 0, 0)))
-    throw Exception("cryptography: SHA-256 is not available");
+    throw Exception(kNoCryptography);
   FHash = handle;
 }
 
@@ -95,8 +108,7 @@ void TSha256::Add(const void* bytes, std::size_t size) {
   auto* next = static_cast<PUCHAR>(const_cast<void*>(bytes));
   while (size > 0) {
     ULONG block = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
-    if (!Succeeded(BCryptHashData(FHash, next, block, 0)))
-      throw Exception("cryptography: SHA-256 failed");
+    if (!Succeeded(BCryptHashData(FHash, next, block, 0))) throw Exception(kNoCryptography);
     next += block;
     size -= block;
   }
@@ -105,7 +117,7 @@ void TSha256::Add(const void* bytes, std::size_t size) {
 TDigest TSha256::Finish() {
   TDigest digest{};
   if (!Succeeded(BCryptFinishHash(FHash, digest.data(), digest.size(), 0)))
-    throw Exception("cryptography: SHA-256 failed");
+    throw Exception(kNoCryptography);
   return digest;
 }
 
@@ -113,9 +125,9 @@ bool Verifies() {
   return publisher::kConfigured;
 }
 
-const TPublicKey& PublisherKey() {
-  static const TPublicKey key = BuiltInKey();
-  return key;
+std::span<const TPublicKey> PublisherKeys() {
+  static const std::vector<TPublicKey> keys = BuiltInKeys();
+  return keys;
 }
 
 TDigest Sha256(std::span<const std::uint8_t> bytes) {
@@ -140,15 +152,15 @@ bool Sha256File(const std::wstring& path, TDigest& digest) {
   return true;
 }
 
-bool VerifySignature(const TPublicKey& key, std::span<const std::uint8_t> bytes,
+bool VerifySignature(std::span<const TPublicKey> keys, std::span<const std::uint8_t> bytes,
                      std::span<const std::uint8_t> signature) {
-  return VerifyDigest(key, Sha256(bytes), signature);
+  return VerifyAny(keys, Sha256(bytes), signature);
 }
 
-TVerdict CheckDigest(const TPublicKey& key, const TDigest& digest,
+TVerdict CheckDigest(std::span<const TPublicKey> keys, const TDigest& digest,
                      std::span<const std::uint8_t> signature) {
   if (signature.size() != kSignatureSize) return TVerdict::MalformedSignature;
-  return VerifyDigest(key, digest, signature) ? TVerdict::Valid : TVerdict::Invalid;
+  return VerifyAny(keys, digest, signature) ? TVerdict::Valid : TVerdict::Invalid;
 }
 
 }  // namespace signing

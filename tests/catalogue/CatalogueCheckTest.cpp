@@ -185,3 +185,16 @@ TEST(CatalogueDocument, RootWithoutChildrenIsEmptyAndBadXmlSaysWhere) {
 }
 
 }  // namespace
+
+// The root's publication time, found past the declaration, comments and processing
+// instructions, in any encoding the check reads; never an item's or a look-alike's.
+TEST(CatalogueCheck, PublishedTimeIsTheRootAttribute) {
+  using catalogue::PublishedTime;
+  const std::string t = "2026-12-08T17:18:06Z";
+  EXPECT_EQ(t, PublishedTime("<?xml version=\"1.0\"?><!-- <plug published=\"x\"> --><?pi?>\r\n"
+                             "<plug a=\"1\" published = '" + t + "'><Item published=\"y\"/></plug>"));
+  EXPECT_EQ(t, PublishedTime(Utf16Le(u"<plug\tpublished=\"2026-12-08T17:18:06Z\"/>", true)));
+  EXPECT_EQ("", PublishedTime("<plug unpublished=\"x\"><Item published=\"y\"/></plug>"));
+  EXPECT_EQ("", PublishedTime("<plug/>"));
+  EXPECT_EQ("", PublishedTime(""));
+}

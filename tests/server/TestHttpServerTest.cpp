@@ -160,7 +160,7 @@ TEST_F(TestServer, SignsWhatItServes) {
   auto verifies = [&](const std::string& path, const std::string& body) {
     std::string signature = Fetch(*FServer, Get(path + ".sig")).Body();
     return signing::VerifySignature(
-        signing::PublisherKey(), {reinterpret_cast<const std::uint8_t*>(body.data()), body.size()},
+        signing::PublisherKeys(), {reinterpret_cast<const std::uint8_t*>(body.data()), body.size()},
         {reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()});
   };
   EXPECT_TRUE(verifies("/UPdate.ini", "[updataver]\r\nver=3\r\n"));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "TestKey.h"
+#include "TestSigner.h"
 #include "signing/Signature.h"
 
 namespace {
@@ -15,11 +17,23 @@ using signing::TVerdict;
 
 const fs::path kVectors = fs::path(VORNIS_SOURCE_DIR) / "tests" / "data" / "signing";
 
-signing::TPublicKey TestKey() {
+std::span<const signing::TPublicKey> TestKey() {
+  static signing::TPublicKey key;
+  std::memcpy(key.X.data(), signing::testkey::kKeys[0], 32);
+  std::memcpy(key.Y.data(), signing::testkey::kKeys[0] + 32, 32);
+  return {&key, 1};
+}
+
+signing::TPublicKey PublicOf(const testserver::TThrowawayKey& pair) {
   signing::TPublicKey key;
-  std::memcpy(key.X.data(), signing::testkey::kKeyX, 32);
-  std::memcpy(key.Y.data(), signing::testkey::kKeyY, 32);
+  std::array<unsigned char, 64> point = pair.PublicPoint();
+  std::memcpy(key.X.data(), point.data(), 32);
+  std::memcpy(key.Y.data(), point.data() + 32, 32);
   return key;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
 }
 
 std::vector<std::uint8_t> Read(const fs::path& path) {
@@ -37,7 +51,7 @@ TEST(Sha256, KnownDigests) {
 
 // Every way a signed file can be wrong is refused; only the untouched pair passes.
 TEST(Signature, FixedVectorsAndTampering) {
-  const signing::TPublicKey key = TestKey();
+  const auto key = TestKey();
   std::vector<std::uint8_t> ini = Read(kVectors / "UPdate.ini");
   std::vector<std::uint8_t> signature = Read(kVectors / "UPdate.ini.sig");
   ASSERT_FALSE(ini.empty());
@@ -55,13 +69,13 @@ TEST(Signature, FixedVectorsAndTampering) {
   EXPECT_FALSE(signing::VerifySignature(key, ini, Read(kVectors / "UPdate.ini.otherkey.sig")));
   EXPECT_FALSE(signing::VerifySignature(key, ini, Read(kVectors / "Data.xml.sig")));
   // A key that is not a point of the curve.
-  signing::TPublicKey offCurve = key;
+  signing::TPublicKey offCurve = key[0];
   offCurve.Y[31] ^= 1;
-  EXPECT_FALSE(signing::VerifySignature(offCurve, ini, signature));
+  EXPECT_FALSE(signing::VerifySignature({&offCurve, 1}, ini, signature));
 }
 
 TEST(Signature, SignaturesOfTheWrongSizeAreMalformed) {
-  const signing::TPublicKey key = TestKey();
+  const auto key = TestKey();
   signing::TDigest digest = signing::Sha256(Read(kVectors / "UPdate.ini"));
   std::vector<std::uint8_t> signature = Read(kVectors / "UPdate.ini.sig");
   EXPECT_EQ(signing::CheckDigest(key, digest, signature), TVerdict::Valid);
@@ -72,6 +86,23 @@ TEST(Signature, SignaturesOfTheWrongSizeAreMalformed) {
     EXPECT_EQ(signing::CheckDigest(key, digest, wrong), TVerdict::MalformedSignature);
   digest[0] ^= 1;
   EXPECT_EQ(signing::CheckDigest(key, digest, signature), TVerdict::Invalid);
+}
+
+// While a publisher changes keys the manager trusts several: a signature by any of them
+// verifies, one by a key not in the list does not, also when a listed key is broken.
+TEST(Signature, AnyKeyOfTheListVerifies) {
+  testserver::TThrowawayKey first, second, stranger;
+  signing::TPublicKey offCurve = PublicOf(first);
+  offCurve.X[0] ^= 1;
+  const std::vector<signing::TPublicKey> keys = {offCurve, PublicOf(first), PublicOf(second)};
+  const std::string text = "[updataver]\r\nver=7\r\n";
+  signing::TDigest digest = signing::Sha256(Bytes(text));
+  EXPECT_EQ(signing::CheckDigest(keys, digest, Bytes(first.Sign(text))), TVerdict::Valid);
+  EXPECT_EQ(signing::CheckDigest(keys, digest, Bytes(second.Sign(text))), TVerdict::Valid);
+  EXPECT_EQ(signing::CheckDigest(keys, digest, Bytes(stranger.Sign(text))), TVerdict::Invalid);
+  EXPECT_EQ(signing::CheckDigest({}, digest, Bytes(second.Sign(text))), TVerdict::Invalid);
+  EXPECT_TRUE(signing::VerifySignature(keys, Bytes(text), Bytes(second.Sign(text))));
+  EXPECT_FALSE(signing::VerifySignature(keys, Bytes(text + " "), Bytes(second.Sign(text))));
 }
 
 }  // namespace
