@@ -135,6 +135,109 @@ TEST(Implode, CodeLongerThanTheRemainingInputIsNotDecoded) {
   EXPECT_EQ(zip.ExtractFiles(), 0);
 }
 
+// Writes implode streams with flat trees (literal codes of 8 bits, length and distance
+// codes of 6). The application note gives equal-length codes counting up from the last
+// symbol, so symbol s of an n-symbol flat tree has code n - 1 - s, sent from its top bit.
+// |Expected| is what the stream stands for.
+struct TImplodeWriter {
+  TImplodeWriter(bool bigWindow, bool threeTrees) : BigWindow(bigWindow), ThreeTrees(threeTrees) {
+    if (threeTrees) FlatTree(16, 8);
+    FlatTree(4, 6);
+    FlatTree(4, 6);
+  }
+  uint16_t Flags() const {
+    return static_cast<uint16_t>((BigWindow ? 2 : 0) | (ThreeTrees ? 4 : 0));
+  }
+  void Literal(uint8_t byte) {
+    Bits.Put(1, 1);
+    if (ThreeTrees) {
+      Code(255 - byte, 8);
+    } else {
+      Bits.Put(byte, 8);
+    }
+    Expected.push_back(byte);
+  }
+  void Match(uint32_t distance, uint32_t length) {
+    const unsigned lowBits = BigWindow ? 7 : 6;
+    Bits.Put(0, 1);
+    Bits.Put((distance - 1) & ((1u << lowBits) - 1), lowBits);
+    Code(63 - ((distance - 1) >> lowBits), 6);
+    uint32_t code = length - (ThreeTrees ? 3 : 2);
+    Code(63 - (code < 63 ? code : 63), 6);
+    if (code >= 63) Bits.Put(code - 63, 8);
+    for (uint32_t k = 0; k < length; ++k) Expected.push_back(Expected[Expected.size() - distance]);
+  }
+
+  bool BigWindow, ThreeTrees;
+  TBitWriter Bits;
+  std::vector<uint8_t> Expected;
+
+ private:
+  void FlatTree(unsigned groups, unsigned length) {  // |groups| x 16 symbols of |length|
+    Bits.Put(groups - 1, 8);
+    for (unsigned i = 0; i < groups; ++i) Bits.Put(0xF0 | (length - 1), 8);
+  }
+  void Code(uint32_t code, unsigned length) {
+    for (int b = static_cast<int>(length) - 1; b >= 0; --b) Bits.Put((code >> b) & 1, 1);
+  }
+};
+
+// Every window size with every tree count: the farthest distance each window reaches,
+// the shortest match, and the longest (its length code followed by an extra byte).
+TEST(Implode, EveryWindowWithEveryTreeCount) {
+  TScratch scratch;
+  std::mt19937 random(36);
+  for (bool bigWindow : {false, true}) {
+    for (bool threeTrees : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "8K " << bigWindow << " three trees " << threeTrees);
+      TImplodeWriter implode(bigWindow, threeTrees);
+      const uint32_t window = bigWindow ? 8192 : 4096;
+      for (uint32_t i = 0; i < window + 100; ++i) implode.Literal(static_cast<uint8_t>(random()));
+      const uint32_t shortest = threeTrees ? 3 : 2;
+      implode.Match(window, shortest);
+      implode.Match(window - 1, shortest + 62);
+      implode.Match(65, shortest + 63);
+      implode.Match(1, shortest + 63 + 255);
+      implode.Match(window / 2 + 3, shortest + 1);
+      implode.Literal('!');
+      TZipWriter writer;
+      writer.AddRaw(RawEntry("imploded.bin", 6, implode.Bits.Bytes, implode.Expected.size(),
+                             Crc(implode.Expected), implode.Flags()));
+      TUnZip zip;
+      TRecorder recorder;
+      recorder.Attach(zip);
+      fs::remove_all(scratch / "out");
+      PrepareInstall(zip, scratch / "implode.zip", writer.Build(), scratch / "out");
+      EXPECT_EQ(zip.ExtractFiles(), 1);
+      EXPECT_EQ(ReadFile(scratch / "out" / "imploded.bin"), implode.Expected);
+    }
+  }
+}
+
+// The last match runs past the declared size: the entry ends at that size, complete.
+TEST(Implode, LastMatchRunningPastTheDeclaredSize) {
+  TScratch scratch;
+  for (uint16_t flags : {0, 2, 4, 6}) {
+    SCOPED_TRACE(flags);
+    TImplodeWriter implode((flags & 2) != 0, (flags & 4) != 0);
+    for (char c : std::string("abcdefgh")) implode.Literal(static_cast<uint8_t>(c));
+    implode.Match(8, 40);
+    std::vector<uint8_t> expected(implode.Expected.begin(), implode.Expected.end() - 25);
+    TZipWriter writer;
+    writer.AddRaw(
+        RawEntry("past.bin", 6, implode.Bits.Bytes, expected.size(), Crc(expected), flags));
+    writer.Add("after.txt", Bytes("after"));
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    fs::remove_all(scratch / "out");
+    PrepareInstall(zip, scratch / "past.zip", writer.Build(), scratch / "out");
+    EXPECT_EQ(zip.ExtractFiles(), 2);
+    EXPECT_TRUE(recorder.BadCrc.empty());
+    EXPECT_EQ(ReadFile(scratch / "out" / "past.bin"), expected);
+  }
+}
+
 TEST(Sizes, LargerThanDeclaredFailsOnlyThatEntry) {
   TScratch scratch;
   std::vector<uint8_t> content = Bytes(std::string(300000, 'q'));

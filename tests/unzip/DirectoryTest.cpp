@@ -362,6 +362,143 @@ TEST(Rebuild, StepsOverDataDescriptors) {
   EXPECT_EQ(zip.ExtractFiles(), 2);
 }
 
+// An entry past 4 GiB whose central record carries only the offset in its Zip64 extra
+// (the sizes fit in their fields), in a sparse file.
+TEST(Zip64, CentralExtraHoldingOnlyTheOffset) {
+  TScratch scratch;
+  const uint64_t start = (uint64_t{4} << 30) + 4096;
+  TZipWriter writer;
+  writer.Add("far.txt", Bytes("beyond four gigabytes")).Zip64OffsetOnly = true;
+  writer.Entries.back().CentralExtra = {0x55, 0x54, 0x05, 0x00, 0x01, 0x00, 0x00, 0x00, 0x60};
+  std::vector<uint8_t> data = writer.Build("", true, start);
+  {
+    std::ofstream out(scratch / "far.zip", std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(start));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    ASSERT_TRUE(out.good());
+  }
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  zip.SetZipName(EnginePath(scratch / "far.zip"));
+  zip.LoadDirectory();
+  ASSERT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.Header(0).RelativeOffset(), start);
+  EXPECT_EQ(zip.Header(0).UncompressedSize(), 21u);
+  zip.SetDestDir(EnginePath(scratch / "out"));
+  zip.DoAll = true;
+  EXPECT_EQ(zip.ExtractFiles(), 1);
+  EXPECT_EQ(ReadFile(scratch / "out" / "far.txt"), Bytes("beyond four gigabytes"));
+}
+
+// A Zip64 archive without its central directory is rebuilt from the local headers: the
+// sizes come from each local Zip64 extra, so every entry is found.
+TEST(Rebuild, Zip64LocalHeaders) {
+  TZipWriter writer;
+  const std::vector<uint8_t> first = Bytes(std::string(3000, '1') + "end");
+  writer.Add("one.bin", first, true).Zip64 = true;
+  writer.Add("two.txt", Bytes("second")).Zip64 = true;
+  writer.Add("three.txt", Bytes("third"));
+  std::vector<uint8_t> data = writer.Build();
+  size_t central = 0;
+  for (const auto& entry : writer.Entries)
+    central += 30 + entry.Name.size() + (entry.Zip64 ? 20 : 0) + entry.Data.size();
+  data.resize(central);
+  TScratch scratch;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  PrepareInstall(zip, scratch / "z64cut.zip", data, scratch / "out");
+  ASSERT_EQ(zip.Count(), 3);
+  EXPECT_EQ(zip.Header(0).CompressedSize(), writer.Entries[0].Data.size());
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_EQ(ReadFile(scratch / "out" / "one.bin"), first);
+  EXPECT_EQ(ReadFile(scratch / "out" / "two.txt"), Bytes("second"));
+  EXPECT_EQ(ReadFile(scratch / "out" / "three.txt"), Bytes("third"));
+}
+
+// Extra fields and comments: a comment after an extra field is read past it, and a
+// central record that declares extra bytes which are not there does not cost the next
+// record (its comment and host come from the central directory, not a rebuild).
+TEST(Directory, ExtraFieldsAndEntryComments) {
+  TScratch scratch;
+  TZipWriter writer;
+  auto& stamped = writer.Add("stamped.txt", Bytes("s"));
+  stamped.CentralExtra = {0x55, 0x54, 0x05, 0x00, 0x01, 0x00, 0x00, 0x00, 0x60};
+  stamped.Comment = "after the extra field";
+  writer.Add("short.txt", Bytes("x")).CentralExtraDeclared = 8;
+  auto& next = writer.Add("next.txt", Bytes("n"));
+  next.Comment = "next comment";
+  next.ExternalAttributes = 0x01;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "extra.zip", writer.Build(), scratch / "out");
+  ASSERT_EQ(zip.Count(), 3);
+  EXPECT_EQ(zip.EntryComment(0), "after the extra field");
+  EXPECT_EQ(zip.EntryComment(2), "next comment");
+  EXPECT_EQ(zip.Header(2).VersionMadeBy, 0x031E);
+  EXPECT_EQ(zip.Header(2).ExternalAttributes, 0x01u);
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+}
+
+// A damaged archive with no end record and something in front of its first entry: the
+// scan for the first local header finds it wherever it falls against the 64 KiB blocks
+// the scan reads, also across their boundary.
+TEST(Rebuild, FirstSignatureAcrossTheScanBlockBoundary) {
+  TZipWriter writer;
+  writer.Add("found.txt", Bytes("found"));
+  writer.Add("also.txt", Bytes("also"));
+  std::vector<uint8_t> archive = writer.Build();
+  archive.resize(archive.size() - 22);
+  TScratch scratch;
+  for (size_t lead = 65536 + 5 - 8; lead <= 65536 + 5 + 1; ++lead) {
+    SCOPED_TRACE(lead);
+    std::vector<uint8_t> data(lead, 0);
+    data.insert(data.end(), archive.begin(), archive.end());
+    TUnZip zip;
+    TRecorder recorder;
+    recorder.Attach(zip);
+    zip.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    fs::remove_all(scratch / "out");
+    PrepareInstall(zip, scratch / "lead.zip", data, scratch / "out");
+    ASSERT_EQ(zip.Count(), 2);
+    EXPECT_EQ(zip.Header(0).RelativeOffset(), lead);
+    EXPECT_EQ(zip.ExtractFiles(), 2);
+    EXPECT_EQ(ReadFile(scratch / "out" / "found.txt"), Bytes("found"));
+  }
+}
+
+// The directory's sort modes where neighbouring keys are close: letters past "Y" fold
+// like the others, ratios round to the nearest percent, and equal times keep the
+// directory order (newest first otherwise).
+TEST(ObjectLists, SortModesOnCloseKeys) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("Zeta.txt", Bytes(std::string(99, 'z'))).UncompressedSize = 200;     // 49.5%: 50
+  writer.Add("yak.txt", Bytes(std::string(494, 'y'))).UncompressedSize = 1000;    // 49.4%: 49
+  writer.Add("alpha.txt", Bytes(std::string(504, 'a'))).UncompressedSize = 1000;  // 50.4%: 50
+  writer.Add("Zulu.txt", Bytes(std::string(5, 'u'))).UncompressedSize = 1000;     // 0.5%: 1
+  writer.Add("zero.txt", Bytes(std::string(4, 'o'))).UncompressedSize = 1000;     // 0.4%: 0
+  for (auto& entry : writer.Entries) entry.DosDateTime = 0x5A8B6000;
+  writer.Entries[4].DosDateTime = 0x5A8B6001;
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "sort.zip", writer.Build(), scratch / "out");
+  auto names = [&zip] {
+    std::string all;
+    for (int i = 0; i < zip.Count(); ++i) all += zip.FileName(i) + " ";
+    return all;
+  };
+  zip.SetSortMode(TZipSortMode::ByName);
+  EXPECT_EQ(names(), "alpha.txt yak.txt zero.txt Zeta.txt Zulu.txt ");
+  zip.SetSortMode(TZipSortMode::ByRate);
+  EXPECT_EQ(names(), "alpha.txt Zeta.txt yak.txt Zulu.txt zero.txt ");
+  zip.SetSortMode(TZipSortMode::ByDate);
+  EXPECT_EQ(names(), "zero.txt Zeta.txt yak.txt alpha.txt Zulu.txt ");
+}
+
 // Every prefix of a small archive loads and extracts without harm: whatever a run
 // produces is byte-identical to the original, and nothing else is left.
 TEST(Truncation, EveryPrefixOfASmallArchive) {

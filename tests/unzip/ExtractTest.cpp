@@ -2,6 +2,9 @@
 // overwrite modes, read-only targets, time stamps and the pattern selection.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
+
 #include "ZipTestSupport.h"
 #include "unzip/ZipPlatform.h"
 
@@ -126,6 +129,60 @@ TEST(PathSafety, ReinterpretedNamesAreRefused) {
   EXPECT_EQ(CountFiles(scratch / "out"), 2);
 }
 
+// The edges of the refused names: the devices numbered 0, the last ASCII control
+// character, and the neighbours that stay allowed.
+TEST(PathSafety, DeviceZeroAndDeleteCharacterAreRefused) {
+  TScratch scratch;
+  const char* refused[] = {"COM0", "lpt0.txt", "dir/Com0/x.txt", "del\x7F.txt", "\x7F"};
+  TZipWriter writer;
+  for (const char* name : refused) writer.Add(name, Bytes("bad"));
+  for (const char* name : {"COM", "lpt", "comA.txt", "tilde~.txt"}) writer.Add(name, Bytes("ok"));
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "edge.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.ExtractFiles(), 4);
+  ASSERT_EQ(recorder.Skipped.size(), std::size(refused));
+  for (auto& [reason, name] : recorder.Skipped) EXPECT_EQ(reason, TSkipReason::srCreateError);
+  EXPECT_EQ(CountFiles(scratch / "out"), 4);
+}
+
+#ifndef _WIN32
+// A Unix-made name holding an encoded surrogate (not a character in any UTF-8 text) is
+// no valid file name: its bytes are written out as escapes, the rest of the name stays.
+TEST(PathSafety, EncodedSurrogateInAUnixNameIsEscaped) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("half\xED\xA0\x80.txt", Bytes("s"));
+  writer.Add("\xE4\xB8\xAD.txt", Bytes("c"));  // a real character passes unchanged
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "sur.zip", writer.Build(), scratch / "out");
+  EXPECT_EQ(zip.FileName(0), "half%ED%A0%80.txt");
+  EXPECT_EQ(zip.ExtractFiles(), 2);
+  EXPECT_EQ(ReadFile(scratch / "out" / "half%ED%A0%80.txt"), Bytes("s"));
+  EXPECT_EQ(ReadFile(scratch / "out" / "\xE4\xB8\xAD.txt"), Bytes("c"));
+}
+#endif
+
+// RootDir removes a whole leading folder only: "sub" leaves "subdir\" alone.
+TEST(Install, RootDirRemovesOnlyAWholeFolder) {
+  TScratch scratch;
+  TZipWriter writer;
+  writer.Add("sub/inside.txt", Bytes("i"));
+  writer.Add("subdir/kept.txt", Bytes("k"));
+  writer.Add("sub/deeper/d.txt", Bytes("d"));
+  TUnZip zip;
+  PrepareInstall(zip, scratch / "root.zip", writer.Build(), scratch / "out");
+  zip.SetRootDir("sub");
+  EXPECT_EQ(zip.RootDir(), "sub\\");
+  EXPECT_EQ(zip.ExtractFiles(), 3);
+  EXPECT_EQ(ReadFile(scratch / "out" / "inside.txt"), Bytes("i"));
+  EXPECT_EQ(ReadFile(scratch / "out" / "subdir" / "kept.txt"), Bytes("k"));
+  EXPECT_EQ(ReadFile(scratch / "out" / "deeper" / "d.txt"), Bytes("d"));
+}
+
 // Regression: distinct names meeting in one file (an escaped byte and the literal
 // escape, two cases of one name) never overwrite each other; the first keeps the file.
 TEST(PathSafety, DistinctNamesNeverShareAFile) {
@@ -201,6 +258,76 @@ TEST_F(Overwrite, EachMode) {
   EXPECT_EQ(sameNewer.Skipped.size() + sameOlder.Skipped.size(), 2u);
 }
 
+uint32_t DosTime(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint32_t minute,
+                 uint32_t second) {
+  return ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
+         (second / 2);
+}
+
+// Extracts "dated.txt" holding |text| with the time |dosTime| into |dest| in |mode|;
+// true when the file was written.
+bool ExtractDated(const TScratch& scratch, uint32_t dosTime, const std::string& text,
+                  TUZOverwriteMode mode) {
+  TZipWriter writer;
+  writer.Add("dated.txt", Bytes(text)).DosDateTime = dosTime;
+  TUnZip zip;
+  TRecorder recorder;
+  recorder.Attach(zip);
+  PrepareInstall(zip, scratch / "dated.zip", writer.Build(), scratch / "out");
+  zip.OverwriteMode = mode;
+  return zip.ExtractFiles() == 1;
+}
+
+// The newer/older modes on the last days of the months: the 31st and 30 April are real
+// dates, 31 April is none (it counts as the oldest time).
+TEST(OverwriteDates, LastDaysOfTheMonth) {
+  TScratch scratch;
+  const uint32_t jan1 = DosTime(2020, 1, 1, 12, 0, 0), jan31 = DosTime(2020, 1, 31, 12, 0, 0);
+  const uint32_t apr29 = DosTime(2020, 4, 29, 12, 0, 0), apr30 = DosTime(2020, 4, 30, 12, 0, 0);
+  const uint32_t dec31 = DosTime(2020, 12, 31, 23, 0, 0), apr31 = DosTime(2020, 4, 31, 12, 0, 0);
+  struct TCase {
+    uint32_t Existing, Entry;
+    TUZOverwriteMode Mode;
+    bool Replaced;
+  } cases[] = {
+      {jan1, jan31, TUZOverwriteMode::ifNewer, true},
+      {jan1, jan31, TUZOverwriteMode::ifOlder, false},
+      {apr29, apr30, TUZOverwriteMode::ifNewer, true},
+      {apr29, apr30, TUZOverwriteMode::ifOlder, false},
+      {dec31, apr30, TUZOverwriteMode::ifOlder, true},
+      {dec31, jan31, TUZOverwriteMode::ifNewer, false},
+      {jan1, dec31, TUZOverwriteMode::ifNewer, true},
+      {jan1, apr31, TUZOverwriteMode::ifNewer, false},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << test.Existing << " " << test.Entry << " "
+                                    << static_cast<int>(test.Mode));
+    ASSERT_TRUE(ExtractDated(scratch, test.Existing, "existing", TUZOverwriteMode::Always));
+    ASSERT_EQ(zipplatform::FileDosTime(EnginePath(scratch / "out" / "dated.txt")), test.Existing);
+    EXPECT_EQ(ExtractDated(scratch, test.Entry, "entry", test.Mode), test.Replaced);
+    EXPECT_EQ(ReadFile(scratch / "out" / "dated.txt"), Bytes(test.Replaced ? "entry" : "existing"));
+  }
+}
+
+// An extracted file carries its entry's time to the second, also an odd seconds field
+// (the DOS time counts seconds in twos).
+TEST(OverwriteDates, SecondsRestoredOnExtraction) {
+  TScratch scratch;
+  for (uint32_t second : {58u, 2u, 30u}) {
+    ASSERT_TRUE(
+        ExtractDated(scratch, DosTime(2021, 3, 14, 15, 9, second), "s", TUZOverwriteMode::Always));
+    auto written = fs::last_write_time(scratch / "out" / "dated.txt");
+    std::time_t when = std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+            std::chrono::file_clock::to_sys(written)));
+    std::tm parts = *std::localtime(&when);
+    EXPECT_EQ(parts.tm_sec, static_cast<int>(second));
+    EXPECT_EQ(parts.tm_min, 9);
+    EXPECT_EQ(parts.tm_hour, 15);
+    EXPECT_EQ(parts.tm_mday, 14);
+  }
+}
+
 TEST_F(Overwrite, ReadOnlyTarget) {
   std::string target = EnginePath(FScratch / "out" / "file.txt");
   zipplatform::SetAttributes(target, 0x01);
@@ -251,6 +378,12 @@ TEST(Selection, MatchPattern) {
   EXPECT_FALSE(MatchPattern("file<0-9.txt", "file7.txt"));
   EXPECT_TRUE(MatchPattern("*a*b*c", "xxaxxbxxc"));
   EXPECT_FALSE(MatchPattern("*a*b*c", "xxaxxcxxb"));
+  // Repeated stars, also at the end, match like one.
+  EXPECT_TRUE(MatchPattern("a**", "a"));
+  EXPECT_TRUE(MatchPattern("a**", "abc"));
+  EXPECT_TRUE(MatchPattern("a***", "a.txt"));
+  EXPECT_FALSE(MatchPattern("a**", "ba"));
+  EXPECT_TRUE(MatchPattern("**x", "x"));
 }
 
 TEST(Selection, PatternsPickEntriesAndListIsEmptied) {

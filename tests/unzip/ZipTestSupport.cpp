@@ -85,11 +85,11 @@ TZipWriter::TEntry& TZipWriter::AddRaw(const TEntry& entry) {
   return Entries.back();
 }
 
-std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End) {
+std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End, uint64_t start) {
   std::vector<uint8_t> out;
   std::vector<uint64_t> offsets;
   for (const TEntry& e : Entries) {
-    offsets.push_back(out.size());
+    offsets.push_back(start + out.size());
     Put32(out, 0x04034B50);
     Put16(out, e.Zip64 ? 45 : 20);
     Put16(out, e.Flags);
@@ -114,7 +114,8 @@ std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End
         Put32(out, value);
     }
   }
-  uint64_t centralStart = out.size();
+  const size_t centralAt = out.size();
+  uint64_t centralStart = start + centralAt;
   for (size_t i = 0; i < Entries.size(); ++i) {
     const TEntry& e = Entries[i];
     uint64_t offset = e.OffsetOverride >= 0 ? static_cast<uint64_t>(e.OffsetOverride) : offsets[i];
@@ -128,13 +129,21 @@ std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End
     Put32(out, e.Zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(e.Data.size()));
     Put32(out, e.Zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(e.UncompressedSize));
     Put16(out, static_cast<uint32_t>(e.Name.size()));
-    Put16(out, e.Zip64 ? 28 : 0);
+    const size_t extraSize = (e.Zip64 ? 28 : e.Zip64OffsetOnly ? 12 : 0) + e.CentralExtra.size();
+    Put16(out, static_cast<uint32_t>(e.CentralExtraDeclared >= 0 ? e.CentralExtraDeclared
+                                                                 : static_cast<int>(extraSize)));
     Put16(out, static_cast<uint32_t>(e.Comment.size()));
     Put16(out, 0);
     Put16(out, 0);
     Put32(out, e.ExternalAttributes);
-    Put32(out, e.Zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(offset));
+    Put32(out, e.Zip64 || e.Zip64OffsetOnly ? 0xFFFFFFFF : static_cast<uint32_t>(offset));
     out.insert(out.end(), e.Name.begin(), e.Name.end());
+    out.insert(out.end(), e.CentralExtra.begin(), e.CentralExtra.end());
+    if (e.Zip64OffsetOnly) {
+      Put16(out, 1);
+      Put16(out, 8);
+      Put64(out, offset);
+    }
     if (e.Zip64) {
       Put16(out, 1);
       Put16(out, 24);
@@ -144,9 +153,9 @@ std::vector<uint8_t> TZipWriter::Build(const std::string& comment, bool zip64End
     }
     out.insert(out.end(), e.Comment.begin(), e.Comment.end());
   }
-  uint64_t centralSize = out.size() - centralStart;
+  uint64_t centralSize = out.size() - centralAt;
   if (zip64End) {
-    uint64_t endOffset = out.size();
+    uint64_t endOffset = start + out.size();
     Put32(out, 0x06064B50);
     Put64(out, 44);
     Put16(out, 45);

@@ -98,15 +98,20 @@ class TZipWriter {
     uint32_t ExternalAttributes = 0;
     bool Zip64 = false;  // sizes and offset through the Zip64 extra
     std::string Comment;
-    int64_t OffsetOverride = -1;  // central record points here instead
-    bool Descriptor = false;      // a data descriptor with its signature follows the data
+    int64_t OffsetOverride = -1;        // central record points here instead
+    bool Descriptor = false;            // a data descriptor with its signature follows the data
+    bool Zip64OffsetOnly = false;       // only the offset goes through the Zip64 extra
+    std::vector<uint8_t> CentralExtra;  // further extra fields of the central record
+    int CentralExtraDeclared = -1;      // extra field length declared instead of the real one
   };
 
   // Adds a stored or deflated entry of |content|.
   TEntry& Add(const std::string& name, const std::vector<uint8_t>& content, bool deflate = false);
   // Adds an entry with raw data and explicit fields.
   TEntry& AddRaw(const TEntry& entry);
-  std::vector<uint8_t> Build(const std::string& comment = std::string(), bool zip64End = false);
+  // |start| is the archive's offset in its file (the bytes before it are not produced).
+  std::vector<uint8_t> Build(const std::string& comment = std::string(), bool zip64End = false,
+                             uint64_t start = 0);
 
   std::vector<TEntry> Entries;
 };
