@@ -11,6 +11,8 @@
 #include "skin/SkinManage.h"
 #include "skin/SkinModel.h"
 #include "skin/SkinPaint.h"
+#include "skin/SkinRead.h"
+#include "skin/SkinWriter.h"
 #include "ui/Application.h"
 #include "ui/Form.h"
 
@@ -86,21 +88,12 @@ std::wstring TSkinData::SkinStore() const {
 void TSkinData::ReadSkinStream(std::span<const uint8_t> stream) {
   FPackage.clear();
   FSkin.reset();
-  if (stream.size() < 4) return;
-  int32_t length = static_cast<int32_t>(uint32_t(stream[0]) | uint32_t(stream[1]) << 8 |
-                                        uint32_t(stream[2]) << 16 | uint32_t(stream[3]) << 24);
-  if (length <= 0 || static_cast<size_t>(length) > stream.size() - 4) return;
-  std::span<const uint8_t> package = stream.subspan(4, static_cast<size_t>(length));
-  LoadPackage(package);
+  const std::span<const uint8_t> package = SkinStreamPackage(stream);
+  if (!package.empty()) LoadPackage(package);
 }
 
 std::vector<uint8_t> TSkinData::WriteSkinStream() const {
-  std::vector<uint8_t> out;
-  out.reserve(FPackage.size() + 4);
-  uint32_t length = static_cast<uint32_t>(FPackage.size());
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(length >> shift));
-  out.insert(out.end(), FPackage.begin(), FPackage.end());
-  return out;
+  return SkinStreamOf(FPackage);
 }
 
 std::shared_ptr<TSkin> TSkinData::ReadPackage(std::span<const uint8_t> package) const {
@@ -113,9 +106,8 @@ bool TSkinData::LoadPackage(std::span<const uint8_t> package) {
   try {
     FPackage.assign(package.begin(), package.end());
     std::shared_ptr<TSkin> skin = ReadPackage(package);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    if (skin->Colours.ButtonFace.Set) face = ToColorRef(skin->Colours.ButtonFace.Rgb());
-    if (skin->FaceColour.Set) face = ToColorRef(skin->FaceColour.Rgb());
+    const TSkinColour skinFace = SkinFaceColour(*skin);
+    const COLORREF face = skinFace.Set ? ToColorRef(skinFace.Rgb()) : GetSysColor(COLOR_BTNFACE);
     if (FFaceBrush) DeleteObject(FFaceBrush);
     FFaceColour = face;
     FFaceBrush = CreateSolidBrush(face);

@@ -62,6 +62,14 @@ TSkin ParseSkin(const TSkinPackage& package);
 // more than maxPixels (at most kMaxBitmapPixels) is refused before it is allocated.
 TSkinBitmap DecodeBmp(std::span<const uint8_t> file, int64_t maxPixels = kMaxBitmapPixels);
 
+// The package inside a stored skin stream (a 4-byte little-endian length, then that many
+// bytes); empty when the length is not positive or runs past the stream.
+std::span<const uint8_t> SkinStreamPackage(std::span<const uint8_t> stream);
+
+// The face colour a skin gives its windows: the one taken from the "Top" border image,
+// else the description's "ButtonFace"; unset when it has neither (the system's then).
+TSkinColour SkinFaceColour(const TSkin& skin);
+
 // ASCII lower case, the case folding of names and keys (leaves other bytes alone).
 std::string LowerAscii(std::string_view text);
 

@@ -31,6 +31,9 @@ std::vector<uint8_t> BuildPackage(uint32_t format, const std::vector<TSkinPackFi
 // BuildPackage, then LzhPack.
 std::vector<uint8_t> WritePackage(uint32_t format, const std::vector<TSkinPackFile>& files);
 
+// The stored skin stream of a package: its 4-byte little-endian length, then the package.
+std::vector<uint8_t> SkinStreamOf(std::span<const uint8_t> package);
+
 // A 24-bit bottom-up Windows bitmap file of the pixels (0x00RRGGBB).
 std::vector<uint8_t> WriteBmp24(const TSkinBitmap& bitmap);
 

@@ -178,3 +178,112 @@ TEST(Description, OneAndFourBitPixelsInOrder) {
   EXPECT_EQ(pixels(1, 10, {0xA5, 0x40}), (std::vector<uint32_t>{1, 0, 1, 0, 0, 1, 0, 1, 0, 1}));
   EXPECT_EQ(pixels(4, 3, {0x12, 0x30}), (std::vector<uint32_t>{1, 2, 3}));
 }
+
+// Numbers and colours at their limits: eight hex digits, the first number past the
+// 32-bit range, components over 255, and colours of 0, which are set, not missing.
+TEST(Description, NumbersAndColoursAtTheirLimits) {
+  const TSkin skin = SkinOf(
+      "[Personality]\n"
+      "TextShift=0x00FF00FF\n"
+      "TextShiftVert=0xFFFFFFFF\n"
+      "TextRightClip=0x100000000\n"
+      "TextAlignment=2147483648\n"
+      "Textbackground=-2147483648\n"
+      "TXTBackleft=2147483647\n"
+      "TXTBackRight=-2147483649\n"
+      "ActiveTextR=0\nActiveTextG=0\nActiveTextB=0\n"
+      "InActiveTextR=255\nInActiveTextG=256\nInActiveTextB=0\n"
+      "[Colours]\n"
+      "WindowText=300,20,1000\n"
+      "TitleTextActive=0,0,0\n"
+      "TitleTextNoActive=99999999999,0,256\n");
+  EXPECT_EQ(skin.Title.TextShift, 0x00FF00FF);
+  EXPECT_EQ(skin.Title.TextShiftVert, -1);
+  EXPECT_EQ(skin.Title.TextRightClip, 0);
+  EXPECT_EQ(skin.Title.TextAlignment, 0);
+  EXPECT_EQ(skin.Title.Textbackground, INT32_MIN);
+  EXPECT_EQ(skin.Title.TXTBackleft, INT32_MAX);
+  EXPECT_EQ(skin.Title.TXTBackRight, 0);
+  EXPECT_TRUE(skin.Title.ActiveText.Set);
+  EXPECT_EQ(skin.Title.ActiveText.Rgb(), 0u);
+  EXPECT_FALSE(skin.Title.InActiveText.Set);
+  EXPECT_EQ(skin.Colours.WindowText.Rgb(), 0xFF14FFu);
+  EXPECT_TRUE(skin.Colours.TitleTextActive.Set);
+  EXPECT_EQ(skin.Colours.TitleTextActive.Rgb(), 0u);
+  EXPECT_EQ(skin.Colours.TitleTextNoActive.Rgb(), 0xFF00FFu);
+}
+
+// Caption-button strips exactly 16 pixels high: without "frame" the count follows the
+// strip's proportions; with no usable count the strip is cut into 16-pixel frames
+// (13-pixel ones under 16 high).
+TEST(Description, CaptionStripsSixteenPixelsHigh) {
+  const TSkin skin = SkinOf(
+      "[ButtonA]\nAction=1\nButtonImage=narrow16.bmp\n"
+      "[ButtonB]\nAction=1\nButtonImage=wide16.bmp\n"
+      "[ButtonC]\nAction=1\nframe=0\nButtonImage=long16.bmp\n"
+      "[ButtonD]\nAction=1\nframe=-1\nButtonImage=long15.bmp\n"
+      "[ButtonE]\nAction=1\nframe=0\nButtonImage=short16.bmp\n",
+      {{"narrow16.bmp", WriteBmp24(Solid(60, 16, 1))},
+       {"wide16.bmp", WriteBmp24(Solid(61, 16, 1))},
+       {"long16.bmp", WriteBmp24(Solid(112, 16, 1))},
+       {"long15.bmp", WriteBmp24(Solid(112, 15, 1))},
+       {"short16.bmp", WriteBmp24(Solid(48, 16, 1))}});
+  std::vector<int> frames;
+  for (const TSkinCaptionButton& button : skin.CaptionButtons) frames.push_back(button.Frame);
+  EXPECT_EQ(frames, (std::vector<int>{3, 6, 7, 8, 4}));
+}
+
+namespace {
+
+// A one-row bitmap of |bits| per pixel, |width| wide, with |colours| palette entries
+// (entry i is blue i + 1) and the row at |pixelOffset|.
+std::vector<uint8_t> IndexedBmp(uint16_t bits, int width, uint32_t colours, size_t pixelOffset,
+                                std::vector<uint8_t> row, uint32_t compression = 0) {
+  row.resize((row.size() + 3) & ~size_t(3), 0);
+  std::vector<uint8_t> file(std::max(pixelOffset + row.size(), 54 + 4 * size_t(colours)), 0);
+  auto put = [&file](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) file[at + size_t(i)] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  file[0] = 'B';
+  file[1] = 'M';
+  put(10, static_cast<uint32_t>(pixelOffset));
+  put(14, 40);
+  put(18, static_cast<uint32_t>(width));
+  put(22, 1);
+  put(26, 1u | (uint32_t(bits) << 16));
+  put(30, compression);
+  put(46, colours);
+  for (uint32_t i = 0; i < colours && bits <= 8; ++i)
+    file[54 + 4 * i] = static_cast<uint8_t>(i + 1);
+  std::copy(row.begin(), row.end(), file.begin() + static_cast<long>(pixelOffset));
+  return file;
+}
+
+}  // namespace
+
+// Indexed pixels and the palette: an index equal to the palette size is black, not the
+// byte after the palette; pixels may start right after the palette, never inside it.
+TEST(Description, PaletteEdges) {
+  EXPECT_EQ(DecodeBmp(IndexedBmp(8, 4, 2, 62, {0, 1, 2, 0xFF})).Pixels,
+            (std::vector<uint32_t>{1, 2, 0, 0}));
+  EXPECT_EQ(DecodeBmp(IndexedBmp(4, 3, 3, 66, {0x23, 0x10})).Pixels,
+            (std::vector<uint32_t>{3, 0, 2}));
+  EXPECT_THROW(DecodeBmp(IndexedBmp(8, 4, 2, 58, {0, 1, 1, 0})), ESkinError);
+  EXPECT_THROW(DecodeBmp(IndexedBmp(8, 4, 0, 62, {0, 1, 1, 0})), ESkinError);  // 256 entries
+  EXPECT_NO_THROW(DecodeBmp(IndexedBmp(8, 4, 0, 54 + 1024, {0, 1, 1, 0})));
+}
+
+// Bit fields describe 16- and 32-bit pixels only: at any other depth the file is refused.
+TEST(Description, BitfieldsOnlyAtThirtyTwoBits) {
+  // The three masks (red, green, blue) follow the header; the pixels follow the masks,
+  // or the palette an indexed image would have.
+  auto bitfields = [](uint16_t bits) {
+    const size_t pixelOffset = 54 + (bits <= 8 ? (size_t(4) << bits) : 12);
+    auto file = IndexedBmp(bits, 1, 0, pixelOffset, {0x30, 0x20, 0x10, 0}, 3);
+    file[56] = file[59] = file[62] = 0xFF;
+    return file;
+  };
+  EXPECT_EQ(DecodeBmp(bitfields(32)).Pixels, std::vector<uint32_t>{0x102030});
+  for (uint16_t bits : {1, 4, 8, 16, 24})
+    EXPECT_THROW(DecodeBmp(bitfields(bits)), ESkinError) << bits;
+}

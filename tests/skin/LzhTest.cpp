@@ -80,3 +80,22 @@ TEST(Lzh, DeclaredLengthEndingInsideAMatchStopsThere) {
     }
   }
 }
+
+// A package unpacking to exactly the size limit is read; one byte more is refused by the
+// limit itself, with a real stream that the ratio guard lets through.
+TEST(Lzh, UnpackedSizeLimitIsExact) {
+  std::vector<uint8_t> data(size_t{kMaxUnpackedSize} + 1, ' ');
+  for (size_t i = 0; i < data.size(); i += 4099) data[i] = static_cast<uint8_t>('a' + i % 26);
+  auto packed = LzhPack(data);
+  ASSERT_LE(data.size(), (packed.size() - 4) * 48);  // within the ratio guard
+  try {
+    LzhUnpack(packed);
+    FAIL() << "a package past the limit was unpacked";
+  } catch (const ESkinError& error) {
+    EXPECT_EQ(error.Message(), "skin package: unpacked size too large");
+  }
+  // The same stream declaring one byte less: the last match is cut at the limit.
+  for (int i = 0; i < 4; ++i) packed[size_t(i)] = static_cast<uint8_t>(kMaxUnpackedSize >> (8 * i));
+  data.pop_back();
+  EXPECT_EQ(LzhUnpack(packed), data);
+}

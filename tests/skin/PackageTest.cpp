@@ -106,3 +106,20 @@ TEST(Package, HostileSizesAreRefusedWithoutAllocating) {
   lines.resize(16 + 69 + 200000, '\n');
   EXPECT_THROW(SplitPackage(lines), ESkinError);
 }
+
+// Names differing in case meet in the lower-cased name, also at the ends of the
+// alphabet: "Z" and "A" fold like every other letter, and nothing else does.
+TEST(Package, NamesDifferingInCaseWithZ) {
+  const TSkin skin = ReadSkin(WritePackage(
+      kSkinFormat, {{"Z.INI", Bytes("[Progress]\nImage=zAz.BMP\n[Tabs]\nImage=[Z].bmp\n")},
+                    {"ZaZ.bmp", WriteBmp24(Solid(2, 2, 0x0000FF))},
+                    {"[z].bmp", WriteBmp24(Solid(2, 2, 0x00FF00))}}));
+  ASSERT_NE(skin.Element("progress"), nullptr);
+  EXPECT_EQ(skin.Element("progress")->Image.Pixel(1, 1), 0x0000FFu);
+  ASSERT_NE(skin.Element("tabs"), nullptr);
+  EXPECT_EQ(skin.Element("tabs")->Image.Pixel(0, 0), 0x00FF00u);
+  const TSkinPackage package =
+      SplitPackage(BuildPackage(kSkinFormat, {{"AZ@[`{.ini", {}}, {"ZZ.BMP", {}}}));
+  EXPECT_EQ(package.Files[0].Name, "az@[`{.ini");
+  EXPECT_NE(package.Find("zz.bmp"), nullptr);
+}
