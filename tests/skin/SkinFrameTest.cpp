@@ -2,9 +2,11 @@
 // built here: activation rules, frame geometry, hit tests, caption buttons, the shaped
 // region, painted pixels and GDI use.
 #include <windows.h>
+#include <windowsx.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -159,6 +161,52 @@ LPARAM ScreenPoint(HWND window, int x, int y) {
   return MAKELPARAM(bounds.left + x, bounds.top + y);
 }
 
+// Real mouse input at the cursor position, as the system would deliver a user's.
+void RealMouse(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+// A plain top-level window of its own that counts the mouse messages it receives.
+class TMouseWitness {
+ public:
+  TMouseWitness(int left, int top) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VornisMouseWitness";
+    RegisterClassW(&windowClass);
+    FHandle = CreateWindowExW(0, windowClass.lpszClassName, L"witness", WS_POPUP | WS_VISIBLE, left,
+                              top, 200, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~TMouseWitness() { DestroyWindow(FHandle); }
+  POINT Centre() const {
+    RECT bounds{};
+    GetWindowRect(FHandle, &bounds);
+    return {bounds.left + 100, bounds.top + 100};
+  }
+  // True once a move arrived |dx|, |dy| from the centre.
+  bool SawMoveAt(int dx, int dy) const {
+    return std::any_of(FMoves.begin(), FMoves.end(),
+                       [&](POINT p) { return p.x == 100 + dx && p.y == 100 + dy; });
+  }
+  int Ups = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TMouseWitness*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_LBUTTONUP) ++self->Ups;
+    if (self && message == WM_MOUSEMOVE)
+      self->FMoves.push_back({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  HWND FHandle = nullptr;
+  std::vector<POINT> FMoves;
+};
+
 class SkinFrame : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -276,9 +324,22 @@ TEST_F(SkinFrame, ClientAreaHitTestsAndCloseButton) {
   const TCaptionButton& button = frame->Buttons()[0];
   EXPECT_EQ(bsHot, button.State);
   EXPECT_EQ(kCloseHot, WindowPixel(form.Handle(), 300 - 22 + 8, 12));
-  // Pressed, it holds the mouse; released off it, nothing runs, not even at a later up.
-  SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTCLOSE, close);
-  SendMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(150, 100));
+  // Pressed with the real mouse, it holds the mouse: released over another window, the
+  // up still comes to the form and nothing runs, not even at a later up over the button.
+  TMouseWitness other(520, 100);
+  POINT closeAt{GET_X_LPARAM(close), GET_Y_LPARAM(close)};
+  SetCursorPos(closeAt.x, closeAt.y);
+  RealMouse(MOUSEEVENTF_LEFTDOWN);
+  ASSERT_TRUE(PumpUntil([&] { return button.State == bsPressed; }));
+  SetCursorPos(other.Centre().x, other.Centre().y);
+  RealMouse(MOUSEEVENTF_LEFTUP);
+  // A move after the up: once the other window sees it, the up has been delivered.
+  SetCursorPos(other.Centre().x + 10, other.Centre().y + 10);
+  RealMouse(MOUSEEVENTF_MOVE);
+  ASSERT_TRUE(PumpUntil([&] { return other.SawMoveAt(10, 10); }));
+  EXPECT_EQ(0, other.Ups);
+  EXPECT_EQ(nullptr, GetCapture());
+  EXPECT_EQ(bsNormal, button.State);
   SendMessageW(form.Handle(), WM_NCLBUTTONUP, HTCLOSE, close);
   ui::Application().ProcessMessages();
   EXPECT_EQ(0, form.CloseQueries);
