@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -68,6 +69,37 @@ bool Exists(const std::wstring& path) {
 
 std::wstring Parent(const std::wstring& path) {
   return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// Writes `text` as the whole file at `path`. False when it cannot be written whole.
+bool WriteText(const std::wstring& path, const std::string& text) {
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  TFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return lines;
+  }
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    text.append(buffer, got);
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
 }
 
 bool SameText(std::wstring_view a, std::wstring_view b) {
@@ -170,37 +202,14 @@ bool IsOwnStep(const TStep& step, const std::wstring& parking) {
                            : inside(step.From, false) && inside(step.To, false);
 }
 
-// The journal: one step a line, From and To separated by a tab, UTF-8.
-bool WriteJournal(const std::wstring& parking, const std::vector<TStep>& steps) {
-  std::string text;
-  for (const TStep& step : steps) text += ui::Narrow(step.From) + '\t' + ui::Narrow(step.To) + '\n';
-  TFileHandle file(CreateFileW((parking + L"\\" + kJournalName).c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
+std::string StepLine(const TStep& step) {
+  return ui::Narrow(step.From) + '\t' + ui::Narrow(step.To) + '\n';
 }
 
-std::vector<TStep> ReadJournal(const std::wstring& parking) {
+// The steps of a list file: one a line, From and To separated by a tab, UTF-8.
+std::vector<TStep> ReadSteps(const std::wstring& path) {
   std::vector<TStep> steps;
-  TFileHandle file(CreateFileW((parking + L"\\" + kJournalName).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return steps;
-  }
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-    text.append(buffer, got);
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : ReadLines(path)) {
     size_t tab = line.find('\t');
     if (tab != std::string::npos)
       steps.push_back({ui::Widen(line.substr(0, tab)), ui::Widen(line.substr(tab + 1))});
@@ -208,60 +217,159 @@ std::vector<TStep> ReadJournal(const std::wstring& parking) {
   return steps;
 }
 
-// The renames done so far, each undone by renaming back.
+// A file that grows by whole lines: a line counts as written only when all of it was.
+class TAppendFile {
+ public:
+  explicit TAppendFile(const std::wstring& path)
+      : FFile(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (FFile.get() == INVALID_HANDLE_VALUE) FFile.release();
+  }
+  bool Append(const std::string& line) {
+    DWORD written = 0;
+    return FFile &&
+           WriteFile(FFile.get(), line.data(), static_cast<DWORD>(line.size()), &written,
+                     nullptr) &&
+           written == line.size();
+  }
+  bool IsOpen() const { return FFile != nullptr; }
+  void Close() { FFile.reset(); }
+
+ private:
+  TFileHandle FFile;
+};
+
+// The undo list of a parking folder: the steps still to do, in the order they are to be
+// run. While a move runs, each step is first added to the steps file (in the order they
+// are done) and each undone step to the done file; the undo list replaces both once it
+// is written whole, so that at any moment one of the two ways says what is left.
+const wchar_t kStepsName[] = L".VornisTools-steps";
+const wchar_t kDoneName[] = L".VornisTools-done";
+
+// What is left to undo in `parking`, in the order to undo it, without the steps done.
+std::vector<TStep> StepsLeft(const std::wstring& parking) {
+  std::vector<TStep> steps = ReadSteps(parking + L"\\" + kJournalName);
+  if (!Exists(parking + L"\\" + kJournalName)) {
+    steps = ReadSteps(parking + L"\\" + kStepsName);
+    std::reverse(steps.begin(), steps.end());
+  }
+  std::vector<std::string> doneLines = ReadLines(parking + L"\\" + kDoneName);
+  std::set<std::string> done(doneLines.begin(), doneLines.end());
+  std::erase_if(steps, [&](const TStep& step) {
+    std::string line = StepLine(step);
+    return done.count(line.substr(0, line.size() - 1)) > 0;
+  });
+  return steps;
+}
+
+// Keeps `left` as the undo list of `parking`. False when it cannot be written whole: the
+// steps and done files then still tell the same.
+bool KeepSteps(const std::wstring& parking, const std::vector<TStep>& left) {
+  std::string text;
+  for (const TStep& step : left) text += StepLine(step);
+  const std::wstring list = parking + L"\\" + kJournalName;
+  if (!WriteText(list + L".new", text) ||
+      !MoveFileExW((list + L".new").c_str(), list.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW((list + L".new").c_str());
+    return false;
+  }
+  DeleteFileW((parking + L"\\" + kStepsName).c_str());
+  DeleteFileW((parking + L"\\" + kDoneName).c_str());
+  return true;
+}
+
+// Runs the steps in order, marking each one done; stops at the first mark that cannot be
+// written (running that one step again later finds it done). Answers the steps left.
+std::vector<TStep> RunSteps(const std::wstring& parking, const std::vector<TStep>& steps,
+                            const auto& run) {
+  std::vector<TStep> left;
+  TAppendFile done(parking + L"\\" + kDoneName);
+  for (size_t at = 0; at < steps.size(); ++at) {
+    if (!run(at)) {
+      left.push_back(steps[at]);
+      continue;
+    }
+    std::string line = StepLine(steps[at]);
+    if (!done.Append(line)) {
+      left.insert(left.end(), steps.begin() + static_cast<std::ptrdiff_t>(at) + 1, steps.end());
+      break;
+    }
+  }
+  return left;
+}
+
+// The renames done so far, each undone by renaming back. Every step is written to the
+// parking folder before it is done, so that what a crash interrupts can be undone by the
+// next clean-up; a step that cannot be written is not done.
 class TMoveJournal {
  public:
   TMoveJournal(std::wstring staging, std::wstring target, std::wstring parking)
-      : FStaging(std::move(staging)), FTarget(std::move(target)), FParking(std::move(parking)) {}
+      : FStaging(std::move(staging)),
+        FTarget(std::move(target)),
+        FParking(std::move(parking)),
+        FSteps(CreateDirectoryW(FParking.c_str(), nullptr) ? FParking + L"\\" + kStepsName : L"") {
+    if (!FSteps.IsOpen()) Fail(FParking, TMoveFailure::NoJournal);
+  }
 
   bool Move(const std::wstring& from, const std::wstring& to) {
+    if (!Add({from, to})) return false;
     if (!Rename(from, to)) return Fail(to);
-    FSteps.push_back({from, to});
     return true;
   }
   bool CreateFolder(const std::wstring& path) {
+    if (!Add({L"", path})) return false;
     if (!CreateDirectoryW(path.c_str(), nullptr)) return Fail(path);
-    FSteps.push_back({L"", path});
     return true;
   }
   // Moves an existing file out of the way, to its relative place in the parking folder.
   bool Park(const std::wstring& path) {
     std::wstring parked = FParking + path.substr(FTarget.size());
-    CreateDirectoryW(FParking.c_str(), nullptr);
     for (size_t at = FParking.size() + 1; (at = parked.find(L'\\', at)) != std::wstring::npos; ++at)
       CreateDirectoryW(parked.substr(0, at).c_str(), nullptr);
     return Move(path, parked);
   }
+  // Everything moved: the steps are forgotten, and with them the way back.
+  void Commit() {
+    FSteps.Close();
+    DeleteFileW((FParking + L"\\" + kStepsName).c_str());
+  }
   // Undoes every step, last first. When one is refused, the steps still to do are kept
   // in the parking folder; false then.
   bool Undo() {
-    std::vector<TStep> left;
-    for (auto step = FSteps.rbegin(); step != FSteps.rend(); ++step) {
-      if (UndoStep(*step)) continue;
-      TStep kept = *step;
-      // The staging folder goes at the end: a new file that could not be taken back yet
-      // goes to the parking folder when the step is run again.
-      if (kept.From.compare(0, FStaging.size() + 1, FStaging + L"\\") == 0)
-        kept.From = FParking + L"\\" + kDiscardName + L"\\" + std::to_wstring(left.size());
-      left.push_back(kept);
-    }
-    FSteps.clear();
+    std::vector<TStep> written(FWritten.rbegin(), FWritten.rend());
+    std::vector<TStep> left = RunSteps(
+        FParking, written, [&](size_t at) { return UndoStep(FDone[FDone.size() - 1 - at]); });
+    FSteps.Close();
     if (left.empty()) return true;
-    CreateDirectoryW(FParking.c_str(), nullptr);
-    WriteJournal(FParking, left);
+    KeepSteps(FParking, left);
     return false;
   }
   TMoveFailure Failure;
 
  private:
-  bool Fail(const std::wstring& path) {
-    Failure = {TMoveFailure::Refused, path, GetLastError()};
+  bool Fail(const std::wstring& path, TMoveFailure::TKind kind = TMoveFailure::Refused) {
+    Failure = {kind, path, GetLastError()};
     return false;
+  }
+  // Writes the step before it is done. A new file from the staging folder is written
+  // as going back to the parking folder: the staging folder is gone when a later
+  // clean-up runs the step.
+  bool Add(const TStep& step) {
+    TStep written = step;
+    if (step.From.compare(0, FStaging.size() + 1, FStaging + L"\\") == 0)
+      written.From = FParking + L"\\" + kDiscardName + L"\\" + std::to_wstring(FDone.size());
+    if (!FSteps.Append(StepLine(written)))
+      return Fail(FParking + L"\\" + kStepsName, TMoveFailure::NoJournal);
+    FDone.push_back(step);
+    FWritten.push_back(written);
+    return true;
   }
   std::wstring FStaging;
   std::wstring FTarget;
   std::wstring FParking;
-  std::vector<TStep> FSteps;
+  TAppendFile FSteps;
+  std::vector<TStep> FDone;     // as done
+  std::vector<TStep> FWritten;  // as written
 };
 
 bool MoveChildren(TMoveJournal& journal, const std::wstring& from, const std::wstring& to) {
@@ -327,6 +435,36 @@ bool HasOtherName(const std::wstring& path) {
   return !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1;
 }
 
+// True when `other` is the file at `path` under another name, or a file of equal bytes.
+bool SameContents(const std::wstring& path, const std::wstring& other) {
+  auto open = [](const std::wstring& name) {
+    TFileHandle file(CreateFileW(name.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) file.release();
+    return file;
+  };
+  TFileHandle a = open(path), b = open(other);
+  BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
+  if (!a || !b || !GetFileInformationByHandle(a.get(), &infoA) ||
+      !GetFileInformationByHandle(b.get(), &infoB))
+    return false;
+  if (infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+      infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow)
+    return true;
+  if (infoA.nFileSizeHigh != infoB.nFileSizeHigh || infoA.nFileSizeLow != infoB.nFileSizeLow)
+    return false;
+  std::vector<char> bufferA(1 << 16), bufferB(1 << 16);
+  for (;;) {
+    DWORD gotA = 0, gotB = 0;
+    if (!ReadFile(a.get(), bufferA.data(), static_cast<DWORD>(bufferA.size()), &gotA, nullptr) ||
+        !ReadFile(b.get(), bufferB.data(), static_cast<DWORD>(bufferB.size()), &gotB, nullptr) ||
+        gotA != gotB || !std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin()))
+      return false;
+    if (gotA == 0) return true;
+  }
+}
+
 // Removes one name of a file. A read-only file loses its attribute only for as long as
 // the name is being removed: the attribute belongs to the file and its other names.
 bool DeleteLink(const std::wstring& path, DWORD attributes) {
@@ -359,37 +497,6 @@ void DeleteLinksIn(const std::wstring& tree) {
       DeleteLink(path, entry.Attributes);
   }
   RemoveDirectoryW(tree.c_str());
-}
-
-// Writes `text` as the whole file at `path`. False when it cannot be written whole.
-bool WriteText(const std::wstring& path, const std::string& text) {
-  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
-}
-
-std::vector<std::string> ReadLines(const std::wstring& path) {
-  std::vector<std::string> lines;
-  TFileHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return lines;
-  }
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-    text.append(buffer, got);
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
 }
 
 // Calls `visit` with the relative path of every file of the tree until it answers false;
@@ -460,34 +567,40 @@ TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
     if (failure) *failure = found;
     return TMoveResult::NotMoved;
   }
-  TMoveJournal journal(from, to, parking);
-  bool ok = (existing != INVALID_FILE_ATTRIBUTES || journal.CreateFolder(to)) &&
-            MoveChildren(journal, from, to);
-  if (failure) *failure = journal.Failure;
-  if (ok) {
-    DeleteTree(parking);
-    return TMoveResult::Moved;
+  // The parking folder, and with it the list of steps, lives in `to`.
+  const bool created = existing == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(to.c_str(), nullptr);
+  bool ok = false;
+  bool undone = true;
+  {
+    TMoveJournal journal(from, to, parking);
+    ok = journal.Failure.Kind == TMoveFailure::None && MoveChildren(journal, from, to);
+    if (failure) *failure = journal.Failure;
+    if (ok)
+      journal.Commit();
+    else
+      undone = journal.Undo();
   }
-  if (!journal.Undo()) return TMoveResult::Kept;
+  if (!undone) return TMoveResult::Kept;
   DeleteTree(parking);
-  return TMoveResult::NotMoved;
+  if (!ok && created) RemoveDirectoryW(to.c_str());
+  return ok ? TMoveResult::Moved : TMoveResult::NotMoved;
 }
 
 bool RetryUndo(const std::wstring& parking, bool* foreignSteps) {
-  std::vector<TStep> left;
   CreateDirectoryW((parking + L"\\" + kDiscardName).c_str(), nullptr);
-  for (const TStep& step : ReadJournal(parking)) {
-    bool own = IsOwnStep(step, parking);
+  std::vector<TStep> steps = StepsLeft(parking);
+  std::vector<TStep> left = RunSteps(parking, steps, [&](size_t at) {
+    bool own = IsOwnStep(steps[at], parking);
     if (!own && foreignSteps) *foreignSteps = true;
-    if (!own || !UndoStep(step)) left.push_back(step);
-  }
+    return own && UndoStep(steps[at]);
+  });
   if (left.empty()) return DeleteTree(parking);
-  WriteJournal(parking, left);
+  KeepSteps(parking, left);
   return false;
 }
 
 bool IsKeptParking(const std::wstring& parking) {
-  return Exists(parking + L"\\" + kJournalName);
+  return Exists(parking + L"\\" + kJournalName) || Exists(parking + L"\\" + kStepsName);
 }
 
 void DeleteLinks(const std::wstring& tree) {
@@ -510,7 +623,7 @@ bool HoldsLastLink(const std::wstring& tree) {
 
 bool HoldsLost(const std::wstring& tree, const std::wstring& original) {
   return !EachFile(tree, [&](const std::wstring& path) {
-    return Exists(original + path.substr(tree.size())) || HasOtherName(path);
+    return HasOtherName(path) || SameContents(path, original + path.substr(tree.size()));
   });
 }
 

@@ -25,8 +25,10 @@ bool DeleteTree(const std::wstring& path);
 
 // Why a move over a tree did not happen: the path it stopped at and the system's error
 // code (0 for ReadOnly and Clash, which are found before anything moves).
+// NoJournal: the list of steps could not be written in the parking folder (a full disk),
+// so nothing more was moved.
 struct TMoveFailure {
-  enum TKind { None, ReadOnly, Clash, Refused } Kind = None;
+  enum TKind { None, ReadOnly, Clash, Refused, NoJournal } Kind = None;
   std::wstring Path;
   unsigned long Code = 0;
 };
@@ -45,6 +47,8 @@ enum class TMoveResult {
 // anything moves; a rename that fails midway is undone. What moved leaves `from`;
 // replaced files are parked in `parking` (a folder that must not exist yet) at their
 // relative place, and the folder is removed at the end unless the undo was refused.
+// Each step is written to the parking folder before it is done, so that a later
+// RetryUndo can undo what a crash interrupted; where it cannot be written, it is not done.
 TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
                          const std::wstring& parking, TMoveFailure* failure = nullptr);
 
@@ -56,7 +60,8 @@ TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
 // and stays in the list (false, and `foreignSteps` receives true).
 bool RetryUndo(const std::wstring& parking, bool* foreignSteps = nullptr);
 
-// True when `parking` is a folder kept by MoveTreeOver with undo steps still to do.
+// True when `parking` is a folder kept by MoveTreeOver with undo steps still to do, also
+// one that a crash interrupted.
 bool IsKeptParking(const std::wstring& parking);
 
 // Builds under `to` (which must not exist) the folders of the tree `from` and one hard
@@ -74,8 +79,9 @@ bool HoldsLastLink(const std::wstring& tree);
 // makes sure first that nothing in it is needed any more (HoldsLost).
 void DeleteLinks(const std::wstring& tree);
 
-// True when some file of the tree `tree` has no other name and no counterpart at its
-// place under `original`: the tree then holds the only copy of it.
+// True when some file of the tree `tree` has no other name and its place under
+// `original` holds neither the same file nor one of equal bytes: the tree then holds the
+// only copy of it.
 bool HoldsLost(const std::wstring& tree, const std::wstring& original);
 
 // Writes to `listPath` the line `title` and the relative path of every file of the

@@ -221,9 +221,10 @@ TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring&
       result.Failure = TInstallFailure::Kept;
       result.KeptFolder = PlainPath(parking);
     } else if (moved == TMoveResult::NotMoved) {
-      result.Failure = failure.Kind == TMoveFailure::ReadOnly ? TInstallFailure::ReadOnly
-                       : failure.Kind == TMoveFailure::Clash  ? TInstallFailure::Clash
-                                                              : TInstallFailure::Refused;
+      result.Failure = failure.Kind == TMoveFailure::ReadOnly    ? TInstallFailure::ReadOnly
+                       : failure.Kind == TMoveFailure::Clash     ? TInstallFailure::Clash
+                       : failure.Kind == TMoveFailure::NoJournal ? TInstallFailure::WriteError
+                                                                 : TInstallFailure::Refused;
     }
   }
   DeleteTree(staging);

@@ -1,16 +1,21 @@
 // Nothing an add-on archive carries may act outside the add-on folders: archives that
 // name the manager's work folders install nothing, and work folders planted in Mods
-// before an install or a removal are never obeyed.
+// before an install or a removal are never obeyed. And no step that fails (a crash, a
+// full disk, a file the game put back) loses the files an install or removal replaces.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "ImportShim.h"
 #include "ZipTestSupport.h"
+#include "install/FileTree.h"
 #include "install/Install.h"
 #include "ui/Application.h"
 
@@ -113,6 +118,92 @@ TEST(Containment, PlantedWorkFoldersAreNeverObeyed) {
   EXPECT_NE(removed, install::TRecycleResult::Held) << ui::Narrow(held);
   EXPECT_EQ(ziptest::ReadFile(hold / L"planted.lua"), Bytes("planted"));
   EXPECT_EQ(Snapshot(outside), outsideBefore);
+}
+
+// An add-on "Map" with three installed files and an archive that replaces them.
+struct TMapUpdate {
+  ziptest::TScratch Scratch;
+  fs::path Mods = Scratch.Path() / L"Mods";
+  fs::path Map = Mods / L"Addons" / L"Map";
+  TMapUpdate() {
+    fs::create_directories(Map);
+    TZipWriter update;
+    for (std::string name : {"a.lua", "b.lua", "c.lua"}) {
+      ziptest::WriteFile(Map / name, Bytes("old"));
+      update.Add("Addons/Map/" + name, Bytes("new"));
+    }
+    ziptest::WriteFile(Scratch / "map.zip", update.Build());
+  }
+  install::TInstallResult Install() {
+    return install::UnzipArchive((Scratch / "map.zip").wstring(), Mods.wstring());
+  }
+  bool AllOld() {
+    for (std::string name : {"a.lua", "b.lua", "c.lua"})
+      if (!fs::exists(Map / name) || ziptest::ReadFile(Map / name) != Bytes("old")) return false;
+    return std::distance(fs::recursive_directory_iterator(Mods), {}) == 5;
+  }
+};
+
+int Calls = 0;
+struct TCrash {};
+
+TEST(LossPaths, AnInstallCutShortByACrashIsUndoneByTheNextCleanUp) {
+  TMapUpdate map;
+  {
+    Calls = 0;
+    TImportShim<decltype(MoveFileExW)> crash(
+        "MoveFileExW", [](LPCWSTR from, LPCWSTR to, DWORD flags) -> BOOL {
+          if (wcsstr(from, L"-staging\\") && ++Calls == 3) throw TCrash{};  // the third new file
+          return TImportShim<decltype(MoveFileExW)>::Original(from, to, flags);
+        });
+    EXPECT_THROW(map.Install(), TCrash);
+  }
+  EXPECT_TRUE(install::CleanUpWork(map.Mods.wstring()).empty());
+  EXPECT_TRUE(map.AllOld());
+}
+
+HANDLE StepFile = INVALID_HANDLE_VALUE;
+
+TEST(LossPaths, AStepListThatCannotBeWrittenStopsTheInstall) {
+  TMapUpdate map;
+  Calls = 0;
+  TImportShim<decltype(CreateFileW)> open(
+      "CreateFileW",
+      [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+         DWORD flags, HANDLE model) -> HANDLE {
+        HANDLE file = TImportShim<decltype(CreateFileW)>::Original(path, access, share, security,
+                                                                   disposition, flags, model);
+        if (wcsstr(path, L"\\.VornisTools-steps")) StepFile = file;
+        return file;
+      });
+  TImportShim<decltype(WriteFile)> fullDisk(
+      "WriteFile", [](HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED at) {
+        if (file == StepFile && ++Calls >= 3) return SetLastError(ERROR_DISK_FULL), FALSE;
+        return TImportShim<decltype(WriteFile)>::Original(file, data, size, written, at);
+      });
+  install::TInstallResult result = map.Install();
+  EXPECT_EQ(result.Failure, install::TInstallFailure::WriteError);
+  EXPECT_TRUE(map.AllOld());
+}
+
+// The shell deletes the folder for good, the game writes another file at its place, and
+// nothing can be moved back: the held file is the only copy left.
+TEST(LossPaths, AHeldFileIsSafeOnlyWhenItsPlaceHoldsTheSameFile) {
+  ziptest::TScratch scratch;
+  fs::path folder = scratch.Path() / L"Mods" / L"Addons" / L"Name";
+  fs::create_directories(folder);
+  ziptest::WriteFile(folder / L"f.lua", Bytes("mine"));
+  TImportShim<decltype(SHFileOperationW)> deleteForGood(
+      "SHFileOperationW", [](SHFILEOPSTRUCTW* operation) -> int {
+        install::DeleteTree(operation->pFrom);
+        fs::create_directories(operation->pFrom);
+        ziptest::WriteFile(fs::path(operation->pFrom) / L"f.lua", Bytes("game"));
+        return 0;
+      });
+  std::wstring hold;
+  EXPECT_EQ(install::RecycleFolder(folder.wstring(), (scratch.Path() / L"Mods").wstring(), &hold),
+            install::TRecycleResult::Held);
+  EXPECT_EQ(ziptest::ReadFile(fs::path(hold) / L"f.lua"), Bytes("mine"));
 }
 
 }  // namespace
