@@ -20,6 +20,12 @@ def write(path, data):
         f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
 
 
+def fake_exe(path):
+    """The least the tool takes for an executable: an MZ header pointing at "PE\\0\\0"."""
+    write(path, b"MZ" + bytes(58) + (64).to_bytes(4, "little") + b"PE\0\0" + bytes(20))
+    return path
+
+
 def snapshot(folder):
     """Every file of a folder: relative path -> (bytes, modification time)."""
     paths = [os.path.join(d, n) for d, _, names in os.walk(folder) for n in names]
@@ -39,17 +45,18 @@ class Publish(unittest.TestCase):
         write(os.path.join(self.source, "MapPlus", "MapPlus.lua"), "-- map\n")
         write(os.path.join(self.source, "MapPlus", "Data", "說明.txt"), "座標\n")
         write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag\n")
+        self.exe = fake_exe(os.path.join(self.dir.name, "VornisTools.exe"))
 
         self.addCleanup(self.dir.cleanup)
 
-    def run_tool(self, *args):
-        return subprocess.run([sys.executable, TOOL, self.source, self.out, *args],
-                              capture_output=True, text=True)
+    def run_tool(self, *args, out=None, umask=0o022):
+        return subprocess.run([sys.executable, TOOL, self.source, out or self.out, *args],
+                              capture_output=True, text=True, preexec_fn=lambda: os.umask(umask))
 
     def test_reproducible_and_unchanged_files_keep_their_times(self):
-        self.assertEqual(0, self.run_tool("--version", "3").returncode)
+        self.assertEqual(0, self.run_tool("--version", "3", "--exe", self.exe).returncode)
         first = snapshot(self.out)
-        self.assertEqual({"Data.xml", "UPdate.ini", os.path.join("zip", "MapPlus.zip"),
+        self.assertEqual({"Data.xml", "UPdate.ini", "VornisTools.exe", os.path.join("zip", "MapPlus.zip"),
                           os.path.join("zip", "Bag.zip")}, set(first))
         items = ET.fromstring(first["Data.xml"][0]).findall("Item")
         self.assertEqual(["MapPlus", "Bag"], [i.get("plugfolder") for i in items])
@@ -69,13 +76,58 @@ class Publish(unittest.TestCase):
 
         # One add-on changed: only its archive and the catalogue change.
         write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag 2\n")
-        self.assertEqual(0, self.run_tool("--version", "4").returncode)
+        self.assertEqual(0, self.run_tool("--version", "4", "--exe", self.exe).returncode)
         second = snapshot(self.out)
         changed = {name for name in first if first[name] != second[name]}
         self.assertEqual({"Data.xml", "UPdate.ini", os.path.join("zip", "Bag.zip")}, changed)
 
+    def test_owns_only_its_files_and_makes_them_public(self):
+        foreign = {"vornistools.php": "<?php ?>", os.path.join("ad", "index.html"): "ad",
+                   ".htaccess": "Options -Indexes", os.path.join("zip", "README"): "mine"}
+        for name, text in foreign.items():
+            write(os.path.join(self.out, name), text)
+        write(os.path.join(self.out, "zip", "Gone.zip"), "old add-on")
+        write(os.path.join(self.out, "Data.xml.sig"), "old signature")
+        os.chmod(self.out, 0o700)
+        kept = {n: v for n, v in snapshot(self.out).items() if n in foreign}
+        result = self.run_tool("--exe", self.exe, umask=0o077)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("Bag, MapPlus", result.stdout)
+        self.assertIn("NOT signed", result.stdout)
+        after = snapshot(self.out)
+        self.assertEqual(kept, {n: v for n, v in after.items() if n in foreign})
+        self.assertNotIn(os.path.join("zip", "Gone.zip"), after)
+        self.assertNotIn("Data.xml.sig", after)
+        modes = {os.path.relpath(os.path.join(d, n), self.out): os.stat(os.path.join(d, n)).st_mode & 0o777
+                 for d, dirs, files in os.walk(self.out) for n in dirs + files}
+        modes["."] = os.stat(self.out).st_mode & 0o777
+        owned = {"Data.xml", "UPdate.ini", "VornisTools.exe", os.path.join("zip", "Bag.zip"),
+                 os.path.join("zip", "MapPlus.zip")}
+        self.assertEqual({n: 0o644 for n in owned} | {".": 0o755, "zip": 0o755},
+                         {n: m for n, m in modes.items() if n in owned or n in (".", "zip")})
+
+    def test_refused_before_anything_is_written(self):
+        everything = lambda: snapshot(self.dir.name)
+        before = everything()
+        cases = [((self.source,), "is SOURCE itself"),
+                 ((os.path.join(self.source, "site"), "--exe", self.exe), "inside SOURCE"),
+                 ((self.dir.name, "--exe", self.exe), "holds SOURCE"),
+                 ((self.out,), "--exe on the first publish"),
+                 ((os.path.join(self.exe, "site"), "--exe", self.exe), "is not a folder"),
+                 ((self.out, "--exe", os.path.join(self.source, "addons.tsv")), "not a Windows executable")]
+        for (out, *args), message in cases:
+            result = self.run_tool(*args, out=out)
+            self.assertEqual((1, ""), (result.returncode, result.stdout), message)
+            self.assertIn(message, result.stderr)
+            self.assertEqual(before, everything())
+        # The version stays unless a new executable comes with a new number.
+        self.assertEqual(0, self.run_tool("--exe", self.exe, "--version", "5").returncode)
+        self.assertIn("--exe", self.run_tool("--version", "6").stderr)
+        self.assertIn("version 5", self.run_tool().stdout)
+        self.assertEqual(b"[updataver]\r\nver=5\r\n", Path(self.out, "UPdate.ini").read_bytes())
+
     def test_bad_input_is_refused_and_writes_nothing(self):
-        self.assertEqual(0, self.run_tool().returncode)
+        self.assertEqual(0, self.run_tool("--exe", self.exe).returncode)
         before = snapshot(self.out)
         self.assertIn("k.pem", self.run_tool("--key", "k.pem").stderr)
         tsv = os.path.join(self.source, "addons.tsv")
@@ -97,7 +149,7 @@ class Publish(unittest.TestCase):
     def test_signs_catalogue_version_and_executable(self):
         keys = os.path.join(os.path.dirname(TOOL), "publisher_key.py")
         subprocess.run([sys.executable, keys, "generate", self.dir.name], check=True)
-        self.assertEqual(0, self.run_tool("--exe", keys, "--key",
+        self.assertEqual(0, self.run_tool("--exe", self.exe, "--key",
                                           os.path.join(self.dir.name, "private.pem")).returncode)
         signatures = {n: len(d) for n, (d, _) in snapshot(self.out).items() if n.endswith(".sig")}
         self.assertEqual({"Data.xml.sig": 64, "UPdate.ini.sig": 64, "VornisTools.exe.sig": 64},

@@ -1,6 +1,6 @@
-// A publisher's journey through the real executable: publications made by tools/publish,
-// a second version revalidated (304 for what did not change), "有更新" and its menu
-// entry, and archives that do not match the catalogue's hashes refused.
+// A publisher's journey through the real executable: publications made and signed by
+// tools/publish, a second version revalidated (304 for what did not change), "有更新" and
+// its menu entry, and archives that do not match the catalogue's hashes refused.
 #include <gtest/gtest.h>
 
 #include "Driver.h"
@@ -12,6 +12,11 @@ using namespace e2e;
 namespace {
 
 constexpr WPARAM kCheckUpdatesEntry = 150;  // "勾選有更新的 UI"
+#ifdef VORNIS_PUBLISHER_PRIVATE_PEM
+const std::string kSigningKey = " --key '" VORNIS_PUBLISHER_PRIVATE_PEM "'";
+#else
+const std::string kSigningKey;
+#endif
 
 std::wstring States(HWND list) {
   std::wstring states;
@@ -36,12 +41,17 @@ TEST(PublishE2E, SecondVersionShowsUpdatesAndMismatchedArchivesAreRefused) {
                 "AddC\t3\tC\tc\tx\n");
   for (const char* folder : {"AddA", "AddB", "AddC"})
     box.WriteFile(ui::Widen("source\\" + std::string(folder) + "\\main.lua"), "-- 1\n");
+  // Into the folder the server serves, beside the publisher's own page, with the
+  // manager's executable and signed with the key the manager was built with.
+  box.WriteFile(L"site\\vornistools.php", "<p>UI</p>");
   auto publish = [&](int version) {
     return RunUnix("python3 '" VORNIS_PUBLISH_TOOL "' '" + box.UnixDir() + "source' '" +
-                   box.UnixDir() + "site' --version " + std::to_string(version));
+                   box.UnixDir() + "site' --version " + std::to_string(version) + " --exe '" +
+                   box.UnixDir() + "VornisTools.exe'" + kSigningKey);
   };
   ASSERT_EQ(0, publish(1));
   testserver::TTestHttpServer server(box.Path(L"site\\"));
+  server.ServeSignatureFiles();
   std::wstring game = box.MakeGame();
   box.WriteFile(L"Config.ini", "[game]\r\ngamepath=" + ui::Narrow(game) +
                                    "\r\n[updata]\r\nautoupdata=0\r\n[updataver]\r\nver=1\r\n");
@@ -89,6 +99,7 @@ TEST(PublishE2E, SecondVersionShowsUpdatesAndMismatchedArchivesAreRefused) {
   EXPECT_EQ(304, StatusOf(server, "/zip/AddA.zip"));
   EXPECT_EQ(304, StatusOf(server, "/zip/AddC.zip"));
   EXPECT_EQ(200, StatusOf(server, "/zip/AddB.zip"));
+  EXPECT_EQ("<p>UI</p>", box.ReadFile(L"site\\vornistools.php"));
 
   PostMessageW(main, WM_COMMAND, kCheckUpdatesEntry, 0);
   ASSERT_TRUE(WaitUntil([&] { return ReadList(list)[1].Checked; }));

@@ -247,6 +247,7 @@ class TTestHttpServer::TImpl {
   unsigned long FStallGeneration = 0;
   int FStalled = 0;
   bool FStopping = false;
+  bool FSignsFiles = true;
 
  private:
   void AcceptLoop();
@@ -469,15 +470,14 @@ TAnswer TTestHttpServer::TImpl::Decide(const TRequest& request) {
   // path names at this moment (a signature file in the folder may be of other bytes).
   constexpr std::string_view kSig = ".sig";
   if (request.Path.size() > kSig.size() && request.Path.ends_with(kSig)) {
-    bool setInMemory = false;
+    bool signs = false;
     {
       std::lock_guard lock(FMutex);
-      setInMemory = FBodies.contains(request.Path);
+      signs = FSignsFiles && !FBodies.contains(request.Path);
     }
     TAnswer signedFile;
     std::optional<std::string> signature;
-    if (!setInMemory &&
-        Lookup(request.Path.substr(0, request.Path.size() - kSig.size()), signedFile) &&
+    if (signs && Lookup(request.Path.substr(0, request.Path.size() - kSig.size()), signedFile) &&
         (signature = SignForTests(signedFile.Body))) {
       answer.Body = std::move(*signature);
       answer.ContentType = "application/octet-stream";
@@ -645,6 +645,11 @@ void TTestHttpServer::SetBody(const std::string& path, std::string body, std::st
   ULARGE_INTEGER time{};
   time.QuadPart = 132223104000000000ULL + FImpl->FBodyVersion * 10000000ULL;  // from 2020
   entry.LastModified = HttpDate(FILETIME{time.LowPart, time.HighPart});
+}
+
+void TTestHttpServer::ServeSignatureFiles() {
+  std::lock_guard lock(FImpl->FMutex);
+  FImpl->FSignsFiles = false;
 }
 
 void TTestHttpServer::RemoveBody(const std::string& path) {

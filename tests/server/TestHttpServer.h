@@ -91,6 +91,9 @@ class TTestHttpServer {
   void SetBody(const std::string& path, std::string body,
                std::string contentType = "application/octet-stream");
   void RemoveBody(const std::string& path);
+  // From now on a ".sig" path is answered from the folder like any file, not signed by
+  // the server: for publications that carry their own signatures.
+  void ServeSignatureFiles();
 
   void SetFault(const std::string& path, TFault fault);
   void ClearFault(const std::string& path);
