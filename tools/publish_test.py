@@ -69,9 +69,15 @@ class Publish(unittest.TestCase):
                               "Addons/MapPlus/Data/說明.txt", "Addons/MapPlus/MapPlus.lua"],
                              [i.filename.encode("cp437").decode("cp950") for i in z.infolist()])
 
-        # Again from a copy of the same sources: the same bytes, the same times.
+        # Again from a copy of the same sources: the same bytes, the same times; what
+        # systems and tools leave in folders is left out, and said so.
         os.utime(os.path.join(self.source, "Bag", "Bag.lua"), (1, 1))
-        self.assertEqual(0, self.run_tool().returncode)
+        for name in (".git/config", "Thumbs.db", "Data/.DS_Store"):
+            write(os.path.join(self.source, "MapPlus", name), "x")
+        result = self.run_tool()
+        self.assertEqual(0, result.returncode)
+        self.assertIn("MapPlus/.git, MapPlus/Data/.DS_Store, MapPlus/Thumbs.db", result.stdout)
+        self.assertIn("no archive changed", result.stdout)
         self.assertEqual(first, snapshot(self.out))
 
         # One add-on changed: only its archive and the catalogue change.
@@ -80,6 +86,10 @@ class Publish(unittest.TestCase):
         second = snapshot(self.out)
         changed = {name for name in first if first[name] != second[name]}
         self.assertEqual({"Data.xml", "UPdate.ini", os.path.join("zip", "Bag.zip")}, changed)
+        self.assertEqual(0, self.run_tool("--include-hidden").returncode)
+        with zipfile.ZipFile(os.path.join(self.out, "zip", "MapPlus.zip")) as z:
+            self.assertIn("Addons/MapPlus/.git/config", z.namelist())
+
 
     def test_owns_only_its_files_and_makes_them_public(self):
         foreign = {"vornistools.php": "<?php ?>", os.path.join("ad", "index.html"): "ad",
@@ -130,20 +140,51 @@ class Publish(unittest.TestCase):
         self.assertEqual(0, self.run_tool("--exe", self.exe).returncode)
         before = snapshot(self.out)
         self.assertIn("k.pem", self.run_tool("--key", "k.pem").stderr)
+        head = "folder\tid\tname\tdescription\tauthor\n"
+        lines = {
+            "folder\tid\tname\n": "line 1: the header",
+            "Bag\t2\t背包\t整理\n": "line 2: 4 columns",
+            "Bag\t2\t背包\t整\t理\t阿哲\n": "line 2: a text holds a tab",
+            "Bag\t2\t背\u2028包\t整理\t阿哲\n": "line 2: the name holds a line separator (U+2028)",
+            "Bag\t2\tn\td\ta\r\nMapPlus\t3\tn\td\rx\ta\r\n": "line 3: the description holds a line separator (CR)",
+            "..\\x\t2\tn\td\ta\n": "line 2: the folder name '..\\\\x' holds a character",
+            "Bag\t2\tn\td\ta\nbag\t3\tn\td\ta\n": "line 3: folder 'bag' is already on line 2",
+            "Bag\t \tn\td\ta\n": "line 2: the id is empty",
+            "Bag\t2\tn\td\ta\nMapPlus\t2\tn\td\ta\n": "line 3: id '2' is already on line 2",
+            "Lpt\u00b9 .x\t2\tn\td\ta\n": "device name",
+            "x" * 252 + "\t2\tn\td\ta\n": "longer than the 251",
+            "Gone\t2\tn\td\ta\n": "line 2: no folder",
+            b"Bag\t2\tn\td\ta\nMapPlus\t3\t\xff\td\ta\n": "line 3: not UTF-8"}
         tsv = os.path.join(self.source, "addons.tsv")
-        cases = {
-            "folder\tid\tname\n": "header",
-            "folder\tid\tname\tdescription\tauthor\nBag\t2\t背包\t整理\n": "line 2: 4 columns",
-            "folder\tid\tname\tdescription\tauthor\n..\\x\t2\tn\td\ta\n": "not a plain folder",
-            "folder\tid\tname\tdescription\tauthor\nBag\t2\tn\td\ta\nbag\t3\tn\td\ta\n": "line 3",
-            "folder\tid\tname\tdescription\tauthor\nGone\t2\tn\td\ta\n": "no folder",
-        }
-        for text, message in cases.items():
-            write(tsv, text)
+        good = Path(tsv).read_bytes()
+        map_plus = os.fsencode(os.path.join(self.source, "MapPlus"))
+        touch = lambda p: write(p, "")
+        files = {b"gone": (lambda p: os.symlink("nowhere", p), "a link to nothing"),
+                 b"pipe": (os.mkfifo, "a named pipe"),
+                 b"\xff.lua": (touch, "\\xff.lua: the name is not UTF-8"),
+                 b"con .lua": (touch, "a Windows device name"),
+                 b"Data\\x": (touch, "a character no Windows file name"),
+                 b"Data/Old.": (touch, "Old.: the name ends with a dot"),
+                 b"mapplus.LUA": (touch, "only in case"),
+                 b"loop": (lambda p: os.symlink(".", p), "a link to a folder that holds it")}
+
+        def refused(message):
             result = self.run_tool()
-            self.assertEqual(1, result.returncode, text)
+            self.assertEqual(1, result.returncode, message)
             self.assertIn(message, result.stderr)
+            self.assertNotIn("Traceback", result.stderr)
             self.assertEqual(before, snapshot(self.out))
+
+        for text, message in lines.items():
+            write(tsv, text if text.startswith("folder") else head + text) if isinstance(
+                text, str) else write(tsv, head.encode() + text)
+            refused(message)
+        write(tsv, good)
+        for name, (make, message) in files.items():
+            path = os.path.join(map_plus, name)
+            make(path)
+            refused(message)
+            os.remove(path)
         self.assertEqual([], [n for n in os.listdir(self.dir.name) if n.startswith(".")])
 
     def test_signs_catalogue_version_and_executable(self):
