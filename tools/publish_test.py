@@ -3,6 +3,7 @@
 
 import hashlib
 import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -49,9 +50,13 @@ class Publish(unittest.TestCase):
 
         self.addCleanup(self.dir.cleanup)
 
-    def run_tool(self, *args, out=None, umask=0o022):
+    def run_tool(self, *args, out=None, umask=0o022, file_size_cap=None):
+        def limits():
+            os.umask(umask)
+            if file_size_cap is not None:
+                resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_cap, file_size_cap))
         return subprocess.run([sys.executable, TOOL, self.source, out or self.out, *args],
-                              capture_output=True, text=True, preexec_fn=lambda: os.umask(umask))
+                              capture_output=True, text=True, preexec_fn=limits)
 
     def test_reproducible_and_unchanged_files_keep_their_times(self):
         self.assertEqual(0, self.run_tool("--version", "3", "--exe", self.exe).returncode)
@@ -185,6 +190,11 @@ class Publish(unittest.TestCase):
             make(path)
             refused(message)
             os.remove(path)
+        # A write that fails half-way (the disk is full) leaves nothing of it behind.
+        write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag 2\n" * 100)
+        result = self.run_tool(file_size_cap=200)
+        self.assertIn("zip/Bag.zip: cannot write (File too large)", result.stderr)
+        self.assertEqual(before, snapshot(self.out))
         self.assertEqual([], [n for n in os.listdir(self.dir.name) if n.startswith(".")])
 
     def test_signs_catalogue_version_and_executable(self):
