@@ -600,6 +600,148 @@ TEST_F(FileDownLoadThread, StopAllEndsTransfersAndStaleTemporaryFilesGo) {
   EXPECT_TRUE(download::StopAllTransfers(0ms));
 }
 
+// A body whose length nothing proves (sent without a Content-Length, or compressed) and
+// that a connection reset cuts short is a failed download, never a shorter file: the
+// HTTP client here reports such a cut as the end of the body, so the content check is
+// told that the length proved nothing and judges by the content. Through the download
+// service and through a revalidation alike.
+TEST_F(FileDownLoadThread, ResetBodyOfUnknownLengthFails) {
+  const std::string body = Pattern(1000000);
+  struct TCase {
+    const char* Name;
+    TFault Fault;
+    bool Held;
+  } cases[] = {
+      {"plain", TFault{.NoContentLength = true, .ResetAfterBytes = 50000}, false},
+      {"plain-held", TFault{.NoContentLength = true, .ResetAfterBytes = 50000}, true},
+      {"gzip", TFault{.ResetAfterBytes = 200, .Encoding = "gzip"}, false},
+      {"gzip-held", TFault{.NoContentLength = true, .ResetAfterBytes = 200, .Encoding = "gzip"},
+       true},
+      {"whole", TFault{.NoContentLength = true, .Encoding = "gzip"}, false},
+  };
+  std::vector<std::string> names;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string name = std::string(c.Name) + ".zip";
+    names.push_back(name);
+    WriteFile(FFolder / name, "good old archive");
+    FServer->SetBody("/zip/" + name, body);
+    FServer->SetFault("/zip/" + name, c.Fault);
+    FRecorder = TRecorder();
+    download::TRevalidation revalidation;
+    if (c.Held)
+      revalidation.Load = [](const std::wstring&) {
+        return download::TValidators{L"\"old\"", L""};
+      };
+    std::vector<bool> proven;  // written on the worker before the final notification
+    auto check = [&](const std::wstring& path, bool lengthProven) {
+      proven.push_back(lengthProven);
+      return lengthProven || ReadFile(path) == body;
+    };
+    TFileDownLoadThread::Create(FServer->Url("/zip/" + name), (FFolder / name).wstring(),
+                                FRecorder.OnProgress(), FRecorder.OnComplete(), FRecorder.OnError(),
+                                false, check, revalidation);
+    ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+    EXPECT_EQ(std::vector<bool>(proven.size(), false), proven);
+    if (std::string(c.Name) == "whole") {
+      EXPECT_EQ(1u, FRecorder.Completed.size());
+      EXPECT_TRUE(ReadFile(FFolder / name) == body);
+    } else {
+      EXPECT_EQ(1u, FRecorder.Failed.size());
+      EXPECT_TRUE(ReadFile(FFolder / name) == "good old archive");
+    }
+  }
+  EXPECT_TRUE(Leftovers(names).empty());
+}
+
+// The sweep of stale temporary files spares those of running transfers: one the service
+// is writing, and one that is closed while the content check reads it.
+TEST_F(FileDownLoadThread, SweepSparesTheFilesOfRunningTransfers) {
+  FServer->SetBody("/zip/checked.zip", Pattern(200000));
+  FServer->SetBody("/zip/stalled.zip", Pattern(200000, 1));
+  FServer->SetFault("/zip/stalled.zip", TFault{.StallAfterBytes = 1000});
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> checking{false};
+  std::wstring checked;  // written before `checking` is set
+  Start("/zip/checked.zip", FFolder / "checked.zip", [&](const std::wstring& path, bool) {
+    checked = path;
+    checking = true;
+    WaitForSingleObject(release, INFINITE);
+    return true;
+  });
+  Start("/zip/stalled.zip", FFolder / "stalled.zip");
+  bool ready = FServer->WaitForStalls(1, 60s) && PumpUntil([&] { return checking.load(); });
+  WriteFile(FFolder / "old.zip.12-34.part", "left by an earlier process");
+  int removed = download::RemoveStalePartFiles(FFolder.wstring());
+  bool checkedKept = ready && fs::exists(checked);
+  SetEvent(release);
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(ready);
+  EXPECT_EQ(1, removed);
+  EXPECT_TRUE(checkedKept);
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 2; }));
+  CloseHandle(release);
+  EXPECT_EQ(2u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(200000), ReadFile(FFolder / "checked.zip"));
+  EXPECT_EQ(Pattern(200000, 1), ReadFile(FFolder / "stalled.zip"));
+  EXPECT_TRUE(Leftovers({"checked.zip", "stalled.zip"}).empty());
+}
+
+// Names that differ only in case name one file: a download to "A.ZIP" left to run waits
+// for the one to "a.zip", and asks the server only once that one has ended.
+TEST_F(FileDownLoadThread, TargetsDifferingOnlyInCaseRunOneAfterTheOther) {
+  FServer->SetBody("/zip/a.zip", Pattern(100000, 1));
+  FServer->SetFault("/zip/a.zip", TFault{.StallAfterBytes = 1000, .Times = 1});
+  FServer->SetBody("/zip/b.zip", "b");
+  Start("/zip/a.zip", FFolder / "a.zip");
+  ASSERT_TRUE(FServer->WaitForStalls(1, 60s));
+  Start("/zip/a.zip", FFolder / "A.ZIP");
+  Start("/zip/b.zip", FFolder / "b.zip");  // started after it, done while it waits
+  ASSERT_TRUE(PumpUntil([&] { return ReadFile(FFolder / "b.zip") == "b"; }));
+  EXPECT_EQ(1, FServer->RequestCount("/zip/a.zip"));
+
+  auto released = std::chrono::steady_clock::now();
+  FServer->ReleaseStalls();
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 3; }));
+  EXPECT_EQ(3u, FRecorder.Completed.size());
+  std::vector<testserver::TRequest> requests;
+  for (const testserver::TRequest& request : FServer->Requests())
+    if (request.Path == "/zip/a.zip") requests.push_back(request);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_GE(requests[1].Time, released);
+  EXPECT_EQ(Pattern(100000, 1), ReadFile(FFolder / "a.zip"));
+}
+
+// "304 Not Modified" answers validators: to a request sent without any it is a failure,
+// and no file is reported as written or kept.
+TEST_F(FileDownLoadThread, NotModifiedToARequestWithoutValidatorsFails) {
+  FServer->SetBody("/zip/a.zip", Pattern(1000));
+  FServer->SetFault("/zip/a.zip", TFault{.Status = 304});
+  std::vector<bool> landed;
+  download::TRevalidation noValidators{[](const std::wstring&) { return download::TValidators{}; },
+                                       [&](const std::wstring&, const download::TValidators&,
+                                           bool replaced) { landed.push_back(replaced); }};
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held ? "a file held without validators" : "no file");
+    if (held) WriteFile(FFolder / "a.zip", "held");
+    FRecorder = TRecorder();
+    std::shared_ptr<TFileDownLoadThread> thread = TFileDownLoadThread::Create(
+        FServer->Url("/zip/a.zip"), (FFolder / "a.zip").wstring(), FRecorder.OnProgress(),
+        FRecorder.OnComplete(), FRecorder.OnError(), false, nullptr, noValidators);
+    ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+    ASSERT_EQ(1u, FRecorder.Failed.size());
+    EXPECT_NE(S_OK, FRecorder.Failed[0].second);
+    EXPECT_EQ(304u, FRecorder.FailedStatus[0]);
+    EXPECT_FALSE(thread->NotModified());
+    if (held)
+      EXPECT_EQ("held", ReadFile(FFolder / "a.zip"));
+    else
+      EXPECT_FALSE(fs::exists(FFolder / "a.zip"));
+  }
+  EXPECT_TRUE(landed.empty());
+  EXPECT_TRUE(Leftovers({"a.zip"}).empty());
+}
+
 TEST(DownLoadMonitor, AnswersItsInterfacesAndRecordsTheResponse) {
   EXPECT_TRUE(IsEqualIID(IID_IBindStatusCallback, download::kBindStatusCallbackId));
   auto* monitor = new download::TDownLoadMonitor(nullptr);
