@@ -202,8 +202,12 @@ class TForm1 : public ui::TForm {
   void TrayIcon1DblClick();
   void WMMoving(RECT& dragged);
   bool ApplicationEvents1Message(const MSG& msg);
-  // Part of the filter: a system key typed in a control goes to the window instead.
+  // Part of the filter: a system key typed in a control goes to the window instead,
+  // from a web page only one that names a menu of the window.
   bool RouteSystemKey(const MSG& msg);
+  bool NamesMenu(const MSG& msg) const;
+  // `window` is inside one of the two web panel areas.
+  bool InWebPanel(HWND window) const;
   unsigned DockedEdges() const { return FDockedEdges; }
 
   // Self-update timers.

@@ -83,21 +83,40 @@ bool TForm1::ApplicationEvents1Message(const MSG& msg) {
       msg.message != WM_RBUTTONDBLCLK)
     return false;
   // The web panels fill these two areas; their own context menus never show.
-  bool handled = false;
-  if (IsChild(Panel1->Handle(), msg.hwnd)) handled = true;
-  if (IsChild(Panel4->Handle(), msg.hwnd)) handled = true;
-  return handled;
+  return InWebPanel(msg.hwnd);
+}
+
+bool TForm1::InWebPanel(HWND window) const {
+  return IsChild(Panel1->Handle(), window) || IsChild(Panel4->Handle(), window);
+}
+
+// Keys that name a menu of the window: Alt itself (alone it opens the menu bar), F10,
+// Alt+Space for the window menu, and Alt with the access key of a menu bar entry. The
+// number pad never does, whatever character its keys map to: Alt and the number pad
+// type a character.
+bool TForm1::NamesMenu(const MSG& msg) const {
+  if (msg.message == WM_SYSCHAR || msg.message == WM_SYSDEADCHAR) {
+    wchar_t typed = static_cast<wchar_t>(msg.wParam);
+    return typed == L' ' || MainMenu1.FindAccessKey(typed);
+  }
+  UINT key = static_cast<UINT>(msg.wParam);
+  if (key == VK_MENU || key == VK_F10 || key == VK_SPACE) return true;
+  if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) return false;
+  wchar_t typed = static_cast<wchar_t>(MapVirtualKeyW(key, MAPVK_VK_TO_CHAR) & 0xFFFF);
+  return typed > L' ' && MainMenu1.FindAccessKey(typed);
 }
 
 // The skin draws the menu bar itself and takes the menu off the window, so the system's
-// search for a menu from a focused control finds none (Alt+letter does nothing), and a
-// web page may keep such keys for itself. Alt combinations and F10 typed in any control
-// of the window, a page included, go to the window itself, as if it had the focus.
+// search for a menu from a focused control finds none (Alt+letter does nothing). Alt
+// combinations and F10 typed in a control of the window go to the window itself, as if
+// it had the focus. A web page keeps the ones that name no menu of the window: its own
+// access keys, Alt+Down on its drop-down lists, Alt and the number pad.
 bool TForm1::RouteSystemKey(const MSG& msg) {
   if (msg.message != WM_SYSKEYDOWN && msg.message != WM_SYSKEYUP && msg.message != WM_SYSCHAR &&
       msg.message != WM_SYSDEADCHAR)
     return false;
   if (!IsChild(Handle(), msg.hwnd)) return false;
+  if (InWebPanel(msg.hwnd) && !NamesMenu(msg)) return false;
   MSG own = msg;
   own.hwnd = Handle();
   TranslateMessage(&own);

@@ -77,6 +77,20 @@ TMenuItem* TMenu::Find(const std::wstring& name) const {
   return FindIn(FItems, [&](const TMenuItem& item) { return item.Name == name; });
 }
 
+TMenuItem* TMenu::FindAccessKey(wchar_t key) const {
+  for (const auto& item : FItems) {
+    const std::wstring& caption = item->Caption;
+    size_t mark = 0;
+    while ((mark = caption.find(L'&', mark)) != std::wstring::npos && mark + 1 < caption.size() &&
+           caption[mark + 1] == L'&')
+      mark += 2;  // "&&" is a plain "&"
+    if (mark != std::wstring::npos && mark + 1 < caption.size() &&
+        CompareStringOrdinal(&caption[mark + 1], 1, &key, 1, TRUE) == CSTR_EQUAL)
+      return item.get();
+  }
+  return nullptr;
+}
+
 bool TMenu::Dispatch(UINT commandId) const {
   TMenuItem* item = FindIn(
       FItems, [&](const TMenuItem& candidate) { return candidate.CommandId() == commandId; });

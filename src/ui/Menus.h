@@ -58,6 +58,9 @@ class TMenu {
   void Build(const std::vector<TMenuEntry>& table);
   HMENU Handle() const { return FHandle; }
   TMenuItem* Find(const std::wstring& name) const;
+  // The top-level entry whose caption marks `key` as its access key ("幫助(&H)" for H or
+  // h); nullptr when none does.
+  TMenuItem* FindAccessKey(wchar_t key) const;
   // Runs the handler of the entry with this command id inside the application's guard;
   // false when it is not ours.
   bool Dispatch(UINT commandId) const;

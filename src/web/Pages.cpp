@@ -39,18 +39,6 @@ ui::TComPtr<IDispatch> CreateAutomationObject(const wchar_t* progId) {
   return object;
 }
 
-void OpenInDefaultBrowser(HWND owner, const std::wstring& address) {
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof(info);
-  // Our error box is the one message of a failure: the shell shows none of its own.
-  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  info.hwnd = owner;
-  info.lpVerb = L"open";
-  info.lpFile = address.c_str();
-  info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) ThrowOleError(address, HRESULT_FROM_WIN32(GetLastError()));
-}
-
 // Sets a property of the browser window's look and place. These are niceties: a server
 // that refuses one (Wine's refuses all but Visible and MenuBar) still shows the page.
 void SetWindowProperty(IDispatch* browser, const wchar_t* name, int value) {
@@ -91,6 +79,29 @@ bool NavigateBrowserWindow(IDispatch* browser, const std::wstring& address, int 
 }
 
 }  // namespace
+
+void OpenInDefaultBrowser(HWND owner, const std::wstring& address) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  // Our error box is the one message of a failure: the shell shows none of its own.
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = address.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) ThrowOleError(address, HRESULT_FROM_WIN32(GetLastError()));
+}
+
+bool IsWebAddress(const std::wstring& address) {
+  for (const wchar_t* scheme : {L"http://", L"https://"}) {
+    size_t length = wcslen(scheme);
+    if (address.size() > length &&
+        CompareStringOrdinal(address.c_str(), static_cast<int>(length), scheme,
+                             static_cast<int>(length), TRUE) == CSTR_EQUAL)
+      return true;
+  }
+  return false;
+}
 
 void OpenExternalPage(HWND mainWindow, const std::wstring& address) {
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);

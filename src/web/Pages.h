@@ -30,4 +30,11 @@ std::wstring ForumHomeAddress();
 // Throws EOleError when the shell cannot open it either; the shell shows no message.
 void OpenExternalPage(HWND mainWindow, const std::wstring& address);
 
+// Opens `address` in the user's default browser through the shell, which shows no
+// message of its own: throws EOleError when no browser can be started.
+void OpenInDefaultBrowser(HWND owner, const std::wstring& address);
+
+// Whether `address` is an absolute http or https address (the scheme in any case).
+bool IsWebAddress(const std::wstring& address);
+
 }  // namespace web

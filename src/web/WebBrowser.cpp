@@ -6,6 +6,8 @@
 #include "ui/Application.h"
 #include "ui/Subclass.h"
 #include "web/Automation.h"
+#include "web/BrowserEmulation.h"
+#include "web/Pages.h"
 
 namespace web {
 
@@ -21,6 +23,41 @@ constexpr IID kBrowserEvents = {
 constexpr DISPID kNavigate = 104;
 constexpr DISPID kDocument = 203;
 constexpr DISPID kDocumentComplete = 259;
+constexpr DISPID kNewWindow2 = 251;  // (ppDisp, Cancel)
+constexpr DISPID kNewWindow3 = 273;  // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl)
+
+// How a panel's page is drawn: as part of the window, without the 3-D borders inside
+// and around it, with the system's themed look for its controls, without scroll bars
+// (the panels' pages are laid out to fit them), and without a help entry anywhere.
+constexpr DWORD kHostFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER |
+                             DOCHOSTUIFLAG_THEME | DOCHOSTUIFLAG_SCROLL_NO |
+                             DOCHOSTUIFLAG_DISABLE_HELP_MENU;
+
+// The event argument `index` (in the event's own order) of `params`, looking through a
+// by-reference variant; nullptr when there is no such argument.
+VARIANT* EventArgument(DISPPARAMS* params, UINT index) {
+  if (!params || index >= params->cArgs) return nullptr;
+  VARIANT* argument = &params->rgvarg[params->cArgs - 1 - index];
+  return argument->vt == (VT_BYREF | VT_VARIANT) ? argument->pvarVal : argument;
+}
+
+// Sets the by-reference Boolean Cancel of an event.
+void CancelEvent(DISPPARAMS* params, UINT index) {
+  VARIANT* cancel = EventArgument(params, index);
+  if (cancel && cancel->vt == (VT_BYREF | VT_BOOL) && cancel->pboolVal)
+    *cancel->pboolVal = VARIANT_TRUE;
+  else if (cancel && cancel->vt == VT_BOOL)
+    cancel->boolVal = VARIANT_TRUE;
+}
+
+std::wstring EventText(DISPPARAMS* params, UINT index) {
+  VARIANT* text = EventArgument(params, index);
+  BSTR value = !text                              ? nullptr
+               : text->vt == VT_BSTR              ? text->bstrVal
+               : text->vt == (VT_BYREF | VT_BSTR) ? *text->pbstrVal
+                                                  : nullptr;
+  return value ? std::wstring(value, SysStringLen(value)) : std::wstring();
+}
 
 constexpr UINT_PTR kSubclassId = 0x5745;  // "WE"
 
@@ -130,9 +167,15 @@ class TWebBrowser::TSite final : public IOleClientSite,
   STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
   // IDocHostUIHandler: a page never opens its own context menu, whether the mouse or
-  // the keyboard asks for it; everything else is left to the control's defaults.
+  // the keyboard asks for it, and is drawn as part of the window; everything else is
+  // left to the control's defaults.
   STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
-  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+    if (!info) return E_POINTER;
+    info->dwFlags = kHostFlags;
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+  }
   STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
                       IOleInPlaceUIWindow*) override {
     return S_FALSE;
@@ -164,8 +207,8 @@ class TWebBrowser::TSite final : public IOleClientSite,
     return S_FALSE;
   }
 
-  // IDispatch, as the DWebBrowserEvents2 sink: document-complete goes to the owner,
-  // every other event is acknowledged and dropped.
+  // IDispatch, as the DWebBrowserEvents2 sink: document-complete goes to the owner, a
+  // new window is refused, every other event is acknowledged and dropped.
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
     return S_OK;
@@ -175,8 +218,21 @@ class TWebBrowser::TSite final : public IOleClientSite,
     return E_NOTIMPL;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                       UINT*) override {
+    // The control asks with the address first (NewWindow3); the older event, without
+    // one, comes only where that was not raised or not cancelled.
+    if (id == kNewWindow2 || id == kNewWindow3) {
+      CancelEvent(params, 1);
+      std::wstring address = id == kNewWindow3 ? EventText(params, 4) : std::wstring();
+      // Only web addresses leave the panel; a page's file:, javascript:, res: or own
+      // scheme does nothing at all.
+      if (FOwner && IsWebAddress(address)) {
+        HWND owner = GetAncestor(FOwner->FParent, GA_ROOT);
+        ui::Application().Guard([&] { OpenInDefaultBrowser(owner, address); });
+      }
+      return S_OK;
+    }
     if (id == kDocumentComplete && FOwner) FOwner->KeepFocusOutside();
     if (id == kDocumentComplete && FOwner && FOwner->OnDocumentComplete) {
       TWebBrowser* owner = FOwner;
@@ -194,6 +250,12 @@ class TWebBrowser::TSite final : public IOleClientSite,
 };
 
 TWebBrowser::TWebBrowser(HWND parent) : FParent(parent), FSite(new TSite(this)) {
+  // Before the process's first control, which is when the control reads it.
+  static const bool kEmulationSet = [] {
+    SetBrowserEmulation();
+    return true;
+  }();
+  (void)kEmulationSet;
   if (!Activate()) Close();
 }
 

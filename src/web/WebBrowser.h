@@ -2,8 +2,14 @@
 // active inside a window of ours and filling its client area.
 //
 // We are the control's whole container: its client site, in-place site and frame, its
-// document host (which keeps every page from opening its own context menu), and the
-// sink of its events, of which only document-complete is passed on. The container
+// document host (which keeps every page from opening its own context menu and draws it
+// without borders or scroll bars, in the themed look), and the sink of its events, of
+// which only document-complete is passed on. A page never opens a window of the
+// control's own: a link with target _blank or window.open sends an http or https
+// address to the user's default browser (the application's error box being the one
+// message when none starts) and refuses any other address without a word. The first
+// control of the process is made after the executable's document mode is set
+// (SetBrowserEmulation). The container
 // deliberately offers no menus, tool bars, border space, status text or accelerators,
 // keeps no document of its own and never saves the control; the panel is a plain view
 // of a page. A control that cannot be created or activated leaves the window empty:

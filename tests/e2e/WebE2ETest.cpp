@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Driver.h"
 #include "TestHttpServer.h"
@@ -22,6 +23,8 @@ const wchar_t kAppProgId[] = L"Software\\Classes\\InternetExplorer.Application\\
 const wchar_t kAppServer[] =
     L"Software\\Classes\\CLSID\\{5E1F0001-7E57-4AB0-9D1C-0000000000AA}\\InprocServer32";
 constexpr WPARAM kExit = 103, kPortalEntry = 104, kUpdateHomeEntry = 105, kForumEntry = 113;
+const wchar_t kEmulation[] =
+    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 const wchar_t kOpenCommand[] = L"Software\\Classes\\http\\shell\\open\\command";
 
 // Wine 8 reads classes only from the machine branch: an override replaces the default
@@ -73,6 +76,7 @@ class WebE2E : public ::testing::Test {
   }
   void TearDown() override {
     DeleteFileW(kRefuse.c_str());
+    DeleteFileW(kNewWindows.c_str());
     TerminateProcess(Manager.hProcess, 0);
     WaitForSingleObject(Manager.hProcess, 10000);
     CloseHandle(Manager.hProcess);
@@ -125,6 +129,7 @@ class WebE2E : public ::testing::Test {
   inline static const std::wstring kLog = kDll.substr(0, kDll.size() - 3) + L"log";
   // What the stand-in refuses, one member name a line.
   inline static const std::wstring kRefuse = kDll.substr(0, kDll.size() - 3) + L"refuse";
+  inline static const std::wstring kNewWindows = kDll.substr(0, kDll.size() - 3) + L"newwindow";
   testserver::TTestHttpServer Server{WinPath(VORNIS_DEMO_SITE_DIR) + L"\\"};
   std::unique_ptr<TSandbox> Box;
   HDESK Previous = GetThreadDesktop(GetCurrentThreadId()), Desktop = nullptr;
@@ -146,6 +151,7 @@ TEST_F(WebE2E, ControlThatCannotBeCreatedLeavesThePanelsEmptyAndQuiet) {
 
 TEST_F(WebE2E, PanelsNavigateAtCreationAndAfterEachReloadAndLoseBorderAndScrollBars) {
   TClassOverride browser(kBrowserServer, kDll);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kEmulation, L"VornisTools.exe");
   Start(false);
   const std::string tail = " empty empty empty empty";
   const std::string ad =
@@ -158,6 +164,10 @@ TEST_F(WebE2E, PanelsNavigateAtCreationAndAfterEachReloadAndLoseBorderAndScrollB
   const std::string page =
       "browser " + size + " call Navigate " + Server.UrlA("/vornistools.php") + tail;
   EXPECT_EQ(1, Count("browser 81x24 context menu kept"));
+  EXPECT_EQ(1, Count("browser 81x24 drawn flat, themed, unscrolled"));
+  EXPECT_EQ(2, Count("browser made in mode 11001"));  // written before, in HKCU only
+  EXPECT_NE(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, kEmulation, L"VornisTools.exe",
+                                        RRF_RT_ANY, nullptr, nullptr, nullptr));
   // A reload refused for the missing game path leaves the upper panel alone.
   ClickUpdate();
   auto box = WaitMessageBox(Manager.dwProcessId);
@@ -194,6 +204,23 @@ TEST_F(WebE2E, PanelsNavigateAtCreationAndAfterEachReloadAndLoseBorderAndScrollB
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Manager.hProcess, 15000));
   EXPECT_EQ(1, Count("browser 81x24 released"));
   EXPECT_EQ(1, Count("browser " + size + " released"));
+}
+
+TEST_F(WebE2E, NewWindowsOfAPageAreCancelledAndOnlyWebAddressesOpenInTheDefaultBrowser) {
+  TClassOverride browser(kBrowserServer, kDll);
+  TClassOverride open(kOpenCommand, L"cmd.exe /c echo open %1>>\"" + kLog + L"\"");
+  const std::string web = Server.UrlA("/new"),
+                    refused = "file:///C:/a.htm\njavascript:open()\nres:\nhttp:\n\n";
+  std::ofstream{std::filesystem::path(kNewWindows)} << refused + web;
+  const DWORD players = 10001;  // the player's own document mode stands
+  RegSetKeyValueW(HKEY_CURRENT_USER, kEmulation, L"VornisTools.exe", REG_DWORD, &players, 4);
+  Start();  // the advertisement page loads
+  EXPECT_TRUE(WaitUntil([&] { return Count("open " + web) == 1; }));
+  EXPECT_EQ(2, Count("browser made in mode 10001"));
+  std::istringstream addresses(refused + web);
+  for (std::string address; std::getline(addresses, address);)  // "": no address given
+    EXPECT_EQ(1, Count("new window " + address + " cancelled")) << address;
+  EXPECT_TRUE(NoErrorBox());
 }
 
 TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow) {
@@ -260,21 +287,29 @@ TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow)
   EXPECT_TRUE(NoErrorBox());
 }
 
-TEST_F(WebE2E, MenuKeysOpenTheMenusFromEveryControlAndFromAPage) {
+TEST_F(WebE2E, MenuKeysGoToTheWindowAndAPageKeepsItsOwnAltKeys) {
+  TClassOverride browser(kBrowserServer, kDll);
   Start();
-  // "更新 UI" pressed from the keyboard keeps the focus while the catalogue page loads.
+  // "更新 UI" pressed from the keyboard keeps the focus once both pages have loaded.
   ASSERT_TRUE(WaitUntil([&] { return SendMessageW(Main, 0x3523, 0, 0) == 1; }));  // skinned
   HWND update = FindButton(Main, L"更新 UI");
   Focus(update);
   Press({VK_SPACE});
-  ASSERT_TRUE(Server.WaitForRequests("/vornistools.php", 1, 15s));
+  ASSERT_TRUE(WaitUntil([&] { return Count("body put Scroll no") == 4; }));
   EXPECT_EQ(update, Gui().hwndFocus);
   EXPECT_TRUE(OpensMenu({VK_MENU, 'H'}));
-  // A page with the focus hands Alt+letter and F10 to the window.
+  // A page with the focus hands the keys that name a menu to the window...
   HWND page = GetWindow(MainControl(Main, L"Panel3"), GW_CHILD);
   Focus(page);
   ASSERT_EQ(page, Gui().hwndFocus);
   EXPECT_TRUE(OpensMenu({VK_MENU, 'H'}));
   EXPECT_TRUE(OpensMenu({VK_F10}));
+  EXPECT_TRUE(OpensMenu({VK_MENU}));
+  EXPECT_EQ(0, Count("page Alt+" + std::to_string('H')));
+  // ...and keeps the others: Alt+Down for a drop-down list, Alt and the number pad.
+  Press({VK_MENU, VK_DOWN});
+  Press({VK_MENU, VK_NUMPAD6, VK_NUMPAD5});
+  EXPECT_TRUE(WaitUntil([&] { return Count("page Alt+" + std::to_string(VK_NUMPAD5)) == 1; }));
+  EXPECT_EQ(1, Count("page Alt+" + std::to_string(VK_DOWN)));
 }
 #endif

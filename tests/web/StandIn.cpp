@@ -3,7 +3,8 @@
 // its arguments. After each Navigate the browser raises document-complete four times:
 // without a document, with a document without a body, then for the top document and
 // for a frame. Members named in web_standin.refuse beside the DLL (one a line) are
-// refused as Wine's own automation server refuses its window properties.
+// refused as Wine's own automation server refuses its window properties. After each
+// load a page asks for a new window for each line of web_standin.newwindow.
 #include <windows.h>
 #include <ocidl.h>
 #include <mshtmhst.h>
@@ -97,6 +98,12 @@ struct TRecorder : IDispatch {
 // in-place activated as usual; this object takes over its automation and its events.
 struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
   TBrowser() : TRecorder(L"browser") {
+    DWORD mode = 0, size = sizeof mode;  // the manager's document mode, 0 for none
+    RegGetValueW(HKEY_CURRENT_USER,
+                 L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\"
+                 L"FEATURE_BROWSER_EMULATION",
+                 L"VornisTools.exe", RRF_RT_REG_DWORD, nullptr, &mode, &size);
+    Log(L"browser made in mode " + std::to_wstring(mode));
     HMODULE module = LoadLibraryW(L"ieframe.dll");
     auto classObject = reinterpret_cast<decltype(&DllGetClassObject)>(
         reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
@@ -137,11 +144,22 @@ struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
         FAILED(placed->GetWindow(&window)) || !GetClientRect(window, &r))
       return;
     Window = window;
+    PageProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeyLogger)));
     Label += L" " + std::to_wstring(r.right) + L"x" + std::to_wstring(r.bottom);
     QueryInterface(IID_IOleObject, (void**)&object);
     object->GetClientSite(&site);
     if (SUCCEEDED(site->QueryInterface(IID_IDocHostUIHandler, (void**)&host)))
       Log(Label + L" context menu " + (host->ShowContextMenu(0, 0, 0, 0) ? L"shown" : L"kept"));
+    DOCHOSTUIINFO info{sizeof info, 0, 0, nullptr, nullptr};
+    DWORD look = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME | DOCHOSTUIFLAG_SCROLL_NO;
+    if (host && host->GetHostInfo(&info) == S_OK && (info.dwFlags & look) == look)
+      Log(Label + L" drawn flat, themed, unscrolled");
+  }
+  inline static WNDPROC PageProc;  // the page window's; the key logger logs Alt+key
+  static LRESULT CALLBACK KeyLogger(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSKEYDOWN) Log(L"page Alt+" + std::to_wstring(wParam));
+    return CallWindowProcW(PageProc, window, message, wParam, lParam);
   }
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO* error, UINT* bad) override {
@@ -160,7 +178,22 @@ struct TBrowser final : TRecorder, IConnectionPointContainer, IConnectionPoint {
         DISPPARAMS params{args, nullptr, 2, 0};
         browser->Sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, 0, 0, 0);
       }
+      FILE* list = OpenBeside(L".newwindow", L"r");
+      for (char line[256]; list && fgets(line, sizeof line, list);)
+        browser->NewWindow(std::wstring(line, line + strcspn(line, "\r\n")));
+      if (list) fclose(list);
     }
+  }
+  // NewWindow3 (ppDisp, Cancel, flags, context, address), NewWindow2 for no address.
+  void NewWindow(const std::wstring& address) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT args[5] = {};  // last first
+    args[0].vt = VT_BSTR, args[0].bstrVal = SysAllocString(address.c_str());
+    args[3].vt = VT_BYREF | VT_BOOL, args[3].pboolVal = &cancel;
+    DISPPARAMS event{address.empty() ? args + 3 : args, nullptr, address.empty() ? 2u : 5u, 0};
+    Sink->Invoke(address.empty() ? 251 : 273, IID_NULL, 0, DISPATCH_METHOD, &event, 0, 0, 0);
+    SysFreeString(args[0].bstrVal);
+    Log(L"new window " + address + (cancel ? L" cancelled" : L" kept"));
   }
   STDMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint** out) override {
     return *out = this, AddRef(), S_OK;
