@@ -311,5 +311,6 @@ TEST_F(WebE2E, MenuKeysGoToTheWindowAndAPageKeepsItsOwnAltKeys) {
   Press({VK_MENU, VK_NUMPAD6, VK_NUMPAD5});
   EXPECT_TRUE(WaitUntil([&] { return Count("page Alt+" + std::to_string(VK_NUMPAD5)) == 1; }));
   EXPECT_EQ(1, Count("page Alt+" + std::to_string(VK_DOWN)));
+  EXPECT_FALSE(Gui().flags & GUI_INMENUMODE);  // and no menu opened on the way
 }
 #endif
