@@ -634,16 +634,17 @@ int CountFiles(const std::wstring& tree) {
 }
 
 void RestoreMissing(const std::wstring& from, const std::wstring& to) {
-  if (!Exists(to)) {
-    MoveFileExW(from.c_str(), to.c_str(), 0);
-    return;
-  }
+  // A folder cannot be copied by a move: on another volume it is built anew there.
+  auto moveBack = [](const std::wstring& source, const std::wstring& target) {
+    return Rename(source, target) || (IsFolder(GetFileAttributesW(source.c_str())) &&
+                                      CreateDirectoryW(target.c_str(), nullptr));
+  };
+  if (!Exists(to) && (!moveBack(from, to) || !Exists(from))) return;
   for (const TEntry& entry : Children(from)) {
     std::wstring source = from + L"\\" + entry.Name;
     std::wstring target = to + L"\\" + entry.Name;
-    if (!Exists(target))
-      MoveFileExW(source.c_str(), target.c_str(), 0);
-    else if (IsFolder(entry.Attributes) && IsFolder(GetFileAttributesW(target.c_str())))
+    if (!Exists(target) && !moveBack(source, target)) continue;
+    if (IsFolder(entry.Attributes) && IsFolder(GetFileAttributesW(target.c_str())))
       RestoreMissing(source, target);
   }
 }

@@ -97,7 +97,8 @@ std::wstring TreeListTitle(const std::wstring& tree, const std::wstring& listPat
 int CountFiles(const std::wstring& tree);
 
 // Moves back every file and folder of `from` whose place under `to` is empty, creating
-// the folders on the way; what already exists under `to` stays as it is.
+// the folders on the way (also on another volume, where files are copied and folders
+// built anew); what already exists under `to` stays as it is.
 void RestoreMissing(const std::wstring& from, const std::wstring& to);
 
 }  // namespace install

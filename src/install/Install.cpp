@@ -251,36 +251,57 @@ std::vector<std::wstring> CleanUpWork(const std::wstring& installRoot,
   }
   // Removals that could not put back a folder the shell deleted for good, also those
   // that ended before they could. What no removal of ours made is left as it is.
-  const std::wstring holdRoot = root + L"\\" + kHoldName;
-  for (const std::wstring& name : ChildNames(holdRoot)) {
-    std::wstring hold = holdRoot + L"\\" + name;
-    if (!(GetFileAttributesW(hold.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
-      std::wstring listed = hold.substr(0, hold.size() - wcslen(kHoldListSuffix));
-      bool list = name.size() > wcslen(kHoldListSuffix) &&
-                  hold.compare(listed.size(), std::wstring::npos, kHoldListSuffix) == 0;
-      if (!list)
+  for (const std::wstring& holdRoot :
+       {root + L"\\" + kHoldName, root + L"\\Addons\\" + kHoldName}) {
+    for (const std::wstring& name : ChildNames(holdRoot)) {
+      std::wstring hold = holdRoot + L"\\" + name;
+      if (!(GetFileAttributesW(hold.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::wstring listed = hold.substr(0, hold.size() - wcslen(kHoldListSuffix));
+        bool list = name.size() > wcslen(kHoldListSuffix) &&
+                    hold.compare(listed.size(), std::wstring::npos, kHoldListSuffix) == 0;
+        if (!list)
+          notOurs(hold);
+        else if (!Exists(listed))
+          DeleteFileW(hold.c_str());
+        continue;
+      }
+      std::wstring owner = HoldOwner(hold);
+      if (owner.empty()) {
         notOurs(hold);
-      else if (!Exists(listed))
-        DeleteFileW(hold.c_str());
-      continue;
+        continue;
+      }
+      std::wstring folder = root + L"\\Addons\\" + owner;
+      if (HoldsLastLink(hold)) RestoreMissing(hold, folder);
+      if (HoldsLost(hold, folder))
+        kept.push_back(PlainPath(hold));
+      else
+        DropHold(hold);
     }
-    std::wstring owner = HoldOwner(hold);
-    if (owner.empty()) {
-      notOurs(hold);
-      continue;
-    }
-    std::wstring folder = root + L"\\Addons\\" + owner;
-    if (HoldsLastLink(hold)) RestoreMissing(hold, folder);
-    if (HoldsLost(hold, folder))
-      kept.push_back(PlainPath(hold));
-    else
-      DropHold(hold);
+    RemoveDirectoryW(holdRoot.c_str());
   }
-  RemoveDirectoryW(holdRoot.c_str());
   return kept;
 }
 
 namespace {
+
+// The path of the item with every directory link on the way resolved; `path` itself
+// when it cannot be opened.
+std::wstring FinalPath(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return path;
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD size = GetFinalPathNameByHandleW(file, final.data(), MAX_PATH, FILE_NAME_NORMALIZED);
+  if (size >= MAX_PATH) {
+    final.resize(size);
+    size = GetFinalPathNameByHandleW(file, final.data(), size, FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(file);
+  if (size == 0 || size >= final.size()) return path;
+  final.resize(size);
+  return final;
+}
 
 // Items in the recycle bin of the folder's drive; -1 when the bin cannot be asked.
 long long BinItems(const std::wstring& folder) {
@@ -297,8 +318,12 @@ TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring&
                              std::wstring* holdPath) {
   const std::wstring plain = FullPath(folderPath);
   const std::wstring folder = LongPath(plain);
-  const std::wstring holdRoot = LongPath(installRoot) + L"\\" + kHoldName;
   const std::wstring name = LeafName(plain);
+  // Holds go in the install root, or, where no hard link can be made there (a directory
+  // link on the way leads to another volume, a file system without links), beside the
+  // folder, on the volume its files are on: putting them back is then a rename.
+  const std::wstring holdRoots[] = {LongPath(installRoot) + L"\\" + kHoldName,
+                                    folder.substr(0, folder.rfind(L'\\') + 1) + kHoldName};
   std::wstring hold;
   auto held = [&] {
     if (holdPath) *holdPath = PlainPath(hold);
@@ -307,31 +332,46 @@ TRecycleResult RecycleFolder(const std::wstring& folderPath, const std::wstring&
   // What an earlier removal of this folder could not put back comes first. A hold that
   // no removal of ours made is left alone (CleanUpWork tells of it): this removal takes
   // the next free name.
-  for (int n = 1;; ++n) {
-    hold = holdRoot + L"\\" + name + (n > 1 ? L"~" + std::to_wstring(n) : L"");
-    if (!Exists(hold) && !Exists(hold + kHoldListSuffix)) break;
-    std::wstring owner = HoldOwner(hold);
-    if (CompareStringOrdinal(owner.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
-      return held();
-  }
-  CreateDirectoryW(holdRoot.c_str(), nullptr);
+  std::wstring freeHolds[2];
+  for (int at = 0; at < 2; ++at)
+    for (int n = 1; freeHolds[at].empty(); ++n) {
+      hold = holdRoots[at] + L"\\" + name + (n > 1 ? L"~" + std::to_wstring(n) : L"");
+      if (!Exists(hold) && !Exists(hold + kHoldListSuffix)) freeHolds[at] = hold;
+      std::wstring owner = HoldOwner(hold);
+      if (CompareStringOrdinal(owner.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+        return held();
+    }
   // A second name for every file, or a copy where there are no hard links (FAT32,
-  // exFAT, some network drives, a directory link to another volume): whatever the shell
-  // does, no file can be lost. The list beside it tells later runs that the hold is ours.
-  const bool linked = LinkTree(folder, hold);
-  if ((!linked && !LinkTree(folder, hold, true)) ||
-      !WriteTreeList(hold, hold + kHoldListSuffix, name)) {
+  // exFAT, some network drives): whatever the shell does, no file can be lost. The list
+  // beside it tells later runs that the hold is ours.
+  bool linked = false;
+  bool copied = false;
+  int at = 0;
+  for (; at < 2 && !linked; ++at) {
+    CreateDirectoryW(holdRoots[at].c_str(), nullptr);
+    linked = LinkTree(folder, freeHolds[at]);
+    if (!linked) RemoveDirectoryW(holdRoots[at].c_str());
+  }
+  if (!linked) {
+    CreateDirectoryW(holdRoots[1].c_str(), nullptr);
+    copied = LinkTree(folder, freeHolds[1], true);
+  }
+  const std::wstring holdRoot = holdRoots[linked ? at - 1 : 1];
+  hold = freeHolds[linked ? at - 1 : 1];
+  if ((!linked && !copied) || !WriteTreeList(hold, hold + kHoldListSuffix, name)) {
     DropHold(hold);
     RemoveDirectoryW(holdRoot.c_str());
     return TRecycleResult::Unverified;
   }
-  const long long binBefore = linked ? 0 : BinItems(plain);
+  // The bin that counts is the one of the volume the files are on.
+  const std::wstring real = FinalPath(folder);
+  const long long binBefore = linked ? 0 : BinItems(PlainPath(real));
   DeleteFolder(plain);
   const bool gone = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
   // A file left with one name shows that the shell deleted it for good; without links,
   // a bin that did not grow shows it.
-  bool taken =
-      linked ? !HoldsLastLink(hold) : !gone || (binBefore >= 0 && BinItems(plain) > binBefore);
+  bool taken = linked ? !HoldsLastLink(hold)
+                      : !gone || (binBefore >= 0 && BinItems(PlainPath(real)) > binBefore);
   TRecycleResult result = gone ? TRecycleResult::Recycled : TRecycleResult::Refused;
   if (!taken || !gone) {
     RestoreMissing(hold, folder);

@@ -59,7 +59,8 @@ class InstallE2E : public ::testing::Test {
                                                            testserver::kDefaultPort);
     Box = std::make_unique<TSandbox>(TestName());
     // Wine's recycle bin: the trash in XDG_DATA_HOME, one per test; a file there, none.
-    SetEnvironmentVariableW(L"XDG_DATA_HOME", ui::Widen(Box->UnixDir() + "xdg").c_str());
+    if (TrashHome.empty()) TrashHome = Box->UnixDir() + "xdg";
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", ui::Widen(TrashHome).c_str());
     if (!WithTrash) Box->WriteFile(L"xdg", "no trash here");
     GameExe = Box->MakeGame();
     Box->WriteFile(L"Config.ini",
@@ -115,7 +116,37 @@ class InstallE2E : public ::testing::Test {
     ASSERT_EQ(0, RunUnix("cd '" + Box->UnixDir() + "' && python3 script.py"));
   }
 
+  void RemoveThroughALink() {
+    std::string elsewhere = "/dev/shm/vornis-addons-" + std::to_string(GetCurrentProcessId());
+    std::string addons = "'" + Box->UnixDir() + "game/client/data/Mods/Addons'";
+    ASSERT_EQ(0, RunUnix("rm -rf " + elsewhere + " " + addons + " && mkdir " + elsewhere +
+                         " && ln -s " + elsewhere + " " + addons));
+    Check({L"CombatText"});
+    ASSERT_TRUE(Install());
+    Check({L"CombatText"});
+    Click(FindButton(Main, L"  移除選中 UI"));
+    auto question = WaitMessageBox(Manager.Pid(), 15s, L"提示 ");
+    ASSERT_TRUE(question);
+    Answer(*question, IDYES);
+    if (!WithTrash) {
+      auto permanent = WaitMessageBox(Manager.Pid(), 15s, L"提示 ");
+      ASSERT_TRUE(permanent);
+      EXPECT_NE(permanent->Text.find(L"永久刪除"), std::wstring::npos) << permanent->Text;
+      Answer(*permanent, IDNO);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !RowChecked(L"CombatText"); }));
+    fs::path linked = fs::path(WinPath(elsewhere));
+    EXPECT_EQ(Tree(linked / L"CombatText"),
+              WithTrash ? decltype(Tree(linked)){} : Tree(Expected(L"CombatText")));
+    EXPECT_EQ(State(L"CombatText"), WithTrash ? L"未安裝" : L"已安裝");
+    EXPECT_EQ(Tree(linked).size(), WithTrash ? 0u : Tree(Expected(L"CombatText")).size());
+    fs::path mods = Box->Path(L"game\\client\\data\\Mods");
+    EXPECT_EQ(std::distance(fs::directory_iterator(mods), {}), 1);  // Addons alone
+    RunUnix("rm -rf " + elsewhere);
+  }
+
   bool WithTrash = true;
+  std::string TrashHome;  // Linux path; a folder of the sandbox when empty
   std::unique_ptr<testserver::TTestHttpServer> Server;
   std::unique_ptr<TSandbox> Box;
   std::wstring GameExe;
@@ -280,6 +311,24 @@ class InstallE2ENoTrash : public InstallE2E {
  protected:
   InstallE2ENoTrash() { WithTrash = false; }
 };
+
+// Wine's bin takes only what is on the file system of its trash folder.
+class InstallE2ETrashElsewhere : public InstallE2E {
+ protected:
+  InstallE2ETrashElsewhere() {
+    TrashHome = "/dev/shm/vornis-trash-" + std::to_string(GetCurrentProcessId());
+    RunUnix("rm -rf " + TrashHome + " && mkdir -p " + TrashHome + "/Trash/files " + TrashHome +
+            "/Trash/info");
+  }
+  ~InstallE2ETrashElsewhere() override { RunUnix("rm -rf " + TrashHome); }
+};
+
+TEST_F(InstallE2ETrashElsewhere, RemovalThroughALinkToAnotherFileSystem) {
+  RemoveThroughALink();
+}
+TEST_F(InstallE2ENoTrash, RemovalThroughALinkToAnotherFileSystem) {
+  RemoveThroughALink();
+}
 
 TEST_F(InstallE2ENoTrash, FolderTheRecycleBinCannotTakeIsDeletedOnlyAfterYes) {
   Check({L"CombatText", L"CastBar"});
