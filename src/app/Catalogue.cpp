@@ -40,6 +40,7 @@ class TFlagScope {
 // answering: a server that stalls must not freeze it. nullopt when the program ends or
 // the window is gone before the bytes arrive (the worker is then left to finish alone).
 std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND window) {
+  std::wstring record = config::PublicationRecordPath();
   struct TFetch {
     HANDLE Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::string Bytes;
@@ -50,11 +51,12 @@ std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND win
   };
   auto fetch = std::make_shared<TFetch>();
   if (!fetch->Done) throw Exception("Cannot wait for the catalogue");
-  std::thread([fetch, url] {
+  std::thread([fetch, url, record] {
     try {
       fetch->Bytes = catalogue::FetchCatalogueBytes(url);
       catalogue::VerifyCatalogueSignature(url, fetch->Bytes);
       catalogue::CheckCatalogueBytes(fetch->Bytes);
+      catalogue::CheckCataloguePublished(fetch->Bytes, record, true);
     } catch (...) {
       fetch->Error = std::current_exception();
     }
@@ -83,17 +85,18 @@ void TForm1::Button3Click() {
   }
   if (!RequireGamePath()) return;
   StartPendingVersionCheck();
-  ListView1->Clear();
-  ListView1->SetColumnCaption(1, L"UI_ID");
-  FExpectedArchives.clear();
 
   TFlagScope loading(FLoadingCatalogue);
   {
     std::optional<std::string> bytes = FetchWhileAnswering(catalogue::CatalogueUrl(), Handle());
     if (!bytes) return;
     // The document is dropped at the end of this block, also when the walk throws; rows
-    // added before an error stay.
+    // added before an error stay. A catalogue refused before this point (unreachable,
+    // not signed, older than the one accepted, not XML) leaves the list as it was.
     catalogue::TCatalogueDocument document = catalogue::TCatalogueDocument::Parse(*bytes);
+    ListView1->Clear();
+    ListView1->SetColumnCaption(1, L"UI_ID");
+    FExpectedArchives.clear();
     ParseCatalogue(document);
   }
   Button4->Click();  // archive refresh; it ends with the status check

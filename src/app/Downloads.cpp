@@ -13,6 +13,7 @@
 #include "install/ArchiveCache.h"
 #include "install/ContentChecks.h"
 #include "selfupdate/SignedDownload.h"
+#include "signing/PublicationTime.h"
 #include "ui/Application.h"
 
 namespace app {
@@ -60,20 +61,26 @@ void TForm1::StartVersionCheck() {
   FSignatureReported = false;
   // The version file is not one of a refresh's archives: its arrival shows nothing.
   // Only the publisher's version file counts: an unsigned one is never read.
+  // It must not be older than the one accepted before, either.
   std::wstring url = UpdateServerUrl(L"/UPdate.ini");
   auto signature = std::make_shared<selfupdate::TSignatureCheck>(url);
+  auto record = std::make_shared<signing::TPublicationRecord>(config::PublicationRecordPath());
   std::weak_ptr<bool> alive = FAlive;
   StartDownload(
       url, config::UpdateIniPath(), [] {},
-      [signature](const std::wstring& path, bool lengthProven) {
-        return install::IsCompleteVersionFile(path, lengthProven) && signature->Accept(path);
+      [signature, record](const std::wstring& path, bool lengthProven) {
+        return install::IsCompleteVersionFile(path, lengthProven) && signature->Accept(path) &&
+               signature->AcceptPublished(selfupdate::ReadPublished(path), *record, "UPdate.ini");
       },
       [this, alive, signature](HRESULT errorCode, const std::wstring& fileName) {
         DownloadFailed(errorCode, fileName);
-        if (!alive.expired() && !signature->Refusal().empty())
-          ReportRefusedSignature(
-              L"更新伺服器上的版本資訊 UPdate.ini 沒有發行者的有效簽章,這次不檢查新版本。",
-              signature->Refusal());
+        if (alive.expired() || signature->Refusal().empty()) return;
+        using TKind = selfupdate::TSignatureCheck::TRefusalKind;
+        ReportRefusedSignature(
+            signature->RefusalKind() == TKind::Older
+                ? L"更新伺服器提供的版本資訊 UPdate.ini 比之前已接受的還舊,這次不檢查新版本。"
+                : L"更新伺服器上的版本資訊 UPdate.ini 沒有發行者的有效簽章,這次不檢查新版本。",
+            signature->Refusal());
       });
 }
 

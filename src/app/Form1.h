@@ -217,8 +217,11 @@ class TForm1 : public ui::TForm {
   void NewVersionDownloaded();
   // Swaps in the downloaded executable and closes for good; throws when it cannot.
   void ReplaceSelf();
-  // The publisher's signature of this show's new executable, judged again at the swap.
+  // The checks of the new executable being downloaded or waiting for the swap (none
+  // while no update is under way); the copy put in place is judged against them.
   std::shared_ptr<selfupdate::TSignatureCheck> FNewExeSignature;
+  // What ReplaceSelf judges the copy put in place by; the swap takes it.
+  std::shared_ptr<selfupdate::TSignatureCheck> FSwapCheck;
   void Timer4Timer();
 
  protected:
@@ -252,8 +255,8 @@ class TForm1 : public ui::TForm {
   // signature; what says which file and what became of it.
   void ReportRefusedSignature(const std::wstring& what, const std::string& reason);
   bool FSignatureReported = false;
-  // Deletes a new executable refused for its signature and tells the user.
-  void RefuseNewExe(const std::string& reason);
+  // Deletes a new executable refused by its checks and tells the user.
+  void RefuseNewExe(const selfupdate::TSignatureCheck& signature);
 
   // Lives as long as the window; download handlers check it before touching anything.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

@@ -25,6 +25,8 @@ void TForm1::Timer1Timer() {
   // Only a version file that states a number counts: a missing file, a page that is no
   // INI file, a missing section or key and a value that is no 32-bit integer all mean
   // no update in this show, never "version 0".
+  // A new executable already on its way or waiting for the swap is this show's too.
+  if (FNewExeSignature) return;
   std::wstring versionFile = config::UpdateIniPath();
   int published = 0;
   if (!install::LooksLikeIniFile(versionFile) ||
@@ -43,10 +45,12 @@ void TForm1::Timer1Timer() {
     return;
   }
   // Only a whole executable for this machine may replace the file on disk; anything
-  // else ends as a failed download ("檢查完成").
-  // The publisher must have signed it, too.
+  // else ends as a failed download ("檢查完成"). It must be the one the verified version
+  // file names by size and SHA-256, or, when the file names none, one the publisher
+  // signed.
   std::wstring url = UpdateServerUrl(L"/VornisTools.exe");
-  auto signature = std::make_shared<selfupdate::TSignatureCheck>(url);
+  auto signature =
+      std::make_shared<selfupdate::TSignatureCheck>(url, selfupdate::ReadExeBinding(versionFile));
   FNewExeSignature = signature;
   std::weak_ptr<bool> alive = FAlive;
   StartDownload(
@@ -56,15 +60,20 @@ void TForm1::Timer1Timer() {
       },
       [this, alive, signature](HRESULT errorCode, const std::wstring& fileName) {
         DownloadFailed(errorCode, fileName);
-        if (!alive.expired() && !signature->Refusal().empty()) RefuseNewExe(signature->Refusal());
+        if (alive.expired()) return;
+        if (FNewExeSignature == signature) FNewExeSignature.reset();
+        if (!signature->Refusal().empty()) RefuseNewExe(*signature);
       });
 }
 
-void TForm1::RefuseNewExe(const std::string& reason) {
+void TForm1::RefuseNewExe(const selfupdate::TSignatureCheck& signature) {
   // Nothing of it stays: an older download must not be taken for it later either.
   DeleteFileW(selfupdate::NewExePath(config::ExePath()).c_str());
-  ReportRefusedSignature(L"下載的新版 VornisTools.exe 沒有發行者的有效簽章,已刪除,不會更新。",
-                         reason);
+  ReportRefusedSignature(
+      signature.RefusalKind() == selfupdate::TSignatureCheck::TRefusalKind::Unreachable
+          ? L"無法取得新版 VornisTools.exe 的簽章,已刪除下載的檔案,這次不更新;下次開啟時會再試。"
+          : L"下載的新版 VornisTools.exe 沒有發行者的有效簽章,已刪除,不會更新。",
+      signature.Refusal());
 }
 
 void TForm1::NewVersionDownloaded() {
@@ -104,17 +113,13 @@ void TForm1::Timer3Timer() {
     Timer3.SetInterval(1000);
     return;
   }
-  // One attempt per download: a failure is reported once, not every six seconds.
+  // One attempt per download: a failure is reported once, not every six seconds, and
+  // a later show may start another download.
   Timer3.SetEnabled(false);
-  // The file may have changed since its download was checked.
+  std::shared_ptr<selfupdate::TSignatureCheck> signature = std::move(FNewExeSignature);
   std::wstring newExe = selfupdate::NewExePath(config::ExePath());
-  if (!selfupdate::IsExecutableForThisMachine(newExe)) {
+  if (!signature || !selfupdate::IsExecutableForThisMachine(newExe)) {
     Label6->SetCaption(L"檢查完成");
-    return;
-  }
-  if (!FNewExeSignature || !FNewExeSignature->Recheck(newExe)) {
-    Label6->SetCaption(L"檢查完成");
-    RefuseNewExe(FNewExeSignature ? FNewExeSignature->Refusal() : std::string());
     return;
   }
   try {
@@ -125,7 +130,15 @@ void TForm1::Timer3Timer() {
     ini.WriteInteger(L"updataver", L"ver", ServerVersion);
     if (keepAutoUpdate) ini.WriteBool(L"updata", L"autoupdata", Form2().AutoUpdate());
     try {
+      // The copy put in place must be the bytes that passed the checks at the download:
+      // the file may have changed since.
+      FSwapCheck = signature;
       ReplaceSelf();
+    } catch (const selfupdate::ESwapRefused&) {
+      ini.WriteInteger(L"updataver", L"ver", InstalledVersion);
+      Label6->SetCaption(L"檢查完成");
+      RefuseNewExe(*signature);
+      return;
     } catch (...) {
       // Nothing was swapped: the recorded number goes back, so the next show tries again.
       try {
@@ -140,7 +153,10 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::ReplaceSelf() {
-  selfupdate::ReplaceExecutable(config::ExePath());
+  std::shared_ptr<selfupdate::TSignatureCheck> signature = std::move(FSwapCheck);
+  selfupdate::ReplaceExecutable(config::ExePath(), [signature](HANDLE copy) {
+    return signature && signature->Matches(copy);
+  });
   // The batch waits until this process has ended before it starts the new copy.
   FCanQuit = true;
   Close();

@@ -140,7 +140,7 @@ std::wstring SwapRefusal(const std::wstring& exePath) {
   return {};
 }
 
-void ReplaceExecutable(const std::wstring& exePath) {
+void ReplaceExecutable(const std::wstring& exePath, const TCopyCheck& checkCopy) {
   // Everything that can fail without touching a file is done first.
   if (!SwapRefusal(exePath).empty()) throw Exception("the batch cannot swap this executable");
   std::string batch = ToBatchCodePage(DelmeBatchText(exePath));
@@ -155,6 +155,15 @@ void ReplaceExecutable(const std::wstring& exePath) {
     MoveFileW(oldPath.c_str(), exePath.c_str());
     throw Exception("cannot copy the new executable into place");
   }
+  // What the batch will start is what was checked: the copy stays open, readable only,
+  // until this process ends.
+  HANDLE copy = CreateFileW(exePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (copy == INVALID_HANDLE_VALUE || (checkCopy && !checkCopy(copy))) {
+    if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
+    MoveBack(exePath, oldPath);
+    throw ESwapRefused("the executable put in place is not the one that was checked");
+  }
   try {
     WriteWholeFile(batchPath, batch);
     try {
@@ -164,9 +173,11 @@ void ReplaceExecutable(const std::wstring& exePath) {
       throw;
     }
   } catch (...) {
+    CloseHandle(copy);
     MoveBack(exePath, oldPath);
     throw;
   }
+  // Deliberately left open: the process ends soon, and the handle with it.
 }
 
 }  // namespace selfupdate

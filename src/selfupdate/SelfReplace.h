@@ -9,9 +9,24 @@
 // the window; the main window does those around it.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
+#include "base/Exception.h"
+
 namespace selfupdate {
+
+// The copy put in place is not the executable that passed the checks.
+class ESwapRefused : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Judges the copy put in place, through a handle that nobody can write through while it
+// is open (read from the start); true when it may be started.
+using TCopyCheck = std::function<bool(HANDLE copy)>;
 
 // Where the downloaded executable lies: the exe's folder + "VornisTools2.exe".
 std::wstring NewExePath(const std::wstring& exePath);
@@ -41,11 +56,12 @@ std::string ToBatchCodePage(const std::wstring& text);
 std::wstring SwapRefusal(const std::wstring& exePath);
 
 // The swap: moves the running executable aside, copies the new one into its place,
-// writes "delme.bat" beside it and starts it hidden through the command interpreter,
-// in the exe's folder, without waiting. Throws Exception when a step fails (also when
-// SwapRefusal names a reason, before any file is touched), after
-// undoing the earlier steps: the executable at `exePath` is then the one that runs now.
-// The caller must end the process soon after a successful return.
-void ReplaceExecutable(const std::wstring& exePath);
+// opens the copy so nobody can change it and has `checkCopy` judge it, writes
+// "delme.bat" beside it and starts it hidden through the command interpreter, in the
+// exe's folder, without waiting. Throws Exception when a step fails (also when
+// SwapRefusal names a reason, before any file is touched), ESwapRefused when the check
+// refuses the copy, after undoing the earlier steps: the executable at `exePath` is then
+// the one that runs now. The caller must end the process soon after a successful return.
+void ReplaceExecutable(const std::wstring& exePath, const TCopyCheck& checkCopy = nullptr);
 
 }  // namespace selfupdate

@@ -3,6 +3,7 @@
 // delme.bat and the new copy starts and cleans up.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "Driver.h"
 #include "TestHttpServer.h"
 #include "TestSigner.h"
+#include "signing/Signature.h"
 
 using namespace e2e;
 
@@ -77,6 +79,40 @@ class SelfUpdateE2E : public ::testing::Test {
   void Publish(int version) {
     Server->SetBody("/UPdate.ini", "[updataver]\r\nver=" + std::to_string(version) + "\r\n");
     Server->SetBody("/VornisTools.exe", Next);
+  }
+  // A version file as the publisher tool writes it: the number, the publication time
+  // and the size and SHA-256 of the executable it belongs to.
+  static std::string VersionFile(int version, const std::string& published,
+                                 const std::string& exe) {
+    std::string hex;
+    for (unsigned char byte :
+         signing::Sha256({reinterpret_cast<const uint8_t*>(exe.data()), exe.size()}))
+      hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+    return "[updataver]\r\nver=" + std::to_string(version) + "\r\npublished=" + published +
+           "\r\nsize=" + std::to_string(exe.size()) + "\r\nsha256=" + hex + "\r\n";
+  }
+  static std::string Catalogue(const std::string& published, int items) {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<plug published=\"" + published + "\">\r\n";
+    for (int i = 0; i < items; ++i)
+      xml += "  <Item plugName=\"A" + std::to_string(i) + "\" plugid=\"1\" plugfolder=\"a" +
+             std::to_string(i) + "\" plugdescribe=\"d\" plugauthor=\"o\"/>\r\n";
+    return xml + "</plug>\r\n";
+  }
+  // Serves path with a signature made by `sign` (else the server signs with key 0).
+  void SetSigned(const std::string& path, const std::string& body,
+                 const std::function<std::string(const std::string&)>& sign = nullptr) {
+    Server->SetBody(path, body, path.ends_with(".xml") ? "text/xml" : "application/octet-stream");
+    if (sign)
+      Server->SetBody(path + ".sig", sign(body));
+    else
+      Server->RemoveBody(path + ".sig");
+  }
+  // A show of the running manager again: close to the tray, restore.
+  static void ShowAgain(HWND main) {
+    RequestClose(main);
+    WaitUntil([&] { return !IsWindowVisible(main); });
+    PostMessageW(main, WM_COMMAND, 200, 0);  // the tray menu's "恢復視窗(&R)"
   }
   void WriteConfig(int version, bool autoUpdate = true) {
     Box->WriteFile(L"Config.ini", "[game]\r\ngamepath=" + Narrow(Box->MakeGame()) +
@@ -285,10 +321,12 @@ TEST_F(SelfUpdateE2E, UnsignedExecutableIsRefusedAndNothingSwaps) {
   std::string signature = *testserver::SignForTests(Next);
   std::string changed = Next;
   changed[changed.size() / 2] ^= 1;
+  testserver::TThrowawayKey stranger;
   const std::vector<std::pair<std::string, std::string>> cases = {
       {changed, signature},
       {Next, signature.substr(0, 63)},
       {Next, *testserver::SignForTests(Installed)},
+      {Next, stranger.Sign(Next)},
   };
   for (size_t i = 0; i <= cases.size(); ++i) {
     SCOPED_TRACE(i);
@@ -381,4 +419,136 @@ TEST_F(SelfUpdateE2E, UnnamableExecutableSaysWhyOnceAndDownloadsNothing) {
   EXPECT_FALSE(WaitMessageBox(manager.Pid(), 2s));
   EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
   EXPECT_EQ(5, RecordedVersion());
+}
+
+// Freeze: today's signed version file with an older signed executable. The version file
+// binds the executable by size and SHA-256, so the older one is refused whatever its own
+// signature says; the bound one swaps in even with a broken signature beside it.
+TEST_F(SelfUpdateE2E, ExecutableIsBoundToTheSignedVersionFile) {
+  if (!testserver::SignForTests("")) GTEST_SKIP() << "this build signs nothing";
+  std::string older = Installed + "older build";
+  SetSigned("/UPdate.ini", VersionFile(4, "2026-12-08T10:00:00Z", Next));
+  SetSigned("/VornisTools.exe", older,
+            [](const std::string& b) { return *testserver::SignForTests(b); });
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(manager.Pid()));
+  std::optional<TMessageBox> box = WaitMessageBox(manager.Pid(), 60s);
+  ASSERT_TRUE(box);
+  EXPECT_NE(box->Text.find(L"SHA-256"), std::wstring::npos) << Narrow(box->Text);
+  Answer(*box);
+  EXPECT_FALSE(Box->Exists(L"VornisTools2.exe"));
+  EXPECT_EQ(Installed, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_EQ(5, RecordedVersion());
+  manager.Kill();
+
+  SetSigned("/VornisTools.exe", Next, [](const std::string&) { return std::string(64, 'x'); });
+  TProcess again = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(again.Pid()));
+  ASSERT_TRUE(again.WaitExit(60s));
+  ASSERT_TRUE(WaitRelaunched(again.Pid()));
+  EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_EQ(4, RecordedVersion());
+}
+
+// Replay: after a newer signed publication, the older one served again is refused: the
+// list stays as the newer catalogue made it, no executable is fetched, the recorded
+// version stays; each refusal says so once.
+TEST_F(SelfUpdateE2E, OlderSignedPublicationServedAgainIsRefused) {
+  if (!testserver::SignForTests("")) GTEST_SKIP() << "this build signs nothing";
+  SetSigned("/Data.xml", Catalogue("2026-12-08T12:00:00Z", 2));
+  SetSigned("/UPdate.ini", VersionFile(5, "2026-12-08T12:00:00Z", Installed));
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  HWND list = MainControl(main, L"ListView1");
+  ASSERT_TRUE(WaitUntil([&] { return ReadList(list).size() == 2; }, 30s));
+  ASSERT_TRUE(Server->WaitForRequests("/zip/a1.zip", 2, 30s));
+
+  SetSigned("/Data.xml", Catalogue("2026-12-08T11:59:59Z", 1));
+  SetSigned("/UPdate.ini", VersionFile(4, "2026-12-08T10:00:00Z", Next));
+  Server->ClearRequests();
+  ShowAgain(main);
+  // The restore and the automatic update each reload the catalogue.
+  std::wstring texts;
+  const std::wstring older[] = {L"UPdate.ini 比之前已接受的還舊", L"Data.xml 是較舊的發行"};
+  while (texts.find(older[0]) == std::wstring::npos || texts.find(older[1]) == std::wstring::npos) {
+    std::optional<TMessageBox> box = WaitMessageBox(manager.Pid(), 30s);
+    ASSERT_TRUE(box) << Narrow(texts);
+    texts += box->Text + L"\n";
+    Answer(*box);
+  }
+  ASSERT_TRUE(Server->WaitForRequests("/Data.xml", 2, 30s));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  EXPECT_EQ(2u, ReadList(list).size());
+  EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
+  EXPECT_EQ(5, RecordedVersion());
+  EXPECT_TRUE(manager.Running());
+}
+
+// Keys change: a build trusting two keys accepts a publication signed with the second
+// and swaps; one signed with a key it does not trust is never read.
+TEST_F(SelfUpdateE2E, SecondConfiguredKeyIsTrustedAndAThirdIsNot) {
+  if (!testserver::SignForTests("", 1)) GTEST_SKIP() << "this build has no second key";
+  auto second = [](const std::string& b) { return *testserver::SignForTests(b, 1); };
+  testserver::TThrowawayKey third;
+  SetSigned("/UPdate.ini", VersionFile(4, "2026-12-08T10:00:00Z", Next),
+            [&](const std::string& b) { return third.Sign(b); });
+  WriteConfig(5);
+  TProcess refused = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(refused.Pid()));
+  std::optional<TMessageBox> box = WaitMessageBox(refused.Pid(), 60s);
+  ASSERT_TRUE(box);
+  EXPECT_NE(box->Text.find(L"UPdate.ini 沒有發行者的有效簽章"), std::wstring::npos);
+  Answer(*box);
+  refused.Kill();
+  EXPECT_EQ(0, Server->RequestCount("/VornisTools.exe"));
+
+  SetSigned("/Data.xml", Catalogue("2026-12-08T10:00:00Z", 1), second);
+  SetSigned("/UPdate.ini", "[updataver]\r\nver=4\r\npublished=2026-12-08T10:00:00Z\r\n", second);
+  SetSigned("/VornisTools.exe", Next, second);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(manager.Pid()));
+  ASSERT_TRUE(manager.WaitExit(60s));
+  ASSERT_TRUE(WaitRelaunched(manager.Pid()));
+  EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_EQ(4, RecordedVersion());
+}
+
+// The download is judged once it has arrived, and the copy put in place is judged again
+// just before the batch may start it: a file changed during the wait is never started.
+TEST_F(SelfUpdateE2E, ExecutableChangedBeforeTheSwapIsNeverStarted) {
+  Publish(4);
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(manager.Pid()));
+  ASSERT_TRUE(WaitUntil([&] { return Box->Exists(L"VornisTools2.exe"); }, 30s));
+  Box->WriteFile(L"VornisTools2.exe", Installed + "planted build");
+  std::optional<TMessageBox> box = WaitMessageBox(manager.Pid(), 30s);
+  ASSERT_TRUE(box);
+  EXPECT_NE(box->Text.find(L"更動"), std::wstring::npos) << Narrow(box->Text);
+  Answer(*box);
+  EXPECT_TRUE(manager.Running());
+  EXPECT_EQ(Installed, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_FALSE(Box->Exists(L"VornisTools.old"));
+  EXPECT_EQ(5, RecordedVersion());
+}
+
+// A show during the wait before the swap (a restore from the tray) neither starts a
+// second download nor spoils the checks of the one waiting: the swap goes through.
+TEST_F(SelfUpdateE2E, ShowDuringTheWaitBeforeTheSwapKeepsTheUpdate) {
+  Publish(4);
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  HWND main = WaitMainWindow(manager.Pid());
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(WaitUntil([&] { return Box->Exists(L"VornisTools2.exe"); }, 30s));
+  ShowAgain(main);
+  ASSERT_TRUE(manager.WaitExit(60s));
+  ASSERT_TRUE(WaitRelaunched(manager.Pid()));
+  EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_EQ(1, Server->RequestCount("/VornisTools.exe"));
+  EXPECT_EQ(4, RecordedVersion());
 }
