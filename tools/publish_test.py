@@ -3,6 +3,7 @@
 
 import hashlib
 import os
+import re
 import resource
 import subprocess
 import sys
@@ -69,7 +70,10 @@ class Publish(unittest.TestCase):
         archive = first[os.path.join("zip", "MapPlus.zip")][0]
         self.assertEqual(str(len(archive)), items[0].get("plugsize"))
         self.assertEqual(hashlib.sha256(archive).hexdigest(), items[0].get("plugsha256"))
-        self.assertEqual(b"[updataver]\r\nver=3\r\n", first["UPdate.ini"][0])
+        exe = Path(self.exe).read_bytes()
+        self.assertRegex(first["UPdate.ini"][0].decode("ascii"),
+                         r"^\[updataver\]\r\nver=3\r\npublished=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\r\n"
+                         f"size={len(exe)}\r\nsha256={hashlib.sha256(exe).hexdigest()}\r\n$")
         with zipfile.ZipFile(os.path.join(self.out, "zip", "MapPlus.zip")) as z:
             self.assertEqual(["Addons/MapPlus/", "Addons/MapPlus/Data/",
                               "Addons/MapPlus/Data/說明.txt", "Addons/MapPlus/MapPlus.lua"],
@@ -138,7 +142,8 @@ class Publish(unittest.TestCase):
         self.assertEqual(0, self.run_tool("--exe", self.exe, "--version", "5").returncode)
         self.assertIn("--exe", self.run_tool("--version", "6").stderr)
         self.assertIn("version 5", self.run_tool().stdout)
-        self.assertEqual(b"[updataver]\r\nver=5\r\n", Path(self.out, "UPdate.ini").read_bytes())
+        self.assertTrue(Path(self.out, "UPdate.ini").read_bytes().startswith(
+            b"[updataver]\r\nver=5\r\npublished="))
 
     def test_bad_input_is_refused_and_writes_nothing(self):
         self.assertEqual(0, self.run_tool("--exe", self.exe).returncode)
@@ -204,6 +209,45 @@ class Publish(unittest.TestCase):
         signatures = {n: len(d) for n, (d, _) in snapshot(self.out).items() if n.endswith(".sig")}
         self.assertEqual({"Data.xml.sig": 64, "UPdate.ini.sig": 64, "VornisTools.exe.sig": 64},
                          signatures)
+
+    def test_signs_only_the_executable_it_was_given(self):
+        keys = os.path.join(os.path.dirname(TOOL), "publisher_key.py")
+        old, new = os.path.join(self.dir.name, "old"), os.path.join(self.dir.name, "new")
+        for folder in (old, new):
+            subprocess.run([sys.executable, keys, "generate", folder], check=True)
+        key = os.path.join(old, "private.pem")
+        self.assertEqual(0, self.run_tool("--exe", self.exe, "--key", key).returncode)
+        self.assertEqual(0, self.run_tool("--key", key).returncode)  # its own, verified
+        # A new key signs the kept executable only when told to trust the old one.
+        result = self.run_tool("--key", os.path.join(new, "private.pem"))
+        self.assertIn("does not verify", result.stderr)
+        self.assertEqual(0, self.run_tool("--key", os.path.join(new, "private.pem"), "--trust",
+                                          os.path.join(old, "public.pem")).returncode)
+        # One planted in OUT, or left unsigned by an unsigned publish, is refused.
+        before = snapshot(self.out)
+        write(os.path.join(self.out, "VornisTools.exe"), Path(self.exe).read_bytes() + b"planted")
+        result = self.run_tool("--key", os.path.join(new, "private.pem"))
+        self.assertEqual(1, result.returncode)
+        self.assertIn("VornisTools.exe: does not verify against its signature", result.stderr)
+        self.assertEqual(before["VornisTools.exe.sig"], snapshot(self.out)["VornisTools.exe.sig"])
+        self.assertEqual(0, self.run_tool().returncode)
+        self.assertIn("has no signature", self.run_tool("--key", key).stderr)
+
+    def test_publication_times_never_go_back(self):
+        def times():
+            return (re.search(r'<plug published="([^"]+)"', Path(self.out, "Data.xml").read_text())[1],
+                    re.search(r"published=(\S+)", Path(self.out, "UPdate.ini").read_text())[1])
+        self.assertEqual(0, self.run_tool("--exe", self.exe).returncode)
+        first = times()
+        self.assertEqual(0, self.run_tool().returncode)
+        self.assertEqual(first, times())  # nothing changed: nothing newer
+        # Times ahead of this clock (a clock that went back since) are passed by a second.
+        for name, old in (("Data.xml", first[0]), ("UPdate.ini", first[1])):
+            text = Path(self.out, name).read_bytes()
+            write(os.path.join(self.out, name), text.replace(old.encode(), b"2999-12-31T23:59:59Z"))
+        write(os.path.join(self.source, "Bag", "Bag.lua"), "-- bag 2\n")
+        self.assertEqual(0, self.run_tool("--version", "2", "--exe", fake_exe(self.exe)).returncode)
+        self.assertEqual(("3000-01-01T00:00:00Z",) * 2, times())
 
 
 if __name__ == "__main__":

@@ -162,6 +162,45 @@ def raw_signature(der):
     return out
 
 
+def der_signature(raw):
+    """Turns 64 bytes r || s into a DER ECDSA-Sig-Value, the form openssl verifies."""
+    if len(raw) != 64:
+        raise KeyError_(f"a signature has 64 bytes, not {len(raw)}")
+
+    def integer(value):
+        body = value.lstrip(b"\0") or b"\0"
+        if body[0] & 0x80:
+            body = b"\0" + body
+        return b"\x02" + bytes([len(body)]) + body
+    content = integer(raw[:32]) + integer(raw[32:])
+    return b"\x30" + bytes([len(content)]) + content
+
+
+def public_pem(private_pem):
+    """The PEM public half of a private key."""
+    return _openssl("pkey", "-in", private_pem, "-pubout")
+
+
+def verify_bytes(public, data, raw):
+    """True when raw (64 bytes r || s) is the signature of data by the PEM public key
+    (bytes of the PEM text)."""
+    try:
+        der = der_signature(raw)
+    except KeyError_:
+        return False
+    with tempfile.TemporaryDirectory() as work:
+        key, signature = os.path.join(work, "public.pem"), os.path.join(work, "signature.der")
+        with open(key, "wb") as f:
+            f.write(public)
+        with open(signature, "wb") as f:
+            f.write(der)
+        try:
+            _openssl("dgst", "-sha256", "-verify", key, "-signature", signature, data=data)
+        except KeyError_:
+            return False
+    return True
+
+
 def check_private_key(private_pem):
     """Refuses a private key that is not ECDSA P-256 (its public half must read as one)."""
     public = _openssl("pkey", "-in", private_pem, "-pubout")

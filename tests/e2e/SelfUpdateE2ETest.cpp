@@ -552,3 +552,30 @@ TEST_F(SelfUpdateE2E, ShowDuringTheWaitBeforeTheSwapKeepsTheUpdate) {
   EXPECT_EQ(1, Server->RequestCount("/VornisTools.exe"));
   EXPECT_EQ(4, RecordedVersion());
 }
+
+// The publisher tool's own publication, served as it wrote it (its signatures, its
+// version file binding the executable, its times): the manager updates itself from it.
+TEST_F(SelfUpdateE2E, PublisherToolOutputUpdatesTheManager) {
+#ifndef VORNIS_PUBLISHER_PRIVATE_PEM
+  GTEST_SKIP() << "this build has no private key to publish with";
+#else
+  Box->WriteFile(L"source\\addons.tsv", "folder\tid\tname\tdescription\tauthor\na\t1\tA\td\to\n");
+  Box->WriteFile(L"source\\a\\main.lua", "-- 1\n");
+  Box->WriteFile(L"next.exe", Next);
+  ASSERT_EQ(0, RunUnix("python3 '" VORNIS_PUBLISH_TOOL "' '" + Box->UnixDir() + "source' '" +
+                       Box->UnixDir() + "site' --version 4 --exe '" + Box->UnixDir() +
+                       "next.exe' --key '" VORNIS_PUBLISHER_PRIVATE_PEM "'"));
+  Server.reset();
+  Server = std::make_unique<testserver::TTestHttpServer>(Box->Path(L"site\\"));
+  Server->ServeSignatureFiles();
+  WriteConfig(5);
+  TProcess manager = TProcess::Start(Box->ExePath());
+  ASSERT_TRUE(WaitMainWindow(manager.Pid()));
+  ASSERT_TRUE(manager.WaitExit(60s));
+  ASSERT_TRUE(WaitRelaunched(manager.Pid()));
+  EXPECT_EQ(Next, Box->ReadFile(L"VornisTools.exe"));
+  EXPECT_EQ(4, RecordedVersion());
+  EXPECT_LE(1, Server->RequestCount("/UPdate.ini.sig"));
+  EXPECT_LE(1, Server->RequestCount("/Data.xml.sig"));
+#endif
+}
