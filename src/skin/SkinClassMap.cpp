@@ -1,7 +1,11 @@
 // The default class map of TSkinData: control classes of third-party libraries and the
 // skin kind each one is drawn as. Lines read "ClassName=kind"; the manager matches the
 // lower-cased class name followed by "=" at the start of a line.
-#include "skin/SkinData.h"
+#include "skin/SkinClassMap.h"
+
+#include <cwctype>
+#include <initializer_list>
+#include <string_view>
 
 namespace skin {
 
@@ -59,9 +63,15 @@ const TClassGroup kGroups[] = {
     {L"Checkbox", {L"TDBCheckboxEh", L"TDBCheckboxEh", L"TLMDCHECKBOX", L"TLMDDBCHECKBOX"}},
 };
 
+std::wstring Lower(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(c));
+  return out;
+}
+
 }  // namespace
 
-const std::vector<std::wstring>& TSkinData::DefaultSkin3rd() {
+const std::vector<std::wstring>& DefaultClassMap() {
   static const std::vector<std::wstring> lines = [] {
     std::vector<std::wstring> out;
     for (const TClassGroup& group : kGroups)
@@ -70,6 +80,16 @@ const std::vector<std::wstring>& TSkinData::DefaultSkin3rd() {
     return out;
   }();
   return lines;
+}
+
+std::wstring MappedKind(const std::vector<std::wstring>& lines, const std::wstring& className) {
+  const std::wstring prefix = Lower(className) + L"=";
+  for (const std::wstring& line : lines) {
+    if (line.size() < prefix.size()) continue;
+    if (Lower(std::wstring_view(line).substr(0, prefix.size())) != prefix) continue;
+    return Lower(std::wstring_view(line).substr(prefix.size(), 50));
+  }
+  return {};
 }
 
 }  // namespace skin

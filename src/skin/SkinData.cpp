@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "skin/SkinClassMap.h"
 #include "skin/SkinControls.h"
 #include "skin/SkinForm.h"
 #include "skin/SkinManage.h"
@@ -17,6 +18,10 @@
 #include "ui/Form.h"
 
 namespace skin {
+
+const std::vector<std::wstring>& TSkinData::DefaultSkin3rd() {
+  return DefaultClassMap();
+}
 
 TSkinData::TSkinData(ui::TForm* owner) : FOwner(owner), FSkin3rd(DefaultSkin3rd()) {
   for (int kind = xcMainMenu; kind <= xcFastReport; ++kind)

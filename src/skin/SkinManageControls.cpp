@@ -3,6 +3,7 @@
 // as the buttons of a message box) the kind of the system control class.
 #include <cwctype>
 
+#include "skin/SkinClassMap.h"
 #include "skin/SkinControls.h"
 #include "skin/SkinData.h"
 #include "skin/SkinForm.h"
@@ -25,17 +26,6 @@ std::wstring WindowClassName(HWND window) {
   wchar_t name[256] = {};
   GetClassNameW(window, name, 256);
   return name;
-}
-
-// The kind the class map gives `className`, or empty when it has no line for it.
-std::wstring MappedKind(const std::vector<std::wstring>& lines, const std::wstring& className) {
-  std::wstring prefix = Lower(className) + L"=";
-  for (const std::wstring& line : lines) {
-    if (line.size() < prefix.size()) continue;
-    if (Lower(std::wstring_view(line).substr(0, prefix.size())) != prefix) continue;
-    return Lower(std::wstring_view(line).substr(prefix.size(), 50));
-  }
-  return {};
 }
 
 struct TKindRule {
