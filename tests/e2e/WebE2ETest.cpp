@@ -228,14 +228,16 @@ TEST_F(WebE2E, RealControlsFillThePanelsAndExternalPagesOpenBesideTheMainWindow)
   TClassOverride server(kAppServer, kDll);
   Start();
   ClickUpdate();
+  // The control's window appears before it is placed: wait until it fills its panel.
   for (const wchar_t* name : {L"Panel3", L"Panel4"}) {
-    HWND panel = MainControl(Main, name), control = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (control = GetWindow(panel, GW_CHILD)) != nullptr; }));
-    RECT area{}, bounds{};
-    GetClientRect(panel, &area);
-    GetWindowRect(control, &bounds);
-    EXPECT_EQ(area.right, bounds.right - bounds.left) << name;
-    EXPECT_EQ(area.bottom, bounds.bottom - bounds.top) << name;
+    HWND panel = MainControl(Main, name);
+    EXPECT_TRUE(WaitUntil([&] {
+      HWND control = GetWindow(panel, GW_CHILD);
+      RECT area{}, bounds{};
+      return control && GetClientRect(panel, &area) && GetWindowRect(control, &bounds) &&
+             area.right > 0 && area.right == bounds.right - bounds.left &&
+             area.bottom == bounds.bottom - bounds.top;
+    })) << name;
   }
   EXPECT_TRUE(WaitUntil([&] { return ListFilled(); }));  // both real panels navigated
   RECT before{}, after{};
