@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/Exception.h"
+#include "ui/CodePage.h"
 #include "config/IniFile.h"
 #include "config/Paths.h"
 #include "ui/Application.h"
@@ -16,11 +17,7 @@ using ui::TControlKind;
 // True when the ANSI code page holds every character of `text`: no default character
 // and no best-fit look-alike stands in for one.
 bool FitsAnsiCodePage(const std::wstring& text) {
-  if (text.empty() || GetACP() == CP_UTF8) return true;
-  BOOL usedDefault = FALSE;
-  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
-  return size > 0 && !usedDefault;
+  return ui::ToCodePage(CP_ACP, text).has_value();
 }
 
 // The game path as Config.ini (an ANSI file) can keep it: the path itself, else its

@@ -9,11 +9,14 @@
 
 #include <cwchar>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/ContentChecks.h"
 #include "install/FileTree.h"
+#include "ui/Application.h"
+#include "ui/CodePage.h"
 #include "unzip/UnZip.h"
 #include "unzip/ZipExceptions.h"
 
@@ -25,27 +28,14 @@ namespace {
 // page cannot hold is given by its short (8.3) form when the file system has one; else
 // the converted text goes on, and the engine reports the file it cannot find.
 std::string EnginePath(const std::wstring& path) {
-  auto convert = [](const std::wstring& text, bool& lossy) {
-    BOOL usedDefault = FALSE;
-    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                   static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                        result.data(), size, nullptr, &usedDefault);
-    lossy = usedDefault != FALSE;
-    return result;
-  };
-  bool lossy = false;
-  std::string result = convert(path, lossy);
-  if (!lossy) return result;
+  if (std::optional<std::string> converted = ui::ToCodePage(CP_ACP, path)) return *converted;
   DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (size == 0) return result;
-  std::wstring shortPath(size, L'\0');
-  size = GetShortPathNameW(path.c_str(), shortPath.data(), size);
-  shortPath.resize(size);
-  bool shortLossy = false;
-  std::string converted = convert(shortPath, shortLossy);
-  return shortLossy ? result : converted;
+  if (size != 0) {
+    std::wstring shortPath(size, L'\0');
+    shortPath.resize(GetShortPathNameW(path.c_str(), shortPath.data(), size));
+    if (std::optional<std::string> converted = ui::ToCodePage(CP_ACP, shortPath)) return *converted;
+  }
+  return ui::ToAnsi(path);
 }
 
 // Our work folders in the install root.

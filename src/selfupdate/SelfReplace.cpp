@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/Exception.h"
+#include "ui/CodePage.h"
 
 namespace selfupdate {
 
@@ -118,15 +119,9 @@ std::wstring DelmeBatchText(const std::wstring& exePath) {
 }
 
 std::string ToBatchCodePage(const std::wstring& text) {
-  if (text.empty()) return {};
-  BOOL lossy = FALSE;
-  int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
-  if (size <= 0 || lossy) throw Exception("the text has no form in the OEM code page");
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                      bytes.data(), size, nullptr, nullptr);
-  return bytes;
+  std::optional<std::string> bytes = ui::ToCodePage(CP_OEMCP, text);
+  if (!bytes) throw Exception("the text has no form in the OEM code page");
+  return *bytes;
 }
 
 std::wstring SwapRefusal(const std::wstring& exePath) {
