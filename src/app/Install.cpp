@@ -122,6 +122,18 @@ bool FileExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// The row that shows `folder`, preferring one still checked: the list may have been
+// sorted while a command let messages through. -1 when no row shows it.
+int RowOfFolder(ui::TListView& list, const std::wstring& folder) {
+  int found = -1;
+  for (int row = 0; row < list.Count(); ++row)
+    if (list.SubItem(row, 1) == folder && (found < 0 || list.Checked(row))) {
+      found = row;
+      if (list.Checked(row)) break;
+    }
+  return found;
+}
+
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -167,10 +179,12 @@ void TForm1::Button1Click() {
     std::wstring state = config::Trim(ListView1->SubItem(row, 0));
     return state == kNotInstalled || state == kHasUpdate;
   };
-  int qualifying = 0;
+  // The batch is the rows checked now, by folder: a column click while the extraction
+  // lets messages through reorders the rows under it.
+  std::vector<std::wstring> batch;
   for (int row = 0; row < ListView1->Count(); ++row)
-    if (qualifies(row)) ++qualifying;
-  ProgressBar2->SetMax(qualifying + 1);
+    if (qualifies(row)) batch.push_back(ListView1->SubItem(row, 1));
+  ProgressBar2->SetMax(static_cast<int>(batch.size()) + 1);
 
   const std::wstring target = config::InstallRoot(Form2().GamePath());
   std::vector<std::wstring> foreign;
@@ -179,11 +193,7 @@ void TForm1::Button1Click() {
       install::TInstallRecord::Load(install::InstallRecordPath());
   int failed = 0;
   std::wstring reasons;
-  // The count is read again every round: the list may be reloaded while the
-  // extraction lets messages through.
-  for (int row = 0; row < ListView1->Count(); ++row) {
-    if (!qualifies(row)) continue;
-    const std::wstring folder = ListView1->SubItem(row, 1);
+  for (const std::wstring& folder : batch) {
     Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
     const std::wstring archive = config::ArchiveCachePath(folder);
     if (!FileExists(archive)) continue;
@@ -216,7 +226,8 @@ void TForm1::Button1Click() {
     held.Close();
     installedFrom.Set(folder, *digest);
     installedFrom.Save(install::InstallRecordPath());
-    if (row >= ListView1->Count()) continue;
+    const int row = RowOfFolder(*ListView1, folder);
+    if (row < 0) continue;
     ListView1->SetChecked(row, false);
     ProgressBar2->SetPosition(row);
     Label7->SetCaption(L"UI 正在安裝中,稍等...");
@@ -245,9 +256,12 @@ void TForm1::Button8Click() {
   std::vector<std::wstring> foreign;
   std::vector<std::wstring> kept = install::CleanUpWork(root, &foreign);
   TellKept(kept, foreign);
-  for (int row = 0; row < ListView1->Count(); ++row) {
-    const std::wstring folder = ListView1->SubItem(row, 1);
-    if (ListView1->Checked(row) && install::IsPlainFolderName(folder)) {
+  // The rows checked now, by folder: the list may be sorted while a question is up.
+  std::vector<std::wstring> batch;
+  for (int row = 0; row < ListView1->Count(); ++row)
+    if (ListView1->Checked(row)) batch.push_back(ListView1->SubItem(row, 1));
+  for (const std::wstring& folder : batch) {
+    if (install::IsPlainFolderName(folder)) {
       const std::wstring path = config::AddonFolderPath(gamePath, folder);
       if (DirectoryExists(path)) {
         // A refusal by the shell shows in the status check: the row stays installed.
@@ -261,7 +275,8 @@ void TForm1::Button8Click() {
         BitBtn4->Click();
       }
     }
-    if (row < ListView1->Count()) ListView1->SetChecked(row, false);
+    const int row = RowOfFolder(*ListView1, folder);
+    if (row >= 0) ListView1->SetChecked(row, false);
   }
 }
 

@@ -501,6 +501,29 @@ TEST_F(InstallCommands, ClicksWhileAnInstallRunsAreIgnored) {
   EXPECT_EQ(Questions().size(), 1u);
 }
 
+// A header click while the first archive unpacks reverses the rows: the batch still
+// installs and marks exactly the rows checked at its start.
+TEST_F(InstallCommands, SortingDuringTheBatchChangesNotWhichRowsItTakes) {
+  AddRow(L"A", L"未安裝", true);
+  AddRow(L"B", L"未安裝", false);
+  AddRow(L"C", L"未安裝", true);
+  for (const char* folder : {"A", "B", "C"}) PutArchive(ui::Widen(folder), AddonArchive(folder));
+  static NMLISTVIEW click{};
+  click.hdr = {Form->ListView1->Handle(), 0, LVN_COLUMNCLICK};
+  click.iSubItem = 0;
+  PostMessageW(GetParent(Form->ListView1->Handle()), WM_NOTIFY, 0,
+               reinterpret_cast<LPARAM>(&click));
+  Form->Button1->Click();
+  ASSERT_EQ(Form->ListView1->SubItem(0, 1), L"C") << "the click did not sort during the batch";
+  for (const wchar_t* folder : {L"A", L"C"}) EXPECT_TRUE(fs::exists(AddonsDir() / folder));
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"B"));
+  for (int row = 0; row < 3; ++row) {
+    bool checkedAtStart = Form->ListView1->SubItem(row, 1) != L"B";
+    EXPECT_EQ(State(row), checkedAtStart ? L"已安裝" : L"未安裝") << row;
+    EXPECT_FALSE(Checked(row)) << row;
+  }
+}
+
 TEST_F(InstallCommands, RemoveAsksThenSendsOnlyCheckedAddonFolders) {
   AddRow(L"A", L"已安裝", true);
   AddRow(L"B", L"未安裝", true);  // the state text does not matter, the folder does
