@@ -53,6 +53,14 @@ void TForm1::Timer1Timer() {
       std::make_shared<selfupdate::TSignatureCheck>(url, selfupdate::ReadExeBinding(versionFile));
   FNewExeSignature = signature;
   std::weak_ptr<bool> alive = FAlive;
+  // A download that never starts leaves the next show free to try again.
+  struct TUnlessStarted {
+    std::shared_ptr<selfupdate::TSignatureCheck>& Pending;
+    bool Started = false;
+    ~TUnlessStarted() {
+      if (!Started) Pending.reset();
+    }
+  } unlessStarted{FNewExeSignature};
   StartDownload(
       url, selfupdate::NewExePath(config::ExePath()), [this] { NewVersionDownloaded(); },
       [signature](const std::wstring& path, bool) {
@@ -64,6 +72,7 @@ void TForm1::Timer1Timer() {
         if (FNewExeSignature == signature) FNewExeSignature.reset();
         if (!signature->Refusal().empty()) RefuseNewExe(*signature);
       });
+  unlessStarted.Started = true;
 }
 
 void TForm1::RefuseNewExe(const selfupdate::TSignatureCheck& signature) {

@@ -192,7 +192,8 @@ TEST(CatalogueCheck, PublishedTimeIsTheRootAttribute) {
   using catalogue::PublishedTime;
   const std::string t = "2026-12-08T17:18:06Z";
   EXPECT_EQ(t, PublishedTime("<?xml version=\"1.0\"?><!-- <plug published=\"x\"> --><?pi?>\r\n"
-                             "<plug a=\"1\" published = '" + t + "'><Item published=\"y\"/></plug>"));
+                             "<plug a=\"1\" published = '" +
+                             t + "'><Item published=\"y\"/></plug>"));
   EXPECT_EQ(t, PublishedTime(Utf16Le(u"<plug\tpublished=\"2026-12-08T17:18:06Z\"/>", true)));
   EXPECT_EQ("", PublishedTime("<plug unpublished=\"x\"><Item published=\"y\"/></plug>"));
   EXPECT_EQ("", PublishedTime("<plug/>"));
