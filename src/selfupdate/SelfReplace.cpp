@@ -102,13 +102,15 @@ std::wstring DelmeBatchText(const std::wstring& exePath) {
   // "call" expands "%" a second time and doubles quoted carets, so a name holding
   // either is started directly; the batch waits for it the same way.
   bool callSafe = exeName.find_first_of(L"%^") == std::wstring::npos;
+  // "/f": the left-overs are deleted also when read-only (the executable was), where a
+  // plain "del" refuses for ever.
   std::wstring start = (callSafe ? L"call " : L"") + RelativeName(exeName);
   const std::wstring lines[] = {
       L"@echo off",
       L":loop",
-      L"del " + newName,
+      L"del /f " + newName,
       L"if exist " + newName + L" goto loop",
-      L"del " + oldName,
+      L"del /f " + oldName,
       L"if exist " + oldName + L" goto loop",
       start,
       L"del .\\delme.bat",

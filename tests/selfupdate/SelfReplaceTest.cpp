@@ -92,9 +92,9 @@ TEST(DelmeBatch, ExactLinesForTheUsualInstall) {
   const char* lines =
       "@echo off\r\n"
       ":loop\r\n"
-      "del .\\VornisTools2.exe\r\n"
+      "del /f .\\VornisTools2.exe\r\n"
       "if exist .\\VornisTools2.exe goto loop\r\n"
-      "del .\\VornisTools.old\r\n"
+      "del /f .\\VornisTools.old\r\n"
       "if exist .\\VornisTools.old goto loop\r\n"
       "call .\\VornisTools.exe\r\n"
       "del .\\delme.bat\r\n";
@@ -129,6 +129,8 @@ TEST(DelmeBatch, RunsThroughCmdInAwkwardFolders) {
     std::wstring dir = InstallFolder(name);
     std::wstring exe = dir + L"VornisTools.exe";
     WriteAll(dir + L"VornisTools.old", "old");
+    SetFileAttributesW((dir + L"VornisTools.old").c_str(),
+                       FILE_ATTRIBUTE_READONLY);  // as the exe was
     WriteAll(dir + L"delme.bat", ToBatchCodePage(DelmeBatchText(exe)));
     HANDLE held = CreateFileW((dir + L"VornisTools.old").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
