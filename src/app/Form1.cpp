@@ -138,6 +138,8 @@ void TForm1::BuildMenus() {
       {1, L"UI1", L"更新 UI", [this] { UI1Click(); }},
       {1, L"CheckUpdatesM", L"勾選有更新的 UI", [this] { CheckUpdatesMClick(); }, false,
        kCheckUpdatesCommand},
+      {1, L"RollBackM", L"還原勾選 UI 的上一版", [this] { RollBackMClick(); }, false,
+       kRollBackCommand},
       {1, L"N17", L"啟動遊戲", [this] { N17Click(); }},
       {1, L"N14", L"退出", [this] { N14Click(); }},
       {0, L"N9", L"青橙遊戲網", [this] { N9Click(); }, true},
@@ -153,6 +155,7 @@ void TForm1::BuildMenus() {
       {1, L"N7", L"關于(&A)", [this] { N7Click(); }},
   });
   SetMenu(&MainMenu1);
+  EnableMenuItem(MainMenu1.Handle(), kRollBackCommand, MF_BYCOMMAND | MF_GRAYED);
 
   PopupMenu1.Build({
       {0, L"RestoreM", L"恢復視窗(&R)", [this] { RestoreMClick(); }},

@@ -91,6 +91,7 @@ class TForm1 : public ui::TForm {
   // Command ids: main menu entries from 100, tray menu entries from 200, in table order;
   // "勾選有更新的 UI" has its own.
   static constexpr UINT kCheckUpdatesCommand = 150;
+  static constexpr UINT kRollBackCommand = 151;
   ui::TMainMenu MainMenu1{100};
   ui::TPopupMenu PopupMenu1{200};
   ui::TTimer Timer1;
@@ -185,6 +186,10 @@ class TForm1 : public ui::TForm {
   int DownloadsFailed = 0;
   void Button1Click();  // install
   void Button8Click();  // remove
+  // "還原勾選 UI 的上一版": puts back the kept version of every checked row that has one.
+  void RollBackMClick();
+  // Greys the rollback entry when no row has a kept version.
+  void UpdateRollBackEntry();
 
   // Showing step: start the version-file download.
   void StartVersionCheck();

@@ -1,7 +1,8 @@
 // Install and remove: "  安裝選中 UI" unpacks the cached archive of every checked,
 // not-installed or "有更新" row into the game's Mods directory and records what each
 // folder came from; "  移除選中 UI" sends the folder of every checked row to the recycle
-// bin and drops its record. Both end with the status check. An archive installs whole or
+// bin and drops its record; "還原勾選 UI 的上一版" puts back the version the last install
+// of every checked row replaced. Both end with the status check. An archive installs whole or
 // not at all, and only when it is what the catalogue says; a folder the recycle bin
 // cannot take is deleted for good only after the user has said so.
 //
@@ -66,6 +67,8 @@ std::wstring FailureText(const install::TInstallResult& result) {
       return L"已安裝的檔案或資料夾與 UI 的內容衝突: " + result.Path;
     case install::TInstallFailure::Refused:
       return L"無法取代 " + result.Path + L": " + systemText(result.Code);
+    case install::TInstallFailure::KeptDamaged:
+      return L"保存的上一版已損壞或缺少檔案,沒有變更";
     case install::TInstallFailure::Kept:
       return L"無法取代 " + result.Path + L": " + systemText(result.Code) +
              L"\n  原有的檔案無法全部放回,保存在 " + result.KeptFolder + L"," + kWaitingFiles;
@@ -193,6 +196,7 @@ void TForm1::Button1Click() {
       install::TInstallRecord::Load(install::InstallRecordPath());
   int failed = 0;
   std::wstring reasons;
+  std::wstring notKept;
   for (const std::wstring& folder : batch) {
     Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
     const std::wstring archive = config::ArchiveCachePath(folder);
@@ -217,7 +221,12 @@ void TForm1::Button1Click() {
                  (digest ? L": 壓縮檔與 UI 清單記載的大小或 SHA-256 不符" : L": 壓縮檔無法讀取");
       continue;
     }
+    // The version it replaces is kept for a rollback; a copy that cannot be made does
+    // not hold up the update.
+    const std::wstring name = config::Trim(folder);
+    if (!install::PrepareKeep(target, name, installedFrom.Find(folder))) notKept += L"\n" + name;
     install::TInstallResult result = install::UnzipArchive(archive, target);
+    install::FinishKeep(target, name, static_cast<bool>(result));
     if (!result) {
       ++failed;
       reasons += L"\n" + config::Trim(folder) + L": " + FailureText(result);
@@ -240,6 +249,9 @@ void TForm1::Button1Click() {
                          : L"勾選的UI 安裝完畢," + std::to_wstring(failed) + L" 個安裝失敗");
   // Said once the batch is over, so no box holds it up.
   if (failed > 0) ShowNotice(L"以下 UI 沒有安裝:" + reasons);
+  if (!notKept.empty())
+    ShowNotice(L"無法保存以下 UI 被取代的上一版(磁碟空間不足?),它們已更新,但無法還原上一版:" +
+               notKept);
   TellKept(kept, foreign);
 }
 
@@ -271,6 +283,7 @@ void TForm1::Button8Click() {
               install::TInstallRecord::Load(install::InstallRecordPath());
           installedFrom.Remove(folder);
           installedFrom.Save(install::InstallRecordPath());
+          install::DropKeptVersion(root, config::Trim(folder));
         }
         BitBtn4->Click();
       }
@@ -278,6 +291,79 @@ void TForm1::Button8Click() {
     const int row = RowOfFolder(*ListView1, folder);
     if (row >= 0) ListView1->SetChecked(row, false);
   }
+}
+
+void TForm1::RollBackMClick() {
+  if (FInstallBusy) return;
+  TBusyScope busy(*this);
+  if (!RequireGamePath()) return;
+
+  const std::wstring target = config::InstallRoot(Form2().GamePath());
+  std::vector<std::wstring> foreign;
+  std::vector<std::wstring> kept = install::CleanUpWork(target, &foreign);
+  int restored = 0;
+  int failed = 0;
+  std::wstring reasons;
+  std::wstring nothingKept;
+  int withoutKept = 0;
+  for (int row = 0; row < ListView1->Count(); ++row) {
+    const std::wstring folder = ListView1->SubItem(row, 1);
+    if (!ListView1->Checked(row) || !install::IsPlainFolderName(folder)) continue;
+    const std::wstring name = config::Trim(folder);
+    Label7->SetCaption(L"正在還原 UI" + name + L"的上一版...");
+    install::TInstallRecord installedFrom =
+        install::TInstallRecord::Load(install::InstallRecordPath());
+    std::optional<install::TArchiveDigest> origin;
+    install::TInstallResult result =
+        install::RollBack(target, name, installedFrom.Find(name), &origin);
+    if (result.Failure == install::TInstallFailure::NothingKept) {
+      ++withoutKept;
+      nothingKept += L"\n" + name;
+      continue;
+    }
+    if (!result) {
+      ++failed;
+      reasons += L"\n" + name + L": " + FailureText(result);
+      continue;
+    }
+    // The record names what is on disk now, so the status check compares the catalogue's
+    // archive with it.
+    if (origin)
+      installedFrom.Set(name, *origin);
+    else
+      installedFrom.Remove(name);
+    installedFrom.Save(install::InstallRecordPath());
+    ++restored;
+    if (row < ListView1->Count()) ListView1->SetChecked(row, false);
+  }
+  BitBtn4->Click();
+  std::wstring end = L"勾選的UI 已還原 " + std::to_wstring(restored) + L" 個上一版";
+  if (withoutKept > 0) end += L"," + std::to_wstring(withoutKept) + L" 個沒有上一版";
+  if (failed > 0) end += L"," + std::to_wstring(failed) + L" 個還原失敗";
+  Label7->SetCaption(end);
+  std::wstring notice;
+  if (failed > 0) notice = L"以下 UI 沒有還原:" + reasons;
+  if (withoutKept > 0)
+    notice +=
+        (notice.empty() ? L"" : L"\n\n") + std::wstring(L"以下 UI 沒有保存的上一版:") + nothingKept;
+  if (!notice.empty()) ShowNotice(notice);
+  TellKept(kept, foreign);
+}
+
+void TForm1::UpdateRollBackEntry() {
+  bool any = false;
+  if (ListView1->Count() > 0 && config::IsGamePathSet(Form2().GamePath())) {
+    std::vector<std::wstring> names =
+        install::KeptVersions(config::InstallRoot(Form2().GamePath()));
+    for (int row = 0; row < ListView1->Count() && !any && !names.empty(); ++row) {
+      const std::wstring folder = config::Trim(ListView1->SubItem(row, 1));
+      for (const std::wstring& name : names)
+        if (CompareStringOrdinal(name.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL)
+          any = true;
+    }
+  }
+  EnableMenuItem(MainMenu1.Handle(), kRollBackCommand,
+                 MF_BYCOMMAND | (any ? MF_ENABLED : MF_GRAYED));
 }
 
 }  // namespace app

@@ -141,6 +141,7 @@ void TForm1::BitBtn4Click() {
   Label14->SetCaption(std::to_wstring(notInstalled));
   Label10->SetCaption(std::to_wstring(count));
   Label15->SetCaption(L"最近更新個數" + std::to_wstring(count - LaunchAddonCount));
+  UpdateRollBackEntry();
 }
 
 void TForm1::CheckUpdatesMClick() {

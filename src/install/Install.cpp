@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <exception>
 #include <optional>
@@ -191,6 +192,30 @@ std::wstring FreeParking(const std::wstring& root) {
 
 }  // namespace
 
+namespace {
+
+// Moves the staged tree over `target` with a way back, and says how it went.
+TInstallResult MoveStaged(const std::wstring& staging, const std::wstring& target) {
+  TInstallResult result;
+  const std::wstring parking = FreeParking(target);
+  TMoveFailure failure;
+  TMoveResult moved = MoveTreeOver(staging, target, parking, &failure);
+  result.Path = PlainPath(failure.Path);
+  result.Code = failure.Code;
+  if (moved == TMoveResult::Kept) {
+    result.Failure = TInstallFailure::Kept;
+    result.KeptFolder = PlainPath(parking);
+  } else if (moved == TMoveResult::NotMoved) {
+    result.Failure = failure.Kind == TMoveFailure::ReadOnly    ? TInstallFailure::ReadOnly
+                     : failure.Kind == TMoveFailure::Clash     ? TInstallFailure::Clash
+                     : failure.Kind == TMoveFailure::NoJournal ? TInstallFailure::WriteError
+                                                               : TInstallFailure::Refused;
+  }
+  return result;
+}
+
+}  // namespace
+
 TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir) {
   const std::wstring target = LongPath(targetDir);
   const std::wstring staging = target + L"\\" + kStagingName;
@@ -201,23 +226,194 @@ TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring&
   // An entry named like one of our work folders would be taken for one by a later
   // install or removal: nothing of such an archive is installed.
   if (result && ReachesWorkFolder(staging, target)) result.Failure = TInstallFailure::BadName;
-  if (result) {
-    const std::wstring parking = FreeParking(target);
-    TMoveFailure failure;
-    TMoveResult moved = MoveTreeOver(staging, target, parking, &failure);
-    result.Path = PlainPath(failure.Path);
-    result.Code = failure.Code;
-    if (moved == TMoveResult::Kept) {
-      result.Failure = TInstallFailure::Kept;
-      result.KeptFolder = PlainPath(parking);
-    } else if (moved == TMoveResult::NotMoved) {
-      result.Failure = failure.Kind == TMoveFailure::ReadOnly    ? TInstallFailure::ReadOnly
-                       : failure.Kind == TMoveFailure::Clash     ? TInstallFailure::Clash
-                       : failure.Kind == TMoveFailure::NoJournal ? TInstallFailure::WriteError
-                                                                 : TInstallFailure::Refused;
-    }
+  if (result) result = MoveStaged(staging, target);
+  DeleteTree(staging);
+  return result;
+}
+
+namespace {
+
+// The kept versions, and the copies an install prepares before it replaces a folder.
+const wchar_t kPreviousName[] = L".VornisTools-previous";
+const wchar_t kKeepingName[] = L".VornisTools-keeping";
+// Beside each kept version: its first line names the folder and what it was installed
+// from ("<name>[\t<sha256>\t<size>]"), the others every file of the copy.
+const wchar_t kKeptListSuffix[] = L".list";
+
+bool IsPlainFolder(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A work folder we may write in: made when missing; anything else in its place (a file,
+// a link to a folder elsewhere) is not ours and is left alone.
+bool UsableWorkFolder(const std::wstring& path) {
+  return IsPlainFolder(path) || (CreateDirectoryW(path.c_str(), nullptr) && IsPlainFolder(path));
+}
+
+void DropCopy(const std::wstring& copy) {
+  DeleteTree(copy);
+  DeleteFileW((copy + kKeptListSuffix).c_str());
+}
+
+std::vector<std::string> ReadListLines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lines;
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The title of the kept copy at `copy` when it is whole: a plain folder holding exactly
+// the files its list names, no link among them, for the folder `name`. Empty otherwise.
+std::wstring WholeCopyTitle(const std::wstring& copy, const std::wstring& name) {
+  const std::wstring list = copy + kKeptListSuffix;
+  if (!IsPlainFolder(copy)) return L"";
+  std::wstring title = TreeListTitle(copy, list);
+  std::wstring owner = title.substr(0, title.find(L'\t'));
+  if (owner.empty() ||
+      CompareStringOrdinal(owner.c_str(), -1, name.c_str(), -1, TRUE) != CSTR_EQUAL)
+    return L"";
+  std::vector<std::string> lines = ReadListLines(list);
+  for (size_t at = 1; at < lines.size(); ++at)
+    if (lines[at].empty() || GetFileAttributesW((copy + L"\\" + ui::Widen(lines[at])).c_str()) ==
+                                 INVALID_FILE_ATTRIBUTES)
+      return L"";
+  return title;
+}
+
+std::optional<TArchiveDigest> TitleOrigin(const std::wstring& title) {
+  size_t tab1 = title.find(L'\t');
+  size_t tab2 = tab1 == std::wstring::npos ? tab1 : title.find(L'\t', tab1 + 1);
+  if (tab2 == std::wstring::npos) return std::nullopt;
+  TArchiveExpectation parsed =
+      ParseExpectation(std::wstring_view(title).substr(tab2 + 1),
+                       std::wstring_view(title).substr(tab1 + 1, tab2 - tab1 - 1));
+  if (parsed.Size < 0 || parsed.Sha256.empty()) return std::nullopt;
+  return TArchiveDigest{parsed.Size, parsed.Sha256};
+}
+
+// Removes from `folder` what `model` lacks, so that it holds the model's items only.
+// Links are removed as links, never entered.
+void RemoveExtras(const std::wstring& folder, const std::wstring& model) {
+  for (const std::wstring& name : ChildNames(folder)) {
+    std::wstring item = folder + L"\\" + name;
+    std::wstring counterpart = model + L"\\" + name;
+    if (!Exists(counterpart))
+      DeleteTree(item);
+    else if (IsPlainFolder(item) && IsPlainFolder(counterpart))
+      RemoveExtras(item, counterpart);
+  }
+}
+
+}  // namespace
+
+bool PrepareKeep(const std::wstring& installRoot, const std::wstring& name,
+                 const TArchiveDigest* origin) {
+  const std::wstring root = LongPath(installRoot);
+  const std::wstring folder = root + L"\\Addons\\" + name;
+  if (!Exists(folder)) return true;
+  const std::wstring keeping = root + L"\\" + kKeepingName;
+  if (!UsableWorkFolder(keeping)) return false;
+  const std::wstring copy = keeping + L"\\" + name;
+  DropCopy(copy);
+  std::wstring title = name;
+  if (origin)
+    title += L"\t" + std::wstring(origin->Sha256.begin(), origin->Sha256.end()) + L"\t" +
+             std::to_wstring(origin->Size);
+  if (LinkTree(folder, copy, true) && WriteTreeList(copy, copy + kKeptListSuffix, title))
+    return true;
+  DropCopy(copy);
+  RemoveDirectoryW(keeping.c_str());
+  return false;
+}
+
+void FinishKeep(const std::wstring& installRoot, const std::wstring& name, bool installed) {
+  const std::wstring root = LongPath(installRoot);
+  const std::wstring keeping = root + L"\\" + kKeepingName;
+  const std::wstring copy = keeping + L"\\" + name;
+  if (!IsPlainFolder(keeping)) return;
+  const std::wstring previous = root + L"\\" + kPreviousName;
+  if (installed && IsPlainFolder(copy) && UsableWorkFolder(previous)) {
+    const std::wstring kept = previous + L"\\" + name;
+    DropCopy(kept);
+    // The list goes last: a copy without it is never taken for a whole one.
+    if (MoveFileExW(copy.c_str(), kept.c_str(), 0))
+      MoveFileExW((copy + kKeptListSuffix).c_str(), (kept + kKeptListSuffix).c_str(), 0);
+  }
+  DropCopy(copy);
+  RemoveDirectoryW(keeping.c_str());
+}
+
+std::vector<std::wstring> KeptVersions(const std::wstring& installRoot) {
+  const std::wstring previous = LongPath(installRoot) + L"\\" + kPreviousName;
+  std::vector<std::wstring> names;
+  if (!IsPlainFolder(previous)) return names;
+  for (const std::wstring& name : ChildNames(previous))
+    if (IsPlainFolder(previous + L"\\" + name)) names.push_back(name);
+  return names;
+}
+
+void DropKeptVersion(const std::wstring& installRoot, const std::wstring& name) {
+  const std::wstring previous = LongPath(installRoot) + L"\\" + kPreviousName;
+  const std::wstring kept = previous + L"\\" + name;
+  if (!IsPlainFolder(previous)) return;
+  if (IsPlainFolder(kept)) DeleteFolder(PlainPath(kept));
+  if (!Exists(kept)) DeleteFileW((kept + kKeptListSuffix).c_str());
+  RemoveDirectoryW(previous.c_str());
+}
+
+TInstallResult RollBack(const std::wstring& installRoot, const std::wstring& name,
+                        const TArchiveDigest* origin, std::optional<TArchiveDigest>* restored) {
+  const std::wstring root = LongPath(installRoot);
+  const std::wstring previous = root + L"\\" + kPreviousName;
+  const std::wstring kept = previous + L"\\" + name;
+  TInstallResult result;
+  if (!IsPlainFolder(previous) || (!Exists(kept) && !Exists(kept + kKeptListSuffix))) {
+    result.Failure = TInstallFailure::NothingKept;
+    return result;
+  }
+  const std::wstring title = WholeCopyTitle(kept, name);
+  if (title.empty()) {
+    result.Failure = TInstallFailure::KeptDamaged;
+    return result;
+  }
+  // The version in place is kept first: without it, nothing changes.
+  if (!PrepareKeep(installRoot, name, origin)) {
+    result.Failure = TInstallFailure::WriteError;
+    return result;
+  }
+  const std::wstring staging = root + L"\\" + kStagingName;
+  DeleteTree(staging);
+  const std::wstring stagedFolder = staging + L"\\Addons\\" + name;
+  if (!CreateDirectoryW(staging.c_str(), nullptr) ||
+      !CreateDirectoryW((staging + L"\\Addons").c_str(), nullptr) ||
+      !LinkTree(kept, stagedFolder, true)) {
+    result.Failure = TInstallFailure::WriteError;
+  } else if (ReachesWorkFolder(staging, root)) {
+    result.Failure = TInstallFailure::BadName;
+  } else {
+    result = MoveStaged(staging, root);
   }
   DeleteTree(staging);
+  if (result) {
+    RemoveExtras(root + L"\\Addons\\" + name, kept);
+    if (restored) *restored = TitleOrigin(title);
+    DropCopy(kept);
+  }
+  FinishKeep(installRoot, name, static_cast<bool>(result));
+  RemoveDirectoryW(previous.c_str());
   return result;
 }
 

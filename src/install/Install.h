@@ -8,8 +8,11 @@
 // and the texts that tell the user what happened.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "install/ArchiveDigest.h"
 
 namespace install {
 
@@ -25,6 +28,8 @@ enum class TInstallFailure {
   Refused,      // an installed file could not be replaced (in use by the game, a scanner)
   Kept,         // as Refused, and putting everything back was refused too: the replaced
                 // files wait in KeptFolder until a later CleanUpWork puts them back
+  NothingKept,  // a rollback found no kept version of the add-on
+  KeptDamaged,  // a rollback found the kept version damaged or partly missing
 };
 
 struct TInstallResult {
@@ -45,6 +50,37 @@ struct TInstallResult {
 // An archive with an entry, at any level, that the file system takes for one of our
 // work folders (IsWorkName, or a short name of one in place) is refused whole: BadName.
 TInstallResult UnzipArchive(const std::wstring& archivePath, const std::wstring& targetDir);
+
+// The version of an add-on folder ("Addons\<name>" under the install root) that the last
+// install replaced is kept, one deep, as a copy in a work folder of the install root,
+// with the size and SHA-256 of the archive it was installed from when known. A copy
+// shares no file with the installed folder: whatever happens to one leaves the other.
+
+// Before an install replaces the add-on folder `name`: copies it as it is on disk, with
+// `origin` (null when unknown), beside the version kept so far. True when there is no
+// such folder (nothing to keep) or the copy was made whole; false when it could not be
+// (a full disk): nothing is then prepared, and the install may go on without.
+bool PrepareKeep(const std::wstring& installRoot, const std::wstring& name,
+                 const TArchiveDigest* origin);
+
+// After the install that PrepareKeep came before: when it installed, the prepared copy
+// becomes the kept version and the one kept before goes; otherwise the copy goes.
+void FinishKeep(const std::wstring& installRoot, const std::wstring& name, bool installed);
+
+// The names of the add-on folders that have a kept version, as on disk.
+std::vector<std::wstring> KeptVersions(const std::wstring& installRoot);
+
+// Sends the kept version of `name` to the recycle bin (its add-on has been removed).
+void DropKeptVersion(const std::wstring& installRoot, const std::wstring& name);
+
+// Puts back the kept version of the add-on folder `name`, all or nothing, with the
+// staging and undo of UnzipArchive; the folder then holds exactly the kept files. The
+// version it replaces (installed from `origin`, null when unknown) becomes the kept
+// one, so a second rollback returns to it. NothingKept and KeptDamaged change nothing;
+// WriteError when the replaced version cannot be kept. On success `restored` receives
+// what the version put back was installed from (nullopt when unknown).
+TInstallResult RollBack(const std::wstring& installRoot, const std::wstring& name,
+                        const TArchiveDigest* origin, std::optional<TArchiveDigest>* restored);
 
 // Finishes what earlier installs and removals in `installRoot` left: staging folders
 // and the leftovers of an interrupted install go; files that an undo or a removal could

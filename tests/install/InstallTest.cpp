@@ -22,6 +22,7 @@
 #include "base/Exception.h"
 #include "config/Form2.h"
 #include "config/Paths.h"
+#include "install/ArchiveCache.h"
 #include "install/ArchiveDigest.h"
 #include "install/ContentChecks.h"
 #include "install/FileTree.h"
@@ -706,3 +707,113 @@ TEST(UnzipArchive, PathsNearTheLimitInstall) {
 }
 
 }  // namespace
+
+namespace {
+
+// Version `version` of an add-on: its main file says which; version 2 adds a file.
+std::vector<uint8_t> VersionArchive(const std::string& folder, int version) {
+  TZipWriter writer;
+  writer.Add("Addons/" + folder + "/main.lua", Bytes("v" + std::to_string(version)));
+  if (version > 1) writer.Add("Addons/" + folder + "/new.lua", Bytes("new"));
+  return writer.Build();
+}
+
+}  // namespace
+
+TEST_F(InstallCommands, AnUpdateKeepsTheReplacedVersionAndRollbacksSwapThem) {
+  auto rollBackGreyed = [this] {
+    return (GetMenuState(Form->MainMenu1.Handle(), app::TForm1::kRollBackCommand, MF_BYCOMMAND) &
+            MF_GRAYED) != 0;
+  };
+  auto recorded = [] {
+    install::TInstallRecord record = install::TInstallRecord::Load(install::InstallRecordPath());
+    const install::TArchiveDigest* digest = record.Find(L"Map");
+    return digest ? digest->Sha256 : "";
+  };
+  auto install = [&](int version, const wchar_t* state) {
+    PutArchive(L"Map", VersionArchive("Map", version));
+    // The refresh's record of the cached archive, which the status check compares.
+    install::WriteCacheRecord(config::ArchiveCachePath(L"Map"),
+                              {*install::DigestOfFile(config::ArchiveCachePath(L"Map")), {}});
+    Form->ListView1->SetSubItem(0, 0, state);
+    Form->ListView1->SetChecked(0, true);
+    Form->Button1->Click();
+    return install::DigestOfFile(config::ArchiveCachePath(L"Map"))->Sha256;
+  };
+  auto rollBack = [&] {
+    Form->ListView1->SetChecked(0, true);
+    Form->MainMenu1.Find(L"RollBackM")->Click();
+  };
+  const fs::path map = AddonsDir() / L"Map";
+  AddRow(L"Map", L"未安裝", true);
+  std::string v1 = install(1, L"未安裝");
+  EXPECT_TRUE(rollBackGreyed());  // nothing is kept for a first install
+  ziptest::WriteFile(map / L"mine.txt", Bytes("player's"));
+  std::string v2 = install(2, L"有更新");
+  EXPECT_FALSE(rollBackGreyed());
+  EXPECT_EQ(ziptest::ReadFile(map / L"main.lua"), Bytes("v2"));
+
+  rollBack();
+  EXPECT_EQ(ziptest::ReadFile(map / L"main.lua"), Bytes("v1"));
+  EXPECT_EQ(ziptest::ReadFile(map / L"mine.txt"), Bytes("player's"));
+  EXPECT_FALSE(fs::exists(map / L"new.lua"));
+  EXPECT_EQ(recorded(), v1);
+  EXPECT_EQ(State(0), L"有更新");
+  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 已還原 1 個上一版");
+  EXPECT_FALSE(Checked(0));
+
+  rollBack();
+  EXPECT_EQ(ziptest::ReadFile(map / L"main.lua"), Bytes("v2"));
+  EXPECT_EQ(ziptest::ReadFile(map / L"new.lua"), Bytes("new"));
+  EXPECT_EQ(ziptest::ReadFile(map / L"mine.txt"), Bytes("player's"));
+  EXPECT_EQ(recorded(), v2);
+  EXPECT_EQ(State(0), L"已安裝");
+  EXPECT_TRUE(Boxes.empty());
+
+  // A removal takes the kept version with it.
+  Form->ListView1->SetChecked(0, true);
+  Form->Button8->Click();
+  EXPECT_FALSE(fs::exists(map)) << RecycleBinHint();
+  EXPECT_FALSE(fs::exists(ModsDir() / L".VornisTools-previous" / L"Map"));
+  EXPECT_TRUE(rollBackGreyed());
+}
+
+TEST_F(InstallCommands, RollbacksWithoutAWholeKeptVersionChangeNothingAndSayWhy) {
+  AddRow(L"Bare", L"已安裝", false);
+  AddRow(L"Cut", L"已安裝", false);
+  fs::create_directories(AddonsDir() / L"Bare");
+  for (int version : {1, 2}) {
+    PutArchive(L"Cut", VersionArchive("Cut", version));
+    Form->ListView1->SetSubItem(1, 0, version == 1 ? L"未安裝" : L"有更新");
+    Form->ListView1->SetChecked(1, true);
+    Form->Button1->Click();
+  }
+  fs::remove(ModsDir() / L".VornisTools-previous" / L"Cut" / L"main.lua");
+  auto before = ziptest::ReadFile(AddonsDir() / L"Cut" / L"main.lua");
+  Form->BitBtn1->Click();
+  Form->MainMenu1.Find(L"RollBackM")->Click();
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Cut" / L"main.lua"), before);
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Cut" / L"new.lua"));
+  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 已還原 0 個上一版,1 個沒有上一版,1 個還原失敗");
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text,
+            L"以下 UI 沒有還原:\nCut: 保存的上一版已損壞或缺少檔案,沒有變更"
+            L"\n\n以下 UI 沒有保存的上一版:\nBare");
+}
+
+TEST_F(InstallCommands, AVersionThatCannotBeKeptNeverBlocksTheUpdate) {
+  AddRow(L"Map", L"未安裝", true);
+  PutArchive(L"Map", VersionArchive("Map", 1));
+  Form->Button1->Click();
+  // Something not ours where the copy would go: nothing can be kept.
+  ziptest::WriteFile(ModsDir() / L".VornisTools-keeping", Bytes("not a folder"));
+  PutArchive(L"Map", VersionArchive("Map", 2));
+  Form->ListView1->SetSubItem(0, 0, L"有更新");
+  Form->ListView1->SetChecked(0, true);
+  Form->Button1->Click();
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / L"main.lua"), Bytes("v2"));
+  EXPECT_EQ(Form->Label7->Caption(), L"勾選的UI 已經安裝完畢");
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].Text.find(L"無法保存以下 UI 被取代的上一版"), std::wstring::npos);
+  EXPECT_EQ(ziptest::ReadFile(ModsDir() / L".VornisTools-keeping"), Bytes("not a folder"));
+}
