@@ -51,6 +51,9 @@ bool Eventually(F done) {
 std::wstring InstallFolder(const std::wstring& name) {
   std::wstring root = WinPath(VORNIS_BINARY_DIR) + L"\\selfupdate-work\\";
   std::wstring dir = root + name + L"\\";
+  std::error_code ignored;  // a failed run may leave a read-only ".old"
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir, ignored))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
   std::filesystem::remove_all(std::filesystem::path(dir));
   std::filesystem::create_directories(std::filesystem::path(dir));
   std::string marker = ReadAll(WinPath(VORNIS_MARKER_PATH));
