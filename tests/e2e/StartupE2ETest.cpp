@@ -220,3 +220,20 @@ TEST(StartupE2E, SettingsAndGameLaunchFailuresKeepTheMainWindow) {
            std::string(bin.begin(), bin.end());
   }));
 }
+
+namespace {
+
+// Paths past 260 characters (the archive cache of a long add-on name, its records) work
+// on Windows only for an executable that declares it can take them.
+TEST(Manifest, DeclaresLongPathAwareness) {
+  HMODULE exe = LoadLibraryExW(e2e::BuiltExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(exe);
+  HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_TRUE(found);
+  std::string text(static_cast<const char*>(LockResource(LoadResource(exe, found))),
+                   SizeofResource(exe, found));
+  FreeLibrary(exe);
+  EXPECT_NE(text.find("longPathAware>true</"), std::string::npos) << text;
+}
+
+}  // namespace
