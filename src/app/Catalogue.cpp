@@ -36,14 +36,20 @@ class TFlagScope {
   bool FWas;
 };
 
+// A catalogue's bytes as the server sent them, checked, with the publisher's signature
+// ("" in a build that verifies nothing).
+struct TFetchedCatalogue {
+  std::string Bytes;
+  std::string Signature;
+};
+
 // Fetches and checks the catalogue's bytes on a worker thread while the window goes on
 // answering: a server that stalls must not freeze it. nullopt when the program ends or
 // the window is gone before the bytes arrive (the worker is then left to finish alone).
-std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND window) {
-  std::wstring record = config::PublicationRecordPath();
+std::optional<TFetchedCatalogue> FetchWhileAnswering(const std::wstring& url, HWND window) {
   struct TFetch {
     HANDLE Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::string Bytes;
+    TFetchedCatalogue Result;
     std::exception_ptr Error;
     ~TFetch() {
       if (Done) CloseHandle(Done);
@@ -51,12 +57,11 @@ std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND win
   };
   auto fetch = std::make_shared<TFetch>();
   if (!fetch->Done) throw Exception("Cannot wait for the catalogue");
-  std::thread([fetch, url, record] {
+  std::thread([fetch, url] {
     try {
-      fetch->Bytes = catalogue::FetchCatalogueBytes(url);
-      catalogue::VerifyCatalogueSignature(url, fetch->Bytes);
-      catalogue::CheckCatalogueBytes(fetch->Bytes);
-      catalogue::CheckCataloguePublished(fetch->Bytes, record, true);
+      fetch->Result.Bytes = catalogue::FetchCatalogueBytes(url);
+      fetch->Result.Signature = catalogue::VerifyCatalogueSignature(url, fetch->Result.Bytes);
+      catalogue::CheckCatalogueBytes(fetch->Result.Bytes);
     } catch (...) {
       fetch->Error = std::current_exception();
     }
@@ -69,7 +74,26 @@ std::optional<std::string> FetchWhileAnswering(const std::wstring& url, HWND win
     if (application.Terminated() || !IsWindow(window)) return std::nullopt;
   }
   if (fetch->Error) std::rethrow_exception(fetch->Error);
-  return std::move(fetch->Bytes);
+  return std::move(fetch->Result);
+}
+
+// A trimmed folder text as the file system compares it.
+std::wstring FoldedFolder(const std::wstring& folder) {
+  std::wstring folded = config::Trim(folder);
+  if (!folded.empty())
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folded.data(),
+                  static_cast<int>(folded.size()), folded.data(), static_cast<int>(folded.size()),
+                  nullptr, nullptr, 0);
+  return folded;
+}
+
+// Every item of a parsed catalogue, or the error of the first that cannot be read.
+std::vector<catalogue::TCatalogueItem> ReadItems(const catalogue::TCatalogueDocument& document) {
+  int count = document.ItemCount();
+  std::vector<catalogue::TCatalogueItem> items;
+  items.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) items.push_back(document.Item(i));
+  return items;
 }
 
 }  // namespace
@@ -87,17 +111,48 @@ void TForm1::Button3Click() {
   StartPendingVersionCheck();
 
   TFlagScope loading(FLoadingCatalogue);
+  // Nothing of the list changes until a whole catalogue has been read: one that is
+  // refused leaves the rows, the counts and the expected archives as they were.
+  std::vector<catalogue::TCatalogueItem> items;
+  std::optional<std::wstring> savedAt;
   {
-    std::optional<std::string> bytes = FetchWhileAnswering(catalogue::CatalogueUrl(), Handle());
-    if (!bytes) return;
-    // The document is dropped at the end of this block, also when the walk throws; rows
-    // added before an error stay. A catalogue refused before this point (unreachable,
-    // not signed, older than the one accepted, not XML) leaves the list as it was.
-    catalogue::TCatalogueDocument document = catalogue::TCatalogueDocument::Parse(*bytes);
-    ListView1->Clear();
-    ListView1->SetColumnCaption(1, L"UI_ID");
-    FExpectedArchives.clear();
-    ParseCatalogue(document);
+    std::optional<TFetchedCatalogue> fetched;
+    try {
+      fetched = FetchWhileAnswering(catalogue::CatalogueUrl(), Handle());
+      if (!fetched) return;
+    } catch (const catalogue::ECatalogueError& error) {
+      // The server cannot be reached: the last catalogue that verified stands in.
+      if (!error.ServerUnreachable()) throw;
+      std::optional<catalogue::TSavedCatalogue> saved;
+      try {
+        saved = catalogue::LoadSavedCatalogue(SavedCataloguePath());
+      } catch (const catalogue::ECatalogueError& refused) {
+        throw catalogue::ECatalogueError(error.Message() + "\n" + refused.Message());
+      }
+      if (!saved) throw;
+      fetched = TFetchedCatalogue{std::move(saved->Bytes), {}};
+      savedAt = std::move(saved->SavedAt);
+    }
+    // The document is dropped at the end of this block, also when the walk throws.
+    items = ReadItems(catalogue::TCatalogueDocument::Parse(fetched->Bytes));
+    // Kept for the day the server cannot be reached; a copy that cannot be written
+    // leaves the earlier one.
+    if (!savedAt)
+      catalogue::SaveCatalogue(SavedCataloguePath(), fetched->Bytes, fetched->Signature);
+  }
+  ListView1->Clear();
+  ListView1->SetColumnCaption(1, L"UI_ID");
+  FExpectedArchives.clear();
+  FFolderOwners.clear();
+  FShowingSavedCatalogue = savedAt.has_value();
+  MainMenu1.Find(L"CheckUpdatesM")->SetEnabled(false);
+  ListCatalogue(std::move(items));
+  if (savedAt) {
+    // Nothing to fetch from a server that cannot be reached: the states, then the text
+    // that says which list this is.
+    BitBtn4->Click();
+    Label6->SetCaption(L"無法連線伺服器,顯示 " + *savedAt + L" 儲存的清單");
+    return;
   }
   Button4->Click();  // archive refresh; it ends with the status check
   // The page is asked for once the list has been painted: its navigation keeps the
@@ -108,57 +163,59 @@ void TForm1::Button3Click() {
   });
 }
 
+std::wstring TForm1::SavedCataloguePath() {
+  return config::ExeDir() + L"LastData.xml";
+}
+
 void TForm1::ParseCatalogue(const catalogue::TCatalogueDocument& document) {
-  int count = document.ItemCount();
+  ListCatalogue(ReadItems(document));
+}
+
+void TForm1::ListCatalogue(std::vector<catalogue::TCatalogueItem> items) {
+  int count = static_cast<int>(items.size());
   ui::TListUpdate update(*ListView1);
   auto noteExpectation = [this](const catalogue::TCatalogueItem& item) {
+    // Only the first of folders that differ in case speaks for their one archive.
+    auto [owner, first] =
+        FFolderOwners.try_emplace(FoldedFolder(item.Folder), config::Trim(item.Folder));
+    if (!first && owner->second != config::Trim(item.Folder)) return;
     if (item.ArchiveSize.empty() && item.ArchiveSha256.empty()) return;
     install::TArchiveExpectation expectation =
         install::ParseExpectation(item.ArchiveSize, item.ArchiveSha256);
     if (expectation.Any()) ExpectArchive(item.Folder, expectation);
   };
   if (ListView1->Count() > 0) {
-    for (int i = 0; i < count; ++i) {
-      catalogue::TCatalogueItem item = document.Item(i);
+    for (catalogue::TCatalogueItem& item : items) {
       noteExpectation(item);
       AddAddonRow(item.Name, item.Id, item.Folder, item.Description, item.Author);
     }
     return;
   }
   // Into an empty list the rows go in one batch, in the order adding them one by one
-  // gives: by caption, equal captions in document order. A row that cannot be read
-  // ends the load, and the rows read before it are listed.
+  // gives: by caption, equal captions in document order.
   std::vector<std::string> keys;
   std::vector<ui::TListView::TRow> rows;
   keys.reserve(static_cast<size_t>(count));
   rows.reserve(static_cast<size_t>(count));
-  auto listRows = [&] {
-    std::vector<int> order(rows.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-      return catalogue::CompareCaptionKeys(keys[static_cast<size_t>(a)],
-                                           keys[static_cast<size_t>(b)]) < 0;
-    });
-    std::vector<ui::TListView::TRow> sorted;
-    sorted.reserve(rows.size());
-    for (int i : order) sorted.push_back(std::move(rows[static_cast<size_t>(i)]));
-    ListView1->AppendRows(std::move(sorted));
-  };
-  try {
-    for (int i = 0; i < count; ++i) {
-      catalogue::TCatalogueItem item = document.Item(i);
-      noteExpectation(item);
-      keys.push_back(catalogue::Cp950Bytes(item.Name));
-      rows.push_back({std::move(item.Name),
-                      {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
-                       std::move(item.Author)},
-                      false});
-    }
-  } catch (...) {
-    listRows();
-    throw;
+  for (int i = 0; i < count; ++i) {
+    catalogue::TCatalogueItem& item = items[static_cast<size_t>(i)];
+    noteExpectation(item);
+    keys.push_back(catalogue::Cp950Bytes(item.Name));
+    rows.push_back({std::move(item.Name),
+                    {std::to_wstring(i + 1), std::move(item.Folder), std::move(item.Description),
+                     std::move(item.Author)},
+                    false});
   }
-  listRows();
+  std::vector<int> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return catalogue::CompareCaptionKeys(keys[static_cast<size_t>(a)],
+                                         keys[static_cast<size_t>(b)]) < 0;
+  });
+  std::vector<ui::TListView::TRow> sorted;
+  sorted.reserve(rows.size());
+  for (int i : order) sorted.push_back(std::move(rows[static_cast<size_t>(i)]));
+  ListView1->AppendRows(std::move(sorted));
 }
 
 void TForm1::ExpectArchive(const std::wstring& folder,
@@ -170,6 +227,13 @@ install::TArchiveExpectation TForm1::ExpectedArchive(const std::wstring& folder)
   if (FExpectedArchives.empty()) return {};
   auto found = FExpectedArchives.find(config::Trim(folder));
   return found == FExpectedArchives.end() ? install::TArchiveExpectation{} : found->second;
+}
+
+std::optional<std::wstring> TForm1::OtherFolderOwner(const std::wstring& folder) const {
+  if (FFolderOwners.empty()) return std::nullopt;
+  auto found = FFolderOwners.find(FoldedFolder(folder));
+  if (found == FFolderOwners.end() || found->second == config::Trim(folder)) return std::nullopt;
+  return found->second;
 }
 
 void TForm1::Button5Click() {

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cmath>
+#include <unordered_set>
 
 #include "ServerConfig.h"
 #include "app/Form1.h"
@@ -115,10 +116,16 @@ void TForm1::Button4Click() {
   DownloadsFailed = 0;
   std::wstring cache = config::ZipCacheDir();
   SHCreateDirectoryExW(nullptr, cache.substr(0, cache.size() - 1).c_str(), nullptr);
-  for (int row = 0; row < ListView1->Count(); ++row) {
+  // A list from the saved catalogue: the server could not be reached a moment ago, and
+  // each archive would only fail in turn.
+  // Each archive is fetched once, for the folder that owns it.
+  std::unordered_set<std::wstring> queued;
+  for (int row = 0; !FShowingSavedCatalogue && row < ListView1->Count(); ++row) {
     const std::wstring& folder = ListView1->SubItem(row, 1);
     // A folder text that is not a plain name would put the archive outside the cache.
-    if (!install::IsPlainFolderName(folder)) continue;
+    if (!install::IsPlainFolderName(folder) || OtherFolderOwner(folder) ||
+        !queued.insert(config::Trim(folder)).second)
+      continue;
     queue->Pending.push_back(folder);
     ++DownloadsStarted;
   }
@@ -203,6 +210,8 @@ void TForm1::ArchiveDownloaded() {
 }
 
 void TForm1::DownloadFailed(HRESULT, const std::wstring& fileName) {
+  // The status line says already that the server cannot be reached.
+  if (FShowingSavedCatalogue) return;
   Label6->SetCaption(L"更新失敗: " + fileName);
 }
 

@@ -156,6 +156,8 @@ void TForm1::BuildMenus() {
   });
   SetMenu(&MainMenu1);
   EnableMenuItem(MainMenu1.Handle(), kRollBackCommand, MF_BYCOMMAND | MF_GRAYED);
+  // No row shows "有更新" before the first status check.
+  MainMenu1.Find(L"CheckUpdatesM")->SetEnabled(false);
 
   PopupMenu1.Build({
       {0, L"RestoreM", L"恢復視窗(&R)", [this] { RestoreMClick(); }},

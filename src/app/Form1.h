@@ -23,7 +23,8 @@
 
 namespace catalogue {
 class TCatalogueDocument;
-}
+struct TCatalogueItem;
+}  // namespace catalogue
 
 namespace download {
 class TFileDownLoadThread;
@@ -153,7 +154,16 @@ class TForm1 : public ui::TForm {
 
   // Add-on list and catalogue.
   void Button3Click();  // catalogue load
+  // Reads every item of the document (the first that cannot be read throws, and nothing
+  // is listed) and lists them.
   void ParseCatalogue(const catalogue::TCatalogueDocument& document);
+  // Adds one row per item and notes what each item says its archive must be.
+  void ListCatalogue(std::vector<catalogue::TCatalogueItem> items);
+  // The copy of the last catalogue that verified: exe dir + "LastData.xml" (and ".sig").
+  static std::wstring SavedCataloguePath();
+  // The list shows the saved copy because the server could not be reached: the archive
+  // refresh fetches nothing until a load reaches the server again.
+  bool ShowingSavedCatalogue() const { return FShowingSavedCatalogue; }
   // Notes what the catalogue says the archive of folder must be (a catalogue load does
   // it for every item that says something; an install with a publisher key needs it).
   void ExpectArchive(const std::wstring& folder, const install::TArchiveExpectation& expectation);
@@ -283,6 +293,12 @@ class TForm1 : public ui::TForm {
   // that say something are listed.
   std::unordered_map<std::wstring, install::TArchiveExpectation> FExpectedArchives;
   install::TArchiveExpectation ExpectedArchive(const std::wstring& folder) const;
+  // Folders of a hand-made catalogue that differ only in case name one cache file and
+  // one add-on folder: the item first in the catalogue keeps them. By case-folded
+  // trimmed folder text, that item's trimmed folder text.
+  std::unordered_map<std::wstring, std::wstring> FFolderOwners;
+  // The folder that owns what `folder` names, when that is another text than its own.
+  std::optional<std::wstring> OtherFolderOwner(const std::wstring& folder) const;
   std::shared_ptr<TRefreshQueue> FRefreshQueue;
   void StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue);
 
@@ -292,6 +308,7 @@ class TForm1 : public ui::TForm {
   // The notice why this executable cannot update itself has been shown in this run.
   bool FSwapRefusalShown = false;
   bool FLoadingCatalogue = false;
+  bool FShowingSavedCatalogue = false;
   // An install or removal is running: the extraction and the question box let clicks
   // through, and a second run must not start inside the first; a catalogue reload
   // asked for meanwhile is deferred to its end.

@@ -98,6 +98,19 @@ void TellKept(const std::vector<std::wstring>& kept,
   if (!text.empty()) ShowNotice(text);
 }
 
+// What became of an install or removal whose record of what each folder came from could
+// not be written: the add-ons are as the command left them, their states may not be.
+std::wstring RecordNotKept(const std::wstring& done) {
+  return done + L",但無法寫入安裝紀錄 " + install::InstallRecordPath() +
+         L"(檔案無法讀取或寫入),在下次安裝前 UI 的狀態可能不正確。";
+}
+
+// Why a row whose folder differs from another's only in case is left alone.
+std::wstring SharedFolderText(const std::wstring& owner) {
+  return L": 資料夾名稱與 UI 清單中的 " + owner + L" 只差大小寫,兩者是同一個資料夾和壓縮檔,只有 " +
+         owner + L" 能安裝或移除";
+}
+
 }  // namespace
 
 // Holds the busy flag for one command, also when the command ends with an exception; a
@@ -194,11 +207,17 @@ void TForm1::Button1Click() {
   std::vector<std::wstring> kept = install::CleanUpWork(target, &foreign);
   install::TInstallRecord installedFrom =
       install::TInstallRecord::Load(install::InstallRecordPath());
+  bool recordKept = true;
   int failed = 0;
   std::wstring reasons;
   std::wstring notKept;
   for (const std::wstring& folder : batch) {
     Label7->SetCaption(L"正在安裝 UI" + folder + L"中...");
+    if (std::optional<std::wstring> owner = OtherFolderOwner(folder)) {
+      ++failed;
+      reasons += L"\n" + config::Trim(folder) + SharedFolderText(*owner);
+      continue;
+    }
     const std::wstring archive = config::ArchiveCachePath(folder);
     if (!FileExists(archive)) continue;
     // The archive is held open from its hash to its unpacking, so a refresh cannot
@@ -224,7 +243,8 @@ void TForm1::Button1Click() {
     // The version it replaces is kept for a rollback; a copy that cannot be made does
     // not hold up the update.
     const std::wstring name = config::Trim(folder);
-    if (!install::PrepareKeep(target, name, installedFrom.Find(folder))) notKept += L"\n" + name;
+    if (!install::PrepareKeep(target, name, installedFrom.Find(target, folder)))
+      notKept += L"\n" + name;
     install::TInstallResult result = install::UnzipArchive(archive, target);
     install::FinishKeep(target, name, static_cast<bool>(result));
     if (!result) {
@@ -233,8 +253,8 @@ void TForm1::Button1Click() {
       continue;
     }
     held.Close();
-    installedFrom.Set(folder, *digest);
-    installedFrom.Save(install::InstallRecordPath());
+    installedFrom.Set(target, folder, *digest);
+    recordKept = installedFrom.Save(install::InstallRecordPath()) && recordKept;
     const int row = RowOfFolder(*ListView1, folder);
     if (row < 0) continue;
     ListView1->SetChecked(row, false);
@@ -249,6 +269,7 @@ void TForm1::Button1Click() {
                          : L"勾選的UI 安裝完畢," + std::to_wstring(failed) + L" 個安裝失敗");
   // Said once the batch is over, so no box holds it up.
   if (failed > 0) ShowNotice(L"以下 UI 沒有安裝:" + reasons);
+  if (!recordKept) ShowNotice(RecordNotKept(L"UI 已經安裝"));
   if (!notKept.empty())
     ShowNotice(L"無法保存以下 UI 被取代的上一版(磁碟空間不足?),它們已更新,但無法還原上一版:" +
                notKept);
@@ -268,12 +289,17 @@ void TForm1::Button8Click() {
   std::vector<std::wstring> foreign;
   std::vector<std::wstring> kept = install::CleanUpWork(root, &foreign);
   TellKept(kept, foreign);
+  bool recordKept = true;
+  std::wstring refused;
   // The rows checked now, by folder: the list may be sorted while a question is up.
   std::vector<std::wstring> batch;
   for (int row = 0; row < ListView1->Count(); ++row)
     if (ListView1->Checked(row)) batch.push_back(ListView1->SubItem(row, 1));
   for (const std::wstring& folder : batch) {
-    if (install::IsPlainFolderName(folder)) {
+    std::optional<std::wstring> owner;
+    if (install::IsPlainFolderName(folder) && (owner = OtherFolderOwner(folder))) {
+      refused += L"\n" + config::Trim(folder) + SharedFolderText(*owner);
+    } else if (install::IsPlainFolderName(folder)) {
       const std::wstring path = config::AddonFolderPath(gamePath, folder);
       if (DirectoryExists(path)) {
         // A refusal by the shell shows in the status check: the row stays installed.
@@ -281,8 +307,8 @@ void TForm1::Button8Click() {
         if (!DirectoryExists(path)) {
           install::TInstallRecord installedFrom =
               install::TInstallRecord::Load(install::InstallRecordPath());
-          installedFrom.Remove(folder);
-          installedFrom.Save(install::InstallRecordPath());
+          installedFrom.Remove(root, folder);
+          recordKept = installedFrom.Save(install::InstallRecordPath()) && recordKept;
           install::DropKeptVersion(root, config::Trim(folder));
         }
         BitBtn4->Click();
@@ -291,6 +317,8 @@ void TForm1::Button8Click() {
     const int row = RowOfFolder(*ListView1, folder);
     if (row >= 0) ListView1->SetChecked(row, false);
   }
+  if (!refused.empty()) ShowNotice(L"以下 UI 沒有移除:" + refused);
+  if (!recordKept) ShowNotice(RecordNotKept(L"UI 已經移除"));
 }
 
 void TForm1::RollBackMClick() {
@@ -306,16 +334,22 @@ void TForm1::RollBackMClick() {
   std::wstring reasons;
   std::wstring nothingKept;
   int withoutKept = 0;
+  bool recordKept = true;
   for (int row = 0; row < ListView1->Count(); ++row) {
     const std::wstring folder = ListView1->SubItem(row, 1);
     if (!ListView1->Checked(row) || !install::IsPlainFolderName(folder)) continue;
     const std::wstring name = config::Trim(folder);
+    if (std::optional<std::wstring> owner = OtherFolderOwner(folder)) {
+      ++failed;
+      reasons += L"\n" + name + SharedFolderText(*owner);
+      continue;
+    }
     Label7->SetCaption(L"正在還原 UI" + name + L"的上一版...");
     install::TInstallRecord installedFrom =
         install::TInstallRecord::Load(install::InstallRecordPath());
     std::optional<install::TArchiveDigest> origin;
     install::TInstallResult result =
-        install::RollBack(target, name, installedFrom.Find(name), &origin);
+        install::RollBack(target, name, installedFrom.Find(target, name), &origin);
     if (result.Failure == install::TInstallFailure::NothingKept) {
       ++withoutKept;
       nothingKept += L"\n" + name;
@@ -329,10 +363,10 @@ void TForm1::RollBackMClick() {
     // The record names what is on disk now, so the status check compares the catalogue's
     // archive with it.
     if (origin)
-      installedFrom.Set(name, *origin);
+      installedFrom.Set(target, name, *origin);
     else
-      installedFrom.Remove(name);
-    installedFrom.Save(install::InstallRecordPath());
+      installedFrom.Remove(target, name);
+    recordKept = installedFrom.Save(install::InstallRecordPath()) && recordKept;
     ++restored;
     if (row < ListView1->Count()) ListView1->SetChecked(row, false);
   }
@@ -347,6 +381,7 @@ void TForm1::RollBackMClick() {
     notice +=
         (notice.empty() ? L"" : L"\n\n") + std::wstring(L"以下 UI 沒有保存的上一版:") + nothingKept;
   if (!notice.empty()) ShowNotice(notice);
+  if (!recordKept) ShowNotice(RecordNotKept(L"UI 已經還原上一版"));
   TellKept(kept, foreign);
 }
 

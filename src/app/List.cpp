@@ -100,6 +100,7 @@ void TForm1::BitBtn4Click() {
 
   int installed = 0;
   int notInstalled = 0;
+  int updates = 0;
   std::wstring gamePath = Form2().GamePath();
   int count = ListView1->Count();
   // Thousands of rows change their state: the list repaints once at the end, and the
@@ -114,14 +115,18 @@ void TForm1::BitBtn4Click() {
     FoldCase(config::TrimView(name), key);
     return folders->count(key) > 0;
   };
-  // What each folder was installed from; only folders with an entry can show "有更新",
-  // and only they cost a look at their cached archive's record.
+  // What each folder of this game was installed from; only folders with an entry can
+  // show "有更新": when the catalogue gives the archive's SHA-256, by that, else by the
+  // archive in the cache (only then is its record read).
   install::TInstallRecord record = count > 0
                                        ? install::TInstallRecord::Load(install::InstallRecordPath())
                                        : install::TInstallRecord();
+  const std::wstring root = config::InstallRoot(gamePath);
   auto hasUpdate = [&](const std::wstring& name) {
-    const install::TArchiveDigest* from = record.Find(name);
+    const install::TArchiveDigest* from = record.Find(root, name);
     if (!from) return false;
+    install::TArchiveExpectation expected = ExpectedArchive(name);
+    if (!expected.Sha256.empty()) return !expected.Matches(*from);
     std::optional<install::TCacheRecord> cached =
         install::ReadCacheRecord(config::ArchiveCachePath(name));
     return cached && !(cached->Digest == *from);
@@ -135,8 +140,11 @@ void TForm1::BitBtn4Click() {
       ++installed;
     else
       ++notInstalled;
-    ListView1->SetSubItem(i, 0, !isInstalled ? L"未安裝" : hasUpdate(name) ? L"有更新" : L"已安裝");
+    bool updated = isInstalled && hasUpdate(name);
+    if (updated) ++updates;
+    ListView1->SetSubItem(i, 0, !isInstalled ? L"未安裝" : updated ? L"有更新" : L"已安裝");
   }
+  MainMenu1.Find(L"CheckUpdatesM")->SetEnabled(updates > 0);
   Label12->SetCaption(std::to_wstring(installed));
   Label14->SetCaption(std::to_wstring(notInstalled));
   Label10->SetCaption(std::to_wstring(count));

@@ -8,15 +8,20 @@
 // ignores ProhibitDTD, so this check is what keeps a hostile catalogue from expanding
 // entities or reading local files, on Wine and on Windows alike.
 //
-// What it deliberately does not do: keep anything of the catalogue after a load, retry,
-// or examine element names (every child of the root is an item).
+// The last catalogue that verified is kept beside the executable with its signature, and
+// is what a load shows when the server cannot be reached; it is verified again when read.
+//
+// What it deliberately does not do: retry, or examine element names (every child of the
+// root is an item).
 //
 // Every failure is an ECatalogueError whose message tells the user what went wrong.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Exception.h"
@@ -25,7 +30,14 @@ namespace catalogue {
 
 class ECatalogueError : public Exception {
  public:
-  using Exception::Exception;
+  explicit ECatalogueError(std::string message, bool serverUnreachable = false)
+      : Exception(std::move(message)), FServerUnreachable(serverUnreachable) {}
+  // The update server could not be reached or did not serve (no connection, a time-out,
+  // a 5xx answer...): nothing was refused.
+  bool ServerUnreachable() const { return FServerUnreachable; }
+
+ private:
+  bool FServerUnreachable;
 };
 
 // Documents larger than this are refused before parsing.
@@ -53,8 +65,24 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes = kMaxC
 
 // With a publisher key in this build, fetches url + ".sig" and refuses bytes it does not
 // sign: a missing, unreachable or malformed signature file or a signature that does not
-// verify. Does nothing in a build that verifies nothing.
-void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes);
+// verify. Returns the signature; does nothing and returns "" in a build that verifies
+// nothing.
+std::string VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes);
+
+// The copy of the last catalogue that verified: `path` holds its bytes, path + ".sig"
+// its signature (none in a build that verifies nothing).
+struct TSavedCatalogue {
+  std::string Bytes;
+  std::wstring SavedAt;  // local time of the save: "12/08 17:30", "2025/12/08 17:30"
+};
+// Replaces the saved copy with these bytes and their signature, each file written whole
+// before it replaces the old one. False when they cannot be written.
+bool SaveCatalogue(const std::wstring& path, const std::string& bytes,
+                   const std::string& signature);
+// The saved copy; nullopt when none was saved. Throws ECatalogueError when it cannot be
+// read, when (with a publisher key) its signature is missing or does not verify, or
+// when CheckCatalogueBytes refuses it.
+std::optional<TSavedCatalogue> LoadSavedCatalogue(const std::wstring& path);
 
 // The publication time the catalogue's root element carries in its attribute
 // `published` (ASCII, whatever the document's encoding), "" when it carries none.

@@ -21,19 +21,19 @@ std::string FetchCatalogueBytes(const std::wstring& url, size_t maxBytes) {
   try {
     return download::FetchBytes(url, maxBytes, "UI 清單");
   } catch (const download::EFetchError& error) {
-    throw ECatalogueError(error.Message());
+    throw ECatalogueError(error.Message(), error.Unreachable());
   }
 }
 
-void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes) {
-  if (!signing::Verifies()) return;
+std::string VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes) {
+  if (!signing::Verifies()) return {};
   std::wstring signatureUrl = url + L".sig";
   // A little more than a signature, so an oversized file is told from a short one.
   std::string signature;
   try {
     signature = download::FetchBytes(signatureUrl, 1024, "UI 清單的簽章");
   } catch (const download::EFetchError& error) {
-    throw ECatalogueError(error.Message());
+    throw ECatalogueError(error.Message(), error.Unreachable());
   }
   if (signature.size() != signing::kSignatureSize)
     throw ECatalogueError("UI 清單的簽章 " + ui::Narrow(signatureUrl) + " 格式錯誤 (" +
@@ -44,6 +44,7 @@ void VerifyCatalogueSignature(const std::wstring& url, const std::string& bytes)
           {reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()}))
     throw ECatalogueError("UI 清單 " + ui::Narrow(url) +
                           " 的簽章不符 (不是發行者簽署的內容,可能遭到竄改),已拒絕載入");
+  return signature;
 }
 
 void CheckCataloguePublished(const std::string& bytes, const std::wstring& recordPath,

@@ -39,7 +39,7 @@ long long QueryNumber(HINTERNET request, DWORD info) {
 std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::string& what) {
   TInternetHandle session(
       InternetOpenW(L"VornisTools", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) throw EFetchError(UnreachableMessage(what, url, GetLastError()));
+  if (!session) throw EFetchError(UnreachableMessage(what, url, GetLastError()), true);
   detail::SetTimeouts(session.get());
 
   const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
@@ -48,14 +48,15 @@ std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::stri
   const wchar_t headers[] = L"Connection: close\r\n";
   TInternetHandle request(
       InternetOpenUrlW(session.get(), url.c_str(), headers, static_cast<DWORD>(-1), flags, 0));
-  if (!request) throw EFetchError(UnreachableMessage(what, url, GetLastError()));
+  if (!request) throw EFetchError(UnreachableMessage(what, url, GetLastError()), true);
 
   long long status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE);
   if (status == 404)
     throw EFetchError("更新伺服器上沒有 " + what + " " + ui::Narrow(url) + " (HTTP 404)");
   if (status != 200)
     throw EFetchError("更新伺服器無法提供 " + what + " " + ui::Narrow(url) + " (HTTP " +
-                      std::to_string(status) + ")");
+                          std::to_string(status) + ")",
+                      status >= 500 && status <= 599);
 
   std::string tooLarge =
       what + " " + ui::Narrow(url) + " 超過 " + std::to_string(maxBytes / 1024) + " KiB,已拒絕載入";
@@ -68,7 +69,8 @@ std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::stri
     DWORD got = 0;
     if (!InternetReadFile(request.get(), buffer, sizeof(buffer), &got)) {
       throw EFetchError("下載 " + what + " " + ui::Narrow(url) + " 時連線中斷 (WinINet 錯誤 " +
-                        std::to_string(GetLastError()) + ")");
+                            std::to_string(GetLastError()) + ")",
+                        true);
     }
     if (got == 0) break;
     if (body.size() + got > maxBytes) throw EFetchError(tooLarge);
@@ -76,7 +78,9 @@ std::string FetchBytes(const std::wstring& url, size_t maxBytes, const std::stri
   }
   if (announced >= 0 && static_cast<long long>(body.size()) != announced) {
     throw EFetchError(what + " " + ui::Narrow(url) + " 下載不完整 (收到 " +
-                      std::to_string(body.size()) + " / " + std::to_string(announced) + " 位元組)");
+                          std::to_string(body.size()) + " / " + std::to_string(announced) +
+                          " 位元組)",
+                      true);
   }
   return body;
 }

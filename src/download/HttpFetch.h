@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "base/Exception.h"
 
@@ -11,7 +12,15 @@ namespace download {
 
 class EFetchError : public Exception {
  public:
-  using Exception::Exception;
+  explicit EFetchError(std::string message, bool unreachable = false)
+      : Exception(std::move(message)), FUnreachable(unreachable) {}
+  // The server could not be reached or did not serve: no connection, a name that does
+  // not resolve, a time-out, a connection lost mid-body, or a 5xx answer. False when
+  // the server answered and what it said was refused.
+  bool Unreachable() const { return FUnreachable; }
+
+ private:
+  bool FUnreachable;
 };
 
 // GETs `url` past every cache and returns the body. Throws EFetchError, with a message

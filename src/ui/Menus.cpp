@@ -10,6 +10,13 @@ void TMenuItem::SetChecked(bool checked) {
     CheckMenuItem(FParentMenu, FCommandId, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void TMenuItem::SetEnabled(bool enabled) {
+  if (enabled == FEnabled) return;
+  FEnabled = enabled;
+  if (FParentMenu)
+    EnableMenuItem(FParentMenu, FCommandId, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 void TMenuItem::Click() {
   if (OnClick) OnClick();
 }
@@ -95,6 +102,7 @@ bool TMenu::Dispatch(UINT commandId) const {
   TMenuItem* item = FindIn(
       FItems, [&](const TMenuItem& candidate) { return candidate.CommandId() == commandId; });
   if (!item) return false;
+  if (!item->Enabled()) return true;
   // Menu commands come from the platform (the menu bar, a popup, the tray): the guard
   // shows what the command threw.
   Application().Guard([item] { item->Click(); });

@@ -22,6 +22,9 @@ class TMenuItem {
   UINT CommandId() const { return FCommandId; }
   bool Checked() const { return FChecked; }
   void SetChecked(bool checked);
+  // A disabled entry is greyed, and its command does nothing, also when sent from outside.
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool enabled);
   // Runs OnClick; what it throws reaches the caller (code that runs another command
   // sees that command fail). Dispatch() is the guarded way in for the platform.
   void Click();
@@ -30,6 +33,7 @@ class TMenuItem {
   friend class TMenu;
   UINT FCommandId = 0;
   bool FChecked = false;
+  bool FEnabled = true;
   HMENU FParentMenu = nullptr;
 };
 
