@@ -270,22 +270,36 @@ TEST_F(CatalogueLoadFailure, UnsignedOrTamperedIsRefused) {
   EXPECT_EQ(Form->ListView1->Count(), 4);
 }
 
-TEST_F(CatalogueLoadFailure, MissingAttributeAtItemThreeKeepsTwoRows) {
-  Serve("<plug>" + ItemXml(kChineseCatalogue[0]) + ItemXml(kChineseCatalogue[1]) +
-        "<Item plugName=\"x\" plugid=\"1\" plugdescribe=\"d\" plugauthor=\"a\"/>" +
-        ItemXml(kChineseCatalogue[2]) + "</plug>");
-  std::wstring error = LoadAndExpectOneError();
-  EXPECT_TRUE(Has(error, L"第 3 項")) << ui::Narrow(error);
-  EXPECT_TRUE(Has(error, L"plugfolder")) << ui::Narrow(error);
-  EXPECT_EQ(Captions(*Form->ListView1), (std::vector<std::wstring>{L"天氣", L"龍"}));
-}
-
-TEST_F(CatalogueLoadFailure, CommentAmongItemsEndsTheLoadThere) {
-  Serve("<plug>\n" + ItemXml(kChineseCatalogue[0]) + "\n<!-- 下架 -->\n" +
-        ItemXml(kChineseCatalogue[1]) + "\n</plug>");
-  std::wstring error = LoadAndExpectOneError();
-  EXPECT_TRUE(Has(error, L"第 2 項")) << ui::Narrow(error);
-  EXPECT_EQ(Captions(*Form->ListView1), std::vector<std::wstring>{L"龍"});
+// A catalogue refused after a good one leaves the list, its states and the counts.
+TEST_F(CatalogueLoadFailure, RefusedCatalogueChangesNothing) {
+  Serve(CatalogueXml(kChineseCatalogue));
+  Install(L"Quest");
+  Form->Button3->Click();
+  ASSERT_EQ(Form->ListView1->Count(), 4);
+  auto before = Rows(*Form->ListView1);
+  struct TRefused {
+    std::string Xml;
+    const wchar_t* Says;
+  } refused[] = {
+      {"<plug>" + ItemXml(kChineseCatalogue[0]) + ItemXml(kChineseCatalogue[1]) +
+           "<Item plugName=\"x\" plugid=\"1\" plugdescribe=\"d\" plugauthor=\"a\"/>" +
+           ItemXml(kChineseCatalogue[2]) + "</plug>",
+       L"第 3 項"},
+      {"<plug>\n" + ItemXml(kChineseCatalogue[0]) + "\n<!-- 下架 -->\n" +
+           ItemXml(kChineseCatalogue[1]) + "\n</plug>",
+       L"第 2 項"},
+      {"<plug><Item", L"XML"},
+  };
+  for (const TRefused& catalogue : refused) {
+    Boxes.clear();
+    RefreshClicks = 0;
+    Serve(catalogue.Xml);
+    std::wstring error = LoadAndExpectOneError();
+    EXPECT_TRUE(Has(error, catalogue.Says)) << ui::Narrow(error);
+    EXPECT_EQ(Rows(*Form->ListView1), before);
+    EXPECT_EQ(Form->Label10->Caption(), L"4");
+    EXPECT_EQ(Form->Label12->Caption(), L"1");
+  }
 }
 
 }  // namespace

@@ -97,6 +97,9 @@ class TMainWindowTest : public ::testing::Test {
     std::filesystem::create_directories(GameRoot / L"bin");
     std::filesystem::create_directories(AddonsDir());
 
+    // Each test starts without the copy an earlier test's load saved.
+    DeleteFileW(app::TForm1::SavedCataloguePath().c_str());
+    DeleteFileW((app::TForm1::SavedCataloguePath() + L".sig").c_str());
     Form = std::make_unique<app::TForm1>();
     Form->SetForm2(std::make_unique<config::TForm2>());
     Form->Form2().Edit1->SetText(GamePath());

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "ZipTestSupport.h"
 #include "app/Form1.h"
 #include "base/Exception.h"
+#include "catalogue/Catalogue.h"
 #include "config/Form2.h"
 #include "config/Paths.h"
 #include "install/ArchiveCache.h"
@@ -212,16 +214,52 @@ TEST(ArchiveExpectation, MalformedValuesAskForNothing) {
 // Folder names outside every ANSI code page survive; case does not matter, as on disk.
 TEST(InstallRecord, KeepsAnyFolderNameAcrossSaveAndLoad) {
   std::wstring path = (std::filesystem::temp_directory_path() / L"vornis-installed.txt").wstring();
+  const std::wstring root = L"C:\\Game\\bin\\..\\data\\Mods\\";
   install::TInstallRecord record;
-  record.Set(L" Ăddon한😀 ", {42, std::string(64, 'b')});
-  record.Set(L"Other", {7, std::string(64, 'c')});
-  record.Remove(L"OTHER");
+  record.Set(root, L" Ăddon한😀 ", {42, std::string(64, 'b')});
+  record.Set(root, L"Other", {7, std::string(64, 'c')});
+  record.Remove(root, L"OTHER");
   ASSERT_TRUE(record.Save(path));
   install::TInstallRecord loaded = install::TInstallRecord::Load(path);
   DeleteFileW(path.c_str());
-  ASSERT_TRUE(loaded.Find(L"ăddon한😀"));
-  EXPECT_EQ(42, loaded.Find(L"ăddon한😀")->Size);
-  EXPECT_FALSE(loaded.Find(L"Other") || loaded.Find(L"?ddon??"));
+  ASSERT_TRUE(loaded.Find(root, L"ăddon한😀"));
+  EXPECT_EQ(42, loaded.Find(L"c:\\GAME\\data\\mods", L"ăddon한😀")->Size);
+  EXPECT_FALSE(loaded.Find(root, L"Other") || loaded.Find(root, L"?ddon??"));
+}
+
+// Each game keeps its own entries; a record of an older manager names no game and
+// stands for any game's folder until that folder is installed or removed again; an
+// older manager still reads every folder line of a new record.
+TEST(InstallRecord, FollowsTheGameAndReadsOlderRecords) {
+  std::wstring path = (std::filesystem::temp_directory_path() / L"vornis-installed2.txt").wstring();
+  const std::string a(64, 'a'), b(64, 'b');
+  {
+    std::ofstream old(std::filesystem::path(path), std::ios::binary);
+    old << "# VornisTools installed add-ons: sha256, size, folder\r\n"
+        << a << "\t10\tMap\r\n"
+        << a << "\t11\tBag\r\n";
+  }
+  install::TInstallRecord record = install::TInstallRecord::Load(path);
+  EXPECT_EQ(10, record.Find(L"C:\\One\\Mods\\", L"map")->Size);
+  EXPECT_EQ(10, record.Find(L"C:\\Two\\Mods\\", L"Map")->Size);
+  record.Set(L"C:\\One\\Mods\\", L"Map", {20, b});
+  record.Set(L"C:\\Two\\Mods\\", L"Sky", {30, b});
+  ASSERT_TRUE(record.Save(path));
+  record = install::TInstallRecord::Load(path);
+  EXPECT_EQ(20, record.Find(L"C:\\One\\Mods\\", L"Map")->Size);
+  EXPECT_FALSE(record.Find(L"C:\\Two\\Mods\\", L"Map"));
+  EXPECT_FALSE(record.Find(L"C:\\One\\Mods\\", L"Sky"));
+  EXPECT_EQ(11, record.Find(L"C:\\Two\\Mods\\", L"Bag")->Size);
+  // A record that cannot be read is never written over.
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  install::TInstallRecord unread = install::TInstallRecord::Load(path);
+  CloseHandle(held);
+  EXPECT_TRUE(unread.Unreadable());
+  unread.Set(L"C:\\One\\Mods\\", L"New", {1, a});
+  EXPECT_FALSE(unread.Save(path));
+  EXPECT_EQ(11, install::TInstallRecord::Load(path).Find(L"C:\\Two\\Mods\\", L"Bag")->Size);
+  DeleteFileW(path.c_str());
 }
 
 TEST(FolderNames, OnlyPlainNamesLeadToPaths) {
@@ -725,9 +763,10 @@ TEST_F(InstallCommands, AnUpdateKeepsTheReplacedVersionAndRollbacksSwapThem) {
     return (GetMenuState(Form->MainMenu1.Handle(), app::TForm1::kRollBackCommand, MF_BYCOMMAND) &
             MF_GRAYED) != 0;
   };
-  auto recorded = [] {
+  auto recorded = [this] {
     install::TInstallRecord record = install::TInstallRecord::Load(install::InstallRecordPath());
-    const install::TArchiveDigest* digest = record.Find(L"Map");
+    const install::TArchiveDigest* digest =
+        record.Find(config::InstallRoot(Form->Form2().GamePath()), L"Map");
     return digest ? digest->Sha256 : "";
   };
   auto install = [&](int version, const wchar_t* state) {
@@ -816,4 +855,92 @@ TEST_F(InstallCommands, AVersionThatCannotBeKeptNeverBlocksTheUpdate) {
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_NE(Boxes[0].Text.find(L"無法保存以下 UI 被取代的上一版"), std::wstring::npos);
   EXPECT_EQ(ziptest::ReadFile(ModsDir() / L".VornisTools-keeping"), Bytes("not a folder"));
-}
+
+  // "勾選有更新的 UI" ticks exactly the rows the status check found "有更新" (by the
+  // catalogue's hash when it gives one, else by the cached archive) and unticks every
+  // other, and is greyed while there is none. A row without a record, or whose cached
+  // archive changed after its record was written, shows "已安裝". A record that cannot be
+  // read shows no update and is never written over; one that cannot be written is told.
+  TEST_F(InstallCommands, CheckUpdatesEntryFollowsTheRecordAndTheCatalogue) {
+    const std::wstring record = install::InstallRecordPath();
+    const std::wstring root = config::InstallRoot(Form->Form2().GamePath());
+    const install::TArchiveDigest old{5, std::string(64, '0')};
+    install::TInstallRecord entries;
+    for (const wchar_t* folder : {L"ByHash", L"ByCache", L"Changed", L"Same"})
+      entries.Set(root, folder, old);
+    ASSERT_TRUE(entries.Save(record));
+    for (const wchar_t* folder : {L"ByHash", L"ByCache", L"NoRecord", L"Changed", L"Same"}) {
+      AddRow(folder, L"", false);
+      fs::create_directories(AddonsDir() / folder);
+      std::wstring archive = config::ArchiveCachePath(folder);
+      ziptest::WriteFile(archive, AddonArchive(ui::Narrow(folder)));
+      Archives.push_back(archive);
+      install::WriteCacheRecord(archive, {*install::DigestOfFile(archive), {}});
+    }
+    Form->ExpectArchive(L"ByHash", {-1, std::string(64, '1')});
+    Form->ExpectArchive(L"Same", {old.Size, old.Sha256});
+    ziptest::WriteFile(config::ArchiveCachePath(L"Changed"), AddonArchive("Changed2"));
+    ui::TMenuItem& entry = *Form->MainMenu1.Find(L"CheckUpdatesM");
+    EXPECT_FALSE(entry.Enabled());
+    Form->BitBtn4->Click();
+    std::vector<std::wstring> states;
+    for (int row = 0; row < 5; ++row) states.push_back(State(row));
+    EXPECT_EQ(states,
+              (std::vector<std::wstring>{L"有更新", L"有更新", L"已安裝", L"已安裝", L"已安裝"}));
+    ASSERT_TRUE(entry.Enabled());
+    Form->ListView1->SetChecked(2, true);  // ticked by the player
+    entry.Click();
+    std::vector<bool> ticked;
+    for (int row = 0; row < 5; ++row) ticked.push_back(Checked(row));
+    EXPECT_EQ(ticked, (std::vector<bool>{true, true, false, false, false}));
+
+    // Unreadable: no update shows, the entry greys, and an install leaves the file as it was.
+    std::vector<uint8_t> before = ziptest::ReadFile(record);
+    HANDLE held = CreateFileW(record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Form->BitBtn4->Click();
+    EXPECT_EQ(State(0), L"已安裝");
+    EXPECT_FALSE(entry.Enabled());
+    PutArchive(L"Fresh", AddonArchive("Fresh"));
+    AddRow(L"Fresh", L"未安裝", true);
+    Form->Button1->Click();
+    CloseHandle(held);
+    EXPECT_TRUE(fs::exists(AddonsDir() / L"Fresh"));
+    EXPECT_EQ(before, ziptest::ReadFile(record));
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_NE(Boxes.back().Text.find(L"無法寫入安裝紀錄"), std::wstring::npos);
+
+    // Not writable: the removal happens and is told the same way.
+    Boxes.clear();
+    fs::create_directories(record + L".new");
+    Form->ListView1->SetChecked(0, true);
+    Form->Button8->Click();
+    fs::remove(record + L".new");
+    EXPECT_FALSE(fs::exists(AddonsDir() / L"ByHash"));
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_NE(Boxes.back().Text.find(L"無法寫入安裝紀錄"), std::wstring::npos);
+    DeleteFileW(record.c_str());
+  }
+
+  // Folders of a hand-made catalogue that differ only in case share one archive and one
+  // add-on folder: the first item keeps them, the other row fails with the reason, and a
+  // refresh fetches the archive once.
+  TEST_F(InstallCommands, FoldersDifferingOnlyInCaseBelongToTheFirstItem) {
+    Form->ListCatalogue(
+        {{L"b", L"1", L"Foo", L"", L"", L"", L""}, {L"a", L"2", L"FOO ", L"", L"", L"", L""}});
+    PutArchive(L"Foo", AddonArchive("Foo"));
+    for (int row : {0, 1}) {
+      Form->ListView1->SetSubItem(row, 0, L"未安裝");
+      Form->ListView1->SetChecked(row, true);
+    }
+    Form->Button1->Click();
+    EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].Text.find(L"FOO: 資料夾名稱與 UI 清單中的 Foo 只差大小寫"),
+              std::wstring::npos);
+    Form->ListView1->SetChecked(0, true);
+    Form->Button8->Click();
+    EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
+    Form->Button4->Click();
+    EXPECT_EQ(Form->DownloadsStarted, 1);
+  }
