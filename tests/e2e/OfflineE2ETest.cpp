@@ -1,6 +1,5 @@
-// The list when the update server is down or sends a catalogue that is refused, and
-// the update marks that follow the catalogue and the game: the real executable against
-// the demo publication.
+// The list when the update server is down or sends a refused catalogue, and update marks
+// that follow the catalogue and the game: the real executable, the demo publication.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,25 +19,29 @@ const std::wstring kSite = WinPath(VORNIS_DEMO_SITE_DIR) + L"\\";
 
 struct TManager {
   explicit TManager(const TSandbox& box)
-      : Process(TProcess::Start(box.ExePath())),
+      : Box(box),
+        Process(TProcess::Start(box.ExePath())),
         Main(WaitMainWindow(Process.Pid())),
         List(MainControl(Main, L"ListView1")) {}
   std::wstring Say(const wchar_t* label) const { return Text(MainControl(Main, label)); }
-  // "更新 UI", until the list has `rows` rows, the status line starts with `status` and
-  // the cache holds every row's archive.
-  bool Load(const TSandbox& box, size_t rows, const std::wstring& status) {
+  std::wstring State(int row) const { return ReadList(List).at(row).SubItems[0]; }
+  // "更新 UI" until every row shows its state with its archive cached, and the status
+  // line starts with `status`.
+  bool Load(const std::wstring& status) {
     Click(FindButton(Main, L"更新 UI"));
     return WaitUntil(
         [&] {
           std::vector<TListRow> list = ReadList(List);
           for (const TListRow& row : list)
-            if (!box.Exists(L"zip\\" + row.SubItems[1] + L".zip")) return false;
-          return list.size() == rows && Say(L"Label6").find(status) == 0;
+            if (row.SubItems[0].size() < 2 || !Box.Exists(L"zip\\" + row.SubItems[1] + L".zip"))
+              return false;
+          return list.size() == 7 && Say(L"Label6").find(status) == 0;
         },
         60s);
   }
-  bool Run(const wchar_t* button, const std::wstring& done) {
-    Click(FindButton(Main, button));
+  // Installs or (with `done` empty) removes the ticked rows, answering "提示 " with Yes.
+  bool Run(const std::wstring& done) {
+    Click(FindButton(Main, done.empty() ? L"  移除選中 UI" : L"  安裝選中 UI"));
     return WaitUntil(
         [&] {
           if (auto box = WaitMessageBox(Process.Pid(), 0s, L"提示 ")) Answer(*box, IDYES);
@@ -46,20 +49,21 @@ struct TManager {
         },
         60s);
   }
+  const TSandbox& Box;
   TProcess Process;
   HWND Main, List;
 };
 
-TSandbox Prepared(const char* name, const std::wstring& gamePath = L"") {
+TSandbox Prepared(const char* name) {
   TSandbox box(name);
-  std::wstring game = gamePath.empty() ? box.MakeGame() : gamePath;
-  box.WriteFile(L"Config.ini", "[game]\r\ngamepath=" + ui::Narrow(game) +
-                                   "\r\n[updata]\r\nautoupdata=0\r\n[updataver]\r\nver=" +
-                                   std::to_string(VORNIS_DEMO_VERSION) + "\r\n");
+  box.WriteFile(L"Config.ini", "[game]\r\ngamepath=" + ui::Narrow(box.MakeGame()) +
+                                   "\r\n[updata]\r\nautoupdata=0\r\n");
   CreateDirectoryW(box.Path(L"xdg").c_str(), nullptr);  // the recycle bin's parent
   SetEnvironmentVariableW(L"XDG_DATA_HOME", ui::Widen(box.UnixDir() + "xdg").c_str());
   return box;
 }
+
+const std::wstring kDone = L"勾選的UI 已經安裝完畢";
 
 }  // namespace
 
@@ -69,7 +73,7 @@ TEST(OfflineE2E, ARefusedCatalogueOrADownServerKeepsTheList) {
   {
     testserver::TTestHttpServer server(kSite);
     TManager manager(box);
-    ASSERT_TRUE(manager.Load(box, 7, L"")) << ui::Narrow(manager.Say(L"Label6"));
+    ASSERT_TRUE(manager.Load(L"")) << ui::Narrow(manager.Say(L"Label6"));
     rows = ReadList(manager.List);
     // Refused: the rows, the counts and the archives' hashes (an install needs them) stay.
     server.SetBody("/Data.xml", "<plug><Item");
@@ -77,26 +81,22 @@ TEST(OfflineE2E, ARefusedCatalogueOrADownServerKeepsTheList) {
     auto refused = WaitMessageBox(manager.Process.Pid());
     ASSERT_TRUE(refused);
     Answer(*refused);
-    for (size_t i = 0; i < rows.size(); ++i)
-      EXPECT_EQ(rows[i].SubItems[0], ReadList(manager.List).at(i).SubItems[0]);
+    EXPECT_EQ(L"未安裝", manager.State(6));
     EXPECT_EQ(L"7", manager.Say(L"Label14"));
     SetRowChecked(manager.List, 3, true);
-    ASSERT_TRUE(manager.Run(L"  安裝選中 UI", L"勾選的UI 已經安裝完畢"));
+    ASSERT_TRUE(manager.Run(kDone));
   }
   // The server is gone: the saved list, installs from the cache and removals.
   TManager offline(box);
-  ASSERT_TRUE(offline.Load(box, 7, L"無法連線伺服器,顯示 ")) << ui::Narrow(offline.Say(L"Label6"));
+  ASSERT_TRUE(offline.Load(L"無法連線伺服器,顯示 ")) << ui::Narrow(offline.Say(L"Label6"));
   EXPECT_FALSE(WaitMessageBox(offline.Process.Pid(), 0s));
-  EXPECT_EQ(L"已安裝", ReadList(offline.List)[3].SubItems[0]);
+  EXPECT_EQ(L"已安裝", offline.State(3));
   SetRowChecked(offline.List, 4, true);
-  ASSERT_TRUE(offline.Run(L"  安裝選中 UI", L"勾選的UI 已經安裝完畢"));
-  std::wstring addons = L"game\\client\\data\\Mods\\Addons\\";
-  EXPECT_TRUE(box.Exists(addons + rows[4].SubItems[1]));
+  ASSERT_TRUE(offline.Run(kDone));
+  EXPECT_EQ(L"已安裝", offline.State(4));
   SetRowChecked(offline.List, 3, true);
   SetRowChecked(offline.List, 4, true);
-  ASSERT_TRUE(offline.Run(L"  移除選中 UI", L""));
-  EXPECT_FALSE(box.Exists(addons + rows[3].SubItems[1]) ||
-               box.Exists(addons + rows[4].SubItems[1]));
+  ASSERT_TRUE(offline.Run(L""));
   offline.Process.Kill();
 
   std::string saved = box.ReadFile(L"LastData.xml");
@@ -116,39 +116,37 @@ TEST(OfflineE2E, UpdateMarksFollowTheCatalogueAndTheGame) {
   testserver::TTestHttpServer server(kSite);
   TSandbox box = Prepared("OfflineMarks");
   TManager manager(box);
-  ASSERT_TRUE(manager.Load(box, 7, L""));
-  std::wstring folder = ReadList(manager.List)[0].SubItems[1];
+  ASSERT_TRUE(manager.Load(L""));
+  std::string folder = ui::Narrow(ReadList(manager.List)[0].SubItems[1]);
   SetRowChecked(manager.List, 0, true);
   PostMessageW(manager.Main, WM_COMMAND, 150, 0);  // greyed: the row stays ticked
-  ASSERT_TRUE(manager.Run(L"  安裝選中 UI", L"勾選的UI 已經安裝完畢"));
-  EXPECT_EQ(L"已安裝", ReadList(manager.List)[0].SubItems[0]);
+  ASSERT_TRUE(manager.Run(kDone));
+  EXPECT_EQ(L"已安裝", manager.State(0));
 
   std::ifstream site(std::filesystem::path(kSite + L"Data.xml"), std::ios::binary);
   std::string xml((std::istreambuf_iterator<char>(site)), {});
-  size_t at = xml.find("plugsha256=\"", xml.find("plugfolder=\"" + ui::Narrow(folder))) + 12;
-  xml.replace(at, 64, std::string(64, '0'));
+  xml.replace(xml.find("plugsha256=\"", xml.find("plugfolder=\"" + folder)) + 12, 64,
+              std::string(64, '0'));
   server.SetBody("/Data.xml", xml);
-  server.SetFault("/zip/" + ui::Narrow(folder) + ".zip", {.Status = 404});
-  ASSERT_TRUE(manager.Load(box, 7, L"更新結束, 1 個UI更新失敗"))
-      << ui::Narrow(manager.Say(L"Label6"));
-  EXPECT_EQ(L"有更新", ReadList(manager.List)[0].SubItems[0]);
+  server.SetFault("/zip/" + folder + ".zip", {.Status = 404});
+  ASSERT_TRUE(manager.Load(L"更新結束, 1 個UI更新失敗")) << ui::Narrow(manager.Say(L"Label6"));
+  EXPECT_EQ(L"有更新", manager.State(0));
   PostMessageW(manager.Main, WM_COMMAND, 150, 0);
   EXPECT_TRUE(WaitUntil([&] { return ReadList(manager.List)[0].Checked; }));
 
   // Another game holding a folder of that name shows it installed, without a mark.
-  box.WriteFile(L"gameB\\data\\Mods\\Addons\\" + folder + L"\\x.lua", "");
-  for (const std::wstring& game :
-       {box.Path(L"gameB\\bin\\VNgame.exe"), box.Path(L"game\\client\\bin\\VNgame.exe")}) {
+  box.WriteFile(L"gameB\\data\\Mods\\Addons\\" + ui::Widen(folder) + L"\\x.lua", "");
+  for (const wchar_t* game : {L"gameB\\bin\\VNgame.exe", L"game\\client\\bin\\VNgame.exe"}) {
     Click(FindButton(manager.Main, L" 操作設置"));
     HWND settings = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
       settings = FindTopWindow(manager.Process.Pid(), L"設置", L"VornisForm");
       return settings && IsWindowVisible(settings);
     }));
-    SetText(SettingsControl(settings, L"Edit1"), game);
+    SetText(SettingsControl(settings, L"Edit1"), box.Path(game));
     Click(SettingsControl(settings, L"Button1"));
-    std::wstring state = game.find(L"gameB") != std::wstring::npos ? L"已安裝" : L"有更新";
-    EXPECT_TRUE(WaitUntil([&] { return ReadList(manager.List)[0].SubItems[0] == state; }));
+    std::wstring state = game[4] == L'B' ? L"已安裝" : L"有更新";
+    EXPECT_TRUE(WaitUntil([&] { return manager.State(0) == state; }));
   }
 }
 

