@@ -62,6 +62,10 @@ std::optional<TFetchedCatalogue> FetchWhileAnswering(const std::wstring& url, HW
       fetch->Result.Bytes = catalogue::FetchCatalogueBytes(url);
       fetch->Result.Signature = catalogue::VerifyCatalogueSignature(url, fetch->Result.Bytes);
       catalogue::CheckCatalogueBytes(fetch->Result.Bytes);
+      // An older publication served again is refused; its time is recorded once the
+      // whole catalogue has been read.
+      catalogue::CheckCataloguePublished(fetch->Result.Bytes, config::PublicationRecordPath(),
+                                         false);
     } catch (...) {
       fetch->Error = std::current_exception();
     }
@@ -126,6 +130,9 @@ void TForm1::Button3Click() {
       std::optional<catalogue::TSavedCatalogue> saved;
       try {
         saved = catalogue::LoadSavedCatalogue(SavedCataloguePath());
+        // Never a list older than one accepted since this copy was saved.
+        if (saved)
+          catalogue::CheckCataloguePublished(saved->Bytes, config::PublicationRecordPath(), false);
       } catch (const catalogue::ECatalogueError& refused) {
         throw catalogue::ECatalogueError(error.Message() + "\n" + refused.Message());
       }
@@ -135,10 +142,12 @@ void TForm1::Button3Click() {
     }
     // The document is dropped at the end of this block, also when the walk throws.
     items = ReadItems(catalogue::TCatalogueDocument::Parse(fetched->Bytes));
-    // Kept for the day the server cannot be reached; a copy that cannot be written
-    // leaves the earlier one.
-    if (!savedAt)
+    // Accepted: its time is recorded, and it is kept for the day the server cannot be
+    // reached (a copy that cannot be written leaves the earlier one).
+    if (!savedAt) {
+      catalogue::CheckCataloguePublished(fetched->Bytes, config::PublicationRecordPath(), true);
       catalogue::SaveCatalogue(SavedCataloguePath(), fetched->Bytes, fetched->Signature);
+    }
   }
   ListView1->Clear();
   ListView1->SetColumnCaption(1, L"UI_ID");

@@ -98,7 +98,7 @@ std::optional<TSavedCatalogue> LoadSavedCatalogue(const std::wstring& path) {
     std::optional<std::string> signature = ReadWhole(path + L".sig", 1024);
     if (!signature || signature->size() != signing::kSignatureSize ||
         !signing::VerifySignature(
-            signing::PublisherKey(),
+            signing::PublisherKeys(),
             {reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()},
             {reinterpret_cast<const std::uint8_t*>(signature->data()), signature->size()}))
       throw ECatalogueError("儲存的 UI 清單 " + ui::Narrow(path) +
