@@ -29,18 +29,20 @@ std::string SystemErrorText(DWORD code) {
 
 // Opens the game through the shell in its own folder (games load their data relative to
 // it); throws the system's error text when it does not start. The shell shows no box of
-// its own, so the user sees the failure once.
-void StartGame(HWND owner, const std::wstring& gamePath) {
+// its own, so the user sees the failure once. Answers the game's process (null when the
+// shell started it through another program), for the caller to close.
+HANDLE StartGame(HWND owner, const std::wstring& gamePath) {
   std::wstring folder = config::GameDir(config::Trim(gamePath));
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = owner;
   info.lpVerb = L"open";
   info.lpFile = gamePath.c_str();
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) throw Exception(SystemErrorText(GetLastError()));
+  return info.hProcess;
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ bool TForm1::RequireGamePath() {
 
 void TForm1::BitBtn3Click() {
   if (!RequireGamePath()) return;
-  StartGame(Handle(), Form2().GamePath());
+  WatchGame(StartGame(Handle(), Form2().GamePath()));
   Button10->Click();
   Close();
 }

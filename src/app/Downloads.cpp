@@ -183,9 +183,15 @@ void TForm1::StartQueuedArchives(const std::shared_ptr<TRefreshQueue>& queue) {
 }
 
 void TForm1::RefreshArchiveEnded(const std::shared_ptr<TRefreshQueue>& queue) {
-  if (!queue->ArchivesReplaced || DownloadsDone + DownloadsFailed != DownloadsStarted) return;
-  queue->ArchivesReplaced = false;
-  BitBtn4->Click();
+  if (DownloadsDone + DownloadsFailed != DownloadsStarted) return;
+  if (queue->ArchivesReplaced) {
+    queue->ArchivesReplaced = false;
+    BitBtn4->Click();
+  }
+  if (!queue->Ended) {
+    queue->Ended = true;
+    InstallUpdatesAutomatically();
+  }
 }
 
 void TForm1::ShowDownloadProgress(uint32_t progress, uint32_t progressMax) {

@@ -130,6 +130,7 @@ TForm1::~TForm1() {
   // the process's end; whatever does not stop in time leaves files removed at a later show.
   FAlive.reset();
   download::StopAllTransfers(std::chrono::seconds(2));
+  if (FGameProcess) CloseHandle(FGameProcess);
 }
 
 void TForm1::BuildMenus() {
@@ -149,6 +150,8 @@ void TForm1::BuildMenus() {
       {1, L"N4", L"恢復視窗", [this] { N4Click(); }},
       {1, L"ApplyFaceM", L"啟動程式(&I)", nullptr},
       {1, L"N13", L"更新", [this] { N13Click(); }},
+      {1, L"AutoInstallM", L"自動更新已安裝的 UI", [this] { AutoInstallMClick(); }, false,
+       kAutoInstallCommand},
       {1, L"N8", L"-", nullptr},
       {0, L"N10", L"幫助(&H)", nullptr},
       {1, L"N6", L"幫助(&H)", [this] { N6Click(); }},
@@ -185,6 +188,7 @@ void TForm1::WireEvents() {
   Timer1.OnTimer = [this] { Timer1Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
   Timer4.OnTimer = [this] { Timer4Timer(); };
+  GameWatch.OnTimer = [this] { GameWatchTimer(); };
 }
 
 void TForm1::CreateSkinData() {
@@ -277,6 +281,7 @@ void TForm1::FormShow() {
       Form2().CheckBox1->SetChecked(*stored.AutoUpdate);
     }
     LaunchAddonCount = ini.ReadInteger(L"updata", L"num", 0);
+    SetAutoInstall(AutoInstallStored());
     InstalledVersion = ini.ReadInteger(L"updataver", L"ver", 0);
   }
 

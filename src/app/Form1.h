@@ -93,6 +93,7 @@ class TForm1 : public ui::TForm {
   // "勾選有更新的 UI" has its own.
   static constexpr UINT kCheckUpdatesCommand = 150;
   static constexpr UINT kRollBackCommand = 151;
+  static constexpr UINT kAutoInstallCommand = 152;
   ui::TMainMenu MainMenu1{100};
   ui::TPopupMenu PopupMenu1{200};
   ui::TTimer Timer1;
@@ -200,6 +201,16 @@ class TForm1 : public ui::TForm {
   void RollBackMClick();
   // Greys the rollback entry when no row has a kept version.
   void UpdateRollBackEntry();
+  // "自動更新已安裝的 UI": turns the automatic install of updates on or off and stores it.
+  void AutoInstallMClick();
+  // Installs every row showing "有更新" when the option is on; waits for a running
+  // install or removal, or for the game this window started, to end first.
+  void InstallUpdatesAutomatically();
+  bool AutoInstall() const { return FAutoInstall; }
+  // The game started by the launch command, watched until it ends (the handle is ours).
+  void WatchGame(HANDLE process);
+  ui::TTimer GameWatch;
+  void GameWatchTimer();
 
   // Showing step: start the version-file download.
   void StartVersionCheck();
@@ -285,6 +296,7 @@ class TForm1 : public ui::TForm {
     std::deque<std::wstring> Pending;  // folder texts, their address and path made at start
     int Running = 0;
     bool ArchivesReplaced = false;  // some archive came new: its row's state may change
+    bool Ended = false;             // every archive has ended
   };
   // One archive of the refresh has ended: once all have, a refresh that brought new
   // archives checks the states again.
@@ -314,6 +326,12 @@ class TForm1 : public ui::TForm {
   // asked for meanwhile is deferred to its end.
   bool FInstallBusy = false;
   bool FReloadDeferred = false;
+  bool FAutoInstall = false;
+  bool FAutoInstallDeferred = false;
+  HANDLE FGameProcess = nullptr;
+  bool GameRunning();
+  static bool AutoInstallStored();
+  void SetAutoInstall(bool on);
   class TBusyScope;
   std::unique_ptr<config::TForm2> FForm2;
   // What the last show read from Config.ini for the fresh dialog, while that dialog has

@@ -120,6 +120,10 @@ class TForm1::TBusyScope {
   explicit TBusyScope(TForm1& form) : FForm(form) { FForm.FInstallBusy = true; }
   ~TBusyScope() {
     FForm.FInstallBusy = false;
+    if (FForm.FAutoInstallDeferred)
+      ui::Application().Post([form = &FForm, alive = std::weak_ptr<bool>(FForm.FAlive)] {
+        if (!alive.expired()) form->InstallUpdatesAutomatically();
+      });
     if (!FForm.FReloadDeferred) return;
     FForm.FReloadDeferred = false;
     ui::Application().Guard([this] { FForm.Button3->Click(); });

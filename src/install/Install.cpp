@@ -365,6 +365,14 @@ std::vector<std::wstring> KeptVersions(const std::wstring& installRoot) {
   return names;
 }
 
+std::optional<TArchiveDigest> KeptOrigin(const std::wstring& installRoot,
+                                         const std::wstring& name) {
+  const std::wstring kept = LongPath(installRoot) + L"\\" + kPreviousName + L"\\" + name;
+  std::vector<std::string> lines = ReadListLines(kept + kKeptListSuffix);
+  if (lines.empty() || !IsPlainFolder(kept)) return std::nullopt;
+  return TitleOrigin(ui::Widen(lines[0]));
+}
+
 void DropKeptVersion(const std::wstring& installRoot, const std::wstring& name) {
   const std::wstring previous = LongPath(installRoot) + L"\\" + kPreviousName;
   const std::wstring kept = previous + L"\\" + name;

@@ -70,6 +70,9 @@ void FinishKeep(const std::wstring& installRoot, const std::wstring& name, bool 
 // The names of the add-on folders that have a kept version, as on disk.
 std::vector<std::wstring> KeptVersions(const std::wstring& installRoot);
 
+// What the kept version of `name` was installed from, when it is known.
+std::optional<TArchiveDigest> KeptOrigin(const std::wstring& installRoot, const std::wstring& name);
+
 // Sends the kept version of `name` to the recycle bin (its add-on has been removed).
 void DropKeptVersion(const std::wstring& installRoot, const std::wstring& name);
 

@@ -923,3 +923,56 @@ TEST_F(InstallCommands, FoldersDifferingOnlyInCaseBelongToTheFirstItem) {
   Form->Button4->Click();
   EXPECT_EQ(Form->DownloadsStarted, 1);
 }
+
+TEST_F(InstallCommands, AutomaticUpdatesInstallOnlyUpdatesAndWaitForTheGame) {
+  auto place = [this](int version) {
+    PutArchive(L"Map", VersionArchive("Map", version));
+    install::WriteCacheRecord(config::ArchiveCachePath(L"Map"),
+                              {*install::DigestOfFile(config::ArchiveCachePath(L"Map")), {}});
+  };
+  fs::path config = config::ConfigIniPath();
+  bool hadConfig = fs::exists(config);
+  AddRow(L"Map", L"未安裝", true);
+  AddRow(L"New", L"未安裝", true);  // the user's check: never installed automatically
+  PutArchive(L"New", VersionArchive("New", 1));
+  place(1);
+  Form->ListView1->SetChecked(1, false);
+  Form->Button1->Click();
+  Form->ListView1->SetChecked(1, true);
+  place(2);
+  Form->BitBtn4->Click();
+  ASSERT_EQ(State(0), L"有更新");
+
+  Form->InstallUpdatesAutomatically();  // off by default
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / L"main.lua"), Bytes("v1"));
+  Form->MainMenu1.Find(L"AutoInstallM")->Click();
+  EXPECT_TRUE(Form->MainMenu1.Find(L"AutoInstallM")->Checked());
+  EXPECT_EQ(GetPrivateProfileIntW(L"updata", L"autoui", -1, config.c_str()), 1);
+
+  // While the game this window started runs, nothing; once it has ended, the update.
+  HANDLE game = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Form->WatchGame(game);
+  Form->InstallUpdatesAutomatically();
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / L"main.lua"), Bytes("v1"));
+  SetEvent(game);
+  // The window looks at the game now and then: its timer runs the update.
+  for (int i = 0; i < 3000 && State(0) != L"已安裝"; ++i) {
+    ui::Application().ProcessMessages();
+    Sleep(10);
+  }
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / L"main.lua"), Bytes("v2"));
+  EXPECT_FALSE(fs::exists(AddonsDir() / L"New"));
+  EXPECT_TRUE(Checked(1));
+  EXPECT_FALSE(Checked(0));
+
+  // A rollback is not undone by the next automatic update of the same archive.
+  Form->ListView1->SetChecked(0, true);
+  Form->MainMenu1.Find(L"RollBackM")->Click();
+  ASSERT_EQ(State(0), L"有更新");
+  Form->InstallUpdatesAutomatically();
+  EXPECT_EQ(ziptest::ReadFile(AddonsDir() / L"Map" / L"main.lua"), Bytes("v1"));
+
+  Form->MainMenu1.Find(L"AutoInstallM")->Click();
+  EXPECT_EQ(GetPrivateProfileIntW(L"updata", L"autoui", -1, config.c_str()), 0);
+  if (!hadConfig) fs::remove(config);
+}
