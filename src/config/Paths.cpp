@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "ui/LongPath.h"
+
 #include <vector>
 
 namespace config {
@@ -73,7 +75,8 @@ std::wstring AddonFolderPath(const std::wstring& gamePath, const std::wstring& f
 }
 
 std::wstring ArchiveCachePath(const std::wstring& folder) {
-  return ZipCacheDir() + Trim(folder) + L".zip";
+  // Archive names reach 255 characters: the path may pass 260.
+  return ui::LongPath(ZipCacheDir() + Trim(folder) + L".zip");
 }
 
 }  // namespace config

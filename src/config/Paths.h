@@ -30,7 +30,7 @@ std::wstring GameDir(const std::wstring& gamePath);
 std::wstring InstallRoot(const std::wstring& gamePath);
 // game dir + "\..\data\Mods\Addons\" + trimmed folder
 std::wstring AddonFolderPath(const std::wstring& gamePath, const std::wstring& folder);
-// exe dir + "zip\" + trimmed folder + ".zip"
+// exe dir + "zip\" + trimmed folder + ".zip", in the long form (ui/LongPath.h)
 std::wstring ArchiveCachePath(const std::wstring& folder);
 
 }  // namespace config

@@ -8,6 +8,7 @@
 #include "download/Transfers.h"
 #include "download/WorkerPool.h"
 #include "ui/Application.h"
+#include "ui/LongPath.h"
 
 #include <wininet.h>
 
@@ -160,7 +161,9 @@ HRESULT TFileDownLoadThread::Run() {
   TTargetLock target(FFileName, [this] { return Terminated(); });
   if (!target.Held() || Terminated()) return E_ABORT;
 
-  TPartialFile partial(PartFilePath(FFileName, GetCurrentProcessId(), GetCurrentThreadId()));
+  // The temporary file's name is longer than the target's: both in the long form.
+  const std::wstring landing = ui::LongPath(FFileName);
+  TPartialFile partial(PartFilePath(landing, GetCurrentProcessId(), GetCurrentThreadId()));
   detail::SetPartFile(this, partial.Path());
 
   TValidators sent = LoadValidators(FRevalidation, FFileName);
@@ -212,7 +215,7 @@ HRESULT TFileDownLoadThread::Run() {
   if (received < 0 || (expected >= 0 && received != expected)) return kErrorIncomplete;
   if (FContentCheck && !Accepts(FContentCheck, partial.Path(), expected >= 0))
     return kErrorRejected;
-  if (!MoveFileExW(partial.Path().c_str(), FFileName.c_str(),
+  if (!MoveFileExW(partial.Path().c_str(), landing.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return HRESULT_FROM_WIN32(GetLastError());
   NoteLanded(FRevalidation, FFileName, response.Validators, true);

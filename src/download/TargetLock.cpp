@@ -7,6 +7,8 @@
 #include <mutex>
 #include <set>
 
+#include "ui/LongPath.h"
+
 namespace download {
 
 namespace {
@@ -36,6 +38,7 @@ std::wstring PathKey(const std::wstring& path) {
   }
   full.resize(length == 0 ? 0 : length);
   if (full.empty()) full = path;
+  full = ui::PlainPath(full);  // one file, whichever form names it
   CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   return full;
 }

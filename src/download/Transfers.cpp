@@ -7,6 +7,7 @@
 
 #include "download/FileDownLoadThread.h"
 #include "download/TargetLock.h"
+#include "ui/LongPath.h"
 
 namespace download {
 
@@ -109,7 +110,7 @@ std::wstring PartFilePath(const std::wstring& target, unsigned long process, uns
 }
 
 int RemoveStalePartFiles(const std::wstring& folder) {
-  std::wstring base = folder;
+  std::wstring base = folder.empty() ? folder : ui::LongPath(folder);
   if (!base.empty() && base.back() != L'\\' && base.back() != L'/') base += L'\\';
   WIN32_FIND_DATAW found{};
   HANDLE search = FindFirstFileW((base + L"*.part").c_str(), &found);

@@ -7,13 +7,23 @@
 
 #include "install/ContentChecks.h"
 #include "ui/Application.h"
+#include "ui/LongPath.h"
 
 namespace install {
 
 namespace {
 
 std::wstring RecordPath(const std::wstring& archivePath) {
-  return archivePath + L".info";
+  return ui::LongPath(archivePath) + L".info";
+}
+
+// The record is written to a temporary file beside it and renamed over it. Its name is
+// short (the record's own name may be 255 characters long) and has the form of a
+// download's temporary file, so the start-up sweep removes one a crash left behind.
+std::wstring TemporaryRecordPath(const std::wstring& recordPath) {
+  return recordPath.substr(0, recordPath.find_last_of(L'\\') + 1) + L"record." +
+         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
+         L".part";
 }
 
 // Size and last write time of a file, as the record notes them.
@@ -43,7 +53,7 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path) {
 }  // namespace
 
 std::optional<TCacheRecord> ReadCacheRecord(const std::wstring& archivePath) {
-  auto stamp = Stamp(archivePath);
+  auto stamp = Stamp(ui::LongPath(archivePath));
   auto bytes = stamp ? ReadSmallFile(RecordPath(archivePath)) : std::nullopt;
   if (!bytes) return std::nullopt;
   TCacheRecord record;
@@ -73,7 +83,7 @@ std::optional<TCacheRecord> ReadCacheRecord(const std::wstring& archivePath) {
 
 bool WriteCacheRecord(const std::wstring& archivePath, const TCacheRecord& record) {
   std::wstring path = RecordPath(archivePath);
-  auto stamp = Stamp(archivePath);
+  auto stamp = Stamp(ui::LongPath(archivePath));
   if (!stamp) {
     DeleteFileW(path.c_str());
     return false;
@@ -83,7 +93,8 @@ bool WriteCacheRecord(const std::wstring& archivePath, const TCacheRecord& recor
       "\r\nsha256=" + record.Digest.Sha256 + "\r\netag=" + ui::Narrow(record.Validators.ETag) +
       "\r\nlast-modified=" + ui::Narrow(record.Validators.LastModified) + "\r\n";
   // Written beside it and renamed over it, so a reader never sees half a record.
-  std::wstring temporary = path + L".new";
+  DeleteFileW((path + L".new").c_str());  // the temporary name of earlier versions
+  std::wstring temporary = TemporaryRecordPath(path);
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   bool ok = file != INVALID_HANDLE_VALUE;

@@ -59,7 +59,7 @@ TEST(Paths, GameRelativeCompositions) {
   EXPECT_EQ(L"", Trim(L" \t "));
   EXPECT_FALSE(IsGamePathSet(L"   "));
   EXPECT_TRUE(IsGamePathSet(L" x "));
-  EXPECT_EQ(ExeDir() + L"zip\\A.zip", ArchiveCachePath(L" A "));
+  EXPECT_EQ(L"\\\\?\\" + ExeDir() + L"zip\\A.zip", ArchiveCachePath(L" A "));
   EXPECT_EQ(L'\\', ExeDir().back());
 }
 

@@ -6,7 +6,9 @@
 #include "download/UrlPath.h"
 #include "download/WorkerPool.h"
 #include "ui/Application.h"
+#include "ui/LongPath.h"
 
+#include "ImportShim.h"
 #include "TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -330,7 +332,7 @@ TEST_F(FileDownLoadThread, CutOffOrRefusedBodyKeepsTheOldArchive) {
     EXPECT_NE(S_OK, FRecorder.Failed[0].second);
     if (c.Refuse) {
       EXPECT_EQ(download::kErrorRejected, FRecorder.Failed[0].second);
-      EXPECT_EQ(FFolder.wstring(), fs::path(checked).parent_path().wstring());
+      EXPECT_EQ(FFolder.wstring(), ui::PlainPath(fs::path(checked).parent_path().wstring()));
     }
     EXPECT_EQ("good old archive", ReadFile(FFolder / name));
   }
@@ -358,6 +360,21 @@ TEST_F(FileDownLoadThread, LongestTargetNameDownloads) {
   std::wstring part = download::PartFilePath((FFolder / name).wstring(), 4000000000, 12);
   EXPECT_EQ(255u, part.size() - part.find_last_of(L'\\') - 1);
   EXPECT_TRUE(download::IsPartFileName(part.substr(part.find_last_of(L'\\') + 1)));
+}
+
+// A target whose temporary file passes 260 characters lands where Windows refuses plain
+// paths that long.
+TEST_F(FileDownLoadThread, TargetInADeepFolderDownloads) {
+  TWindowsPathLimits limits;
+  fs::path folder = FFolder;
+  while (folder.wstring().size() < 200) folder /= "dddddddddd";
+  fs::create_directories(folder);
+  fs::path target = folder / (std::string(250 - folder.string().size(), 'n') + ".zip");
+  FServer->SetBody("/deep.zip", Pattern(1000));
+  Start("/deep.zip", target);
+  ASSERT_TRUE(PumpUntil([&] { return FRecorder.Finals() == 1; }));
+  EXPECT_EQ(1u, FRecorder.Completed.size());
+  EXPECT_EQ(Pattern(1000), ReadFile(target));
 }
 
 TEST_F(FileDownLoadThread, StalledServerLeavesTheWindowAnswering) {

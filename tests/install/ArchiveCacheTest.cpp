@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 
+#include "ImportShim.h"
 #include "ZipTestSupport.h"
 #include "install/ArchiveCache.h"
 #include "install/ArchiveDigest.h"
 #include "install/ContentChecks.h"
+#include "ui/LongPath.h"
 
 namespace {
 
@@ -81,6 +83,27 @@ TEST(CacheRecord, OnlyTheArchiveItWasWrittenForIsTrusted) {
 
   DeleteFileW(archive.c_str());
   EXPECT_FALSE(install::ReadCacheRecord(archive));
+}
+
+// Archive names reach 255 characters and the cache folder may be deep: records are kept
+// where Windows refuses plain paths of 260 characters and components past 255.
+TEST(CacheRecord, LongNamesInDeepFoldersKeepTheirRecords) {
+  TWindowsPathLimits limits;
+  ziptest::TScratch scratch;
+  fs::path folder = scratch.Path();
+  while (folder.wstring().size() < 100) folder /= "dddddddddd";
+  fs::create_directories(folder);
+  for (size_t length : {243, 246}) {
+    std::wstring archive = ui::LongPath((folder / std::wstring(length, L'n')).wstring() + L".zip");
+    ziptest::WriteFile(archive, SmallArchive("long"));
+    std::optional<install::TArchiveDigest> digest = install::DigestOfFile(archive);
+    ASSERT_TRUE(digest);
+    EXPECT_TRUE(install::WriteCacheRecord(archive, {*digest, kHeld}));
+    std::optional<install::TCacheRecord> record = install::ReadCacheRecord(archive);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->Digest, *digest);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 4);
 }
 
 // A refresh asks the server whether the cached archive changed only while that archive

@@ -713,16 +713,7 @@ TEST_F(InstallCommands, AReloadAskedForDuringTheBatchWaitsForItsEnd) {
 }
 
 TEST(UnzipArchive, PathsNearTheLimitInstall) {
-  TImportShim<decltype(CreateFileW)> files(
-      "CreateFileW",
-      [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-         DWORD flags, HANDLE model) -> HANDLE {
-        // Windows refuses plain paths of 260 characters and more; Wine does not.
-        if (wcslen(path) >= MAX_PATH && wcsncmp(path, L"\\\\?\\", 4) != 0)
-          return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-        return TImportShim<decltype(CreateFileW)>::Original(path, access, share, security,
-                                                            disposition, flags, model);
-      });
+  TWindowsPathLimits limits;
   ziptest::TScratch scratch;
   fs::path mods = scratch.Path() / L"Mods";
   std::string deep = "Addons/Deep/";
