@@ -95,24 +95,30 @@ std::wstring QuoteForBatch(const std::wstring& path) {
   return quoted + L"\"";
 }
 
-std::wstring DelmeBatchText(const std::wstring& exePath) {
+std::wstring DelmeBatchText(const std::wstring& exePath, int waitSeconds) {
   std::wstring exeName = NameOf(exePath);
   std::wstring newName = RelativeName(NameOf(NewExePath(exePath)));
   std::wstring oldName = RelativeName(NameOf(OldExePath(exePath)));
-  // "call" expands "%" a second time and doubles quoted carets, so a name holding
-  // either is started directly; the batch waits for it the same way.
-  bool callSafe = exeName.find_first_of(L"%^") == std::wstring::npos;
   // "/f": the left-overs are deleted also when read-only (the executable was), where a
   // plain "del" refuses for ever.
-  std::wstring start = (callSafe ? L"call " : L"") + RelativeName(exeName);
   const std::wstring lines[] = {
       L"@echo off",
+      // A try a second, "waitSeconds" times at most: a left-over that stays (an old
+      // process that never ends, a file nobody may delete) ends the wait, and the
+      // executable in place starts all the same; the next start cleans up.
+      L"set tries=0",
       L":loop",
+      L"if %tries% gtr 0 ping -n 2 127.0.0.1 >nul",
+      L"set /a tries+=1",
+      L"if %tries% gtr " + std::to_wstring(waitSeconds) + L" goto start",
       L"del /f " + newName,
       L"if exist " + newName + L" goto loop",
       L"del /f " + oldName,
       L"if exist " + oldName + L" goto loop",
-      start,
+      L":start",
+      // Started without waiting for it: the batch is gone before the new copy can swap
+      // itself again and write a delme.bat of its own, which this one would delete.
+      L"start \"\" " + RelativeName(exeName),
       L"del .\\delme.bat",
   };
   std::wstring text;

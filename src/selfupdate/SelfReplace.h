@@ -40,10 +40,13 @@ std::wstring BatchPath(const std::wstring& exePath);
 // the batch's variable expansion gives it back.
 std::wstring QuoteForBatch(const std::wstring& path);
 
-// The eight lines of "delme.bat" for an executable at `exePath`, each ended by CR LF.
-// The batch runs with the exe's folder as its current directory and names every file
-// relative to it, so no folder text appears in it: only the exe's own file name.
-std::wstring DelmeBatchText(const std::wstring& exePath);
+// The lines of "delme.bat" for an executable at `exePath`, each ended by CR LF: it tries
+// to delete both left-overs once a second for at most `waitSeconds`, then starts the
+// executable without waiting for it and deletes itself. The batch runs with the exe's folder as its
+// current directory and names every file relative to it, so no folder text appears in it: only the
+// exe's own file name.
+constexpr int kSwapWaitSeconds = 60;
+std::wstring DelmeBatchText(const std::wstring& exePath, int waitSeconds = kSwapWaitSeconds);
 
 // `text` in the OEM code page, the one cmd.exe reads a batch file in (on Western
 // systems it differs from the ANSI one). Throws Exception when a character has no form

@@ -1,5 +1,5 @@
 // Stands in for the manager when a batch file starts it: writes its own full path
-// (UTF-16) into "started.txt" beside itself and ends.
+// (UTF-16) into "started.txt" beside itself and ends once no "hold.txt" lies there.
 #include <windows.h>
 
 #include <string>
@@ -16,5 +16,7 @@ int wmain() {
   WriteFile(file, path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written,
             nullptr);
   CloseHandle(file);
+  std::wstring hold = marker.substr(0, marker.size() - 11) + L"hold.txt";
+  while (GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(20);
   return 0;
 }

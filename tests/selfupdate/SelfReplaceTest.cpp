@@ -94,12 +94,17 @@ const wchar_t* const kAwkwardNames[] = {
 TEST(DelmeBatch, ExactLinesForTheUsualInstall) {
   const char* lines =
       "@echo off\r\n"
+      "set tries=0\r\n"
       ":loop\r\n"
+      "if %tries% gtr 0 ping -n 2 127.0.0.1 >nul\r\n"
+      "set /a tries+=1\r\n"
+      "if %tries% gtr 60 goto start\r\n"
       "del /f .\\VornisTools2.exe\r\n"
       "if exist .\\VornisTools2.exe goto loop\r\n"
       "del /f .\\VornisTools.old\r\n"
       "if exist .\\VornisTools.old goto loop\r\n"
-      "call .\\VornisTools.exe\r\n"
+      ":start\r\n"
+      "start \"\" .\\VornisTools.exe\r\n"
       "del .\\delme.bat\r\n";
   EXPECT_EQ(lines, ToBatchCodePage(DelmeBatchText(L"C:\\Tools\\VornisTools.exe")));
   // No folder text: the same lines wherever the executable lies.
@@ -151,10 +156,31 @@ TEST(DelmeBatch, RunsThroughCmdInAwkwardFolders) {
     CloseHandle(batch);
     EXPECT_FALSE(Exists(dir + L"VornisTools.old"));
     EXPECT_FALSE(Exists(dir + L"delme.bat"));
+    EXPECT_TRUE(Eventually([&] { return Exists(dir + L"started.txt"); }));
     std::string started = ReadAll(dir + L"started.txt");
     EXPECT_EQ(std::wstring(exe), std::wstring(reinterpret_cast<const wchar_t*>(started.data()),
                                               started.size() / sizeof(wchar_t)));
   }
+}
+
+// A left-over that stays (an old process that never ends) ends the wait: the executable
+// in place starts all the same. The batch does not wait for it, so a copy that swaps
+// itself again never has its new batch deleted by this one.
+TEST(DelmeBatch, ALeftOverThatStaysEndsTheWait) {
+  std::wstring dir = InstallFolder(L"stays");
+  WriteAll(dir + L"VornisTools.old", "old");
+  WriteAll(dir + L"hold.txt", "the started copy keeps running");
+  WriteAll(dir + L"delme.bat", ToBatchCodePage(DelmeBatchText(dir + L"VornisTools.exe", 2)));
+  HANDLE held = CreateFileW((dir + L"VornisTools.old").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE batch = RunBatch(dir);
+  ASSERT_TRUE(batch);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(batch, 60000));
+  CloseHandle(batch);
+  CloseHandle(held);
+  EXPECT_TRUE(Eventually([&] { return Exists(dir + L"started.txt"); }));
+  EXPECT_FALSE(Exists(dir + L"delme.bat"));
+  DeleteFileW((dir + L"hold.txt").c_str());
 }
 
 TEST(ReplaceExecutable, SwapsAndTheBatchStartsTheNewCopy) {
