@@ -67,6 +67,8 @@ std::wstring FailureText(const install::TInstallResult& result) {
       return L"已安裝的檔案或資料夾與 UI 的內容衝突: " + result.Path;
     case install::TInstallFailure::Refused:
       return L"無法取代 " + result.Path + L": " + systemText(result.Code);
+    case install::TInstallFailure::Link:
+      return L"暫存資料夾中有捷徑或連結,為了安全沒有安裝,請刪除: " + result.Path;
     case install::TInstallFailure::KeptDamaged:
       return L"保存的上一版已損壞或缺少檔案,沒有變更";
     case install::TInstallFailure::Kept:

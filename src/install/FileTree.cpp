@@ -143,16 +143,23 @@ std::vector<std::wstring> NamesBelow(std::wstring_view path, std::wstring_view r
 // Nothing under `to` stands in the way of moving `from` over it.
 bool CanMoveOver(const std::wstring& from, const std::wstring& to, TMoveFailure& failure) {
   for (const TEntry& entry : Children(from)) {
+    std::wstring source = from + L"\\" + entry.Name;
     std::wstring target = to + L"\\" + entry.Name;
+    // Nothing we unpack is a link: one here was left or planted, and a rename of a link
+    // to a folder may move the folder it names (Wine's does).
+    if (entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      failure = {TMoveFailure::Link, source, 0};
+      return false;
+    }
     DWORD existing = GetFileAttributesW(target.c_str());
-    if (existing == INVALID_FILE_ATTRIBUTES) continue;
     if (IsFolder(entry.Attributes)) {
-      if (!IsTargetFolder(existing)) {
+      if (existing != INVALID_FILE_ATTRIBUTES && !IsTargetFolder(existing)) {
         failure = {TMoveFailure::Clash, target, 0};
         return false;
       }
-      if (!CanMoveOver(from + L"\\" + entry.Name, target, failure)) return false;
-    } else if (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+      if (!CanMoveOver(source, target, failure)) return false;
+    } else if (existing != INVALID_FILE_ATTRIBUTES &&
+               (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
       failure = {existing & FILE_ATTRIBUTE_DIRECTORY ? TMoveFailure::Clash : TMoveFailure::ReadOnly,
                  target, 0};
       return false;
@@ -641,6 +648,7 @@ void RestoreMissing(const std::wstring& from, const std::wstring& to) {
   };
   if (!Exists(to) && (!moveBack(from, to) || !Exists(from))) return;
   for (const TEntry& entry : Children(from)) {
+    if (entry.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // never ours to put back
     std::wstring source = from + L"\\" + entry.Name;
     std::wstring target = to + L"\\" + entry.Name;
     if (!Exists(target) && !moveBack(source, target)) continue;

@@ -28,7 +28,7 @@ bool DeleteTree(const std::wstring& path);
 // NoJournal: the list of steps could not be written in the parking folder (a full disk),
 // so nothing more was moved.
 struct TMoveFailure {
-  enum TKind { None, ReadOnly, Clash, Refused, NoJournal } Kind = None;
+  enum TKind { None, ReadOnly, Clash, Refused, NoJournal, Link } Kind = None;
   std::wstring Path;
   unsigned long Code = 0;
 };
@@ -43,11 +43,11 @@ enum class TMoveResult {
 // Moves every file of the tree `from` to the same relative place under `to` by rename
 // (a copy where `to` lies on another volume), replacing files that exist there; folders
 // missing under `to` are created (or moved whole); files and folders under `to` that
-// `from` lacks stay. A read-only file or a file/folder clash under `to` is found before
-// anything moves; a rename that fails midway is undone. What moved leaves `from`;
-// replaced files are parked in `parking` (a folder that must not exist yet) at their
-// relative place, and the folder is removed at the end unless the undo was refused.
-// Each step is written to the parking folder before it is done, so that a later
+// `from` lacks stay. A read-only file or a file/folder clash under `to`, or a link
+// anywhere in `from` (never moved: Link), is found before anything moves; a rename that fails
+// midway is undone. What moved leaves `from`; replaced files are parked in `parking` (a folder that
+// must not exist yet) at their relative place, and the folder is removed at the end unless the undo
+// was refused. Each step is written to the parking folder before it is done, so that a later
 // RetryUndo can undo what a crash interrupted; where it cannot be written, it is not done.
 TMoveResult MoveTreeOver(const std::wstring& from, const std::wstring& to,
                          const std::wstring& parking, TMoveFailure* failure = nullptr);

@@ -209,6 +209,7 @@ TInstallResult MoveStaged(const std::wstring& staging, const std::wstring& targe
     result.Failure = failure.Kind == TMoveFailure::ReadOnly    ? TInstallFailure::ReadOnly
                      : failure.Kind == TMoveFailure::Clash     ? TInstallFailure::Clash
                      : failure.Kind == TMoveFailure::NoJournal ? TInstallFailure::WriteError
+                     : failure.Kind == TMoveFailure::Link      ? TInstallFailure::Link
                                                                : TInstallFailure::Refused;
   }
   return result;

@@ -30,11 +30,12 @@ enum class TInstallFailure {
                 // files wait in KeptFolder until a later CleanUpWork puts them back
   NothingKept,  // a rollback found no kept version of the add-on
   KeptDamaged,  // a rollback found the kept version damaged or partly missing
+  Link,         // the staging folder holds a link (Path), which is never moved
 };
 
 struct TInstallResult {
   TInstallFailure Failure = TInstallFailure::None;
-  std::wstring Path;        // the installed file or folder in the way (ReadOnly to Kept)
+  std::wstring Path;        // the installed file or folder in the way (ReadOnly to Kept, Link)
   unsigned long Code = 0;   // the system's error code of Refused and Kept
   std::wstring KeptFolder;  // Kept only
   explicit operator bool() const { return Failure == TInstallFailure::None; }

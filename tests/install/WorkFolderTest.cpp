@@ -131,6 +131,30 @@ TEST(WorkFolders, LinksInLeftoverWorkFoldersAreNeverFollowed) {
   EXPECT_EQ(ziptest::ReadFile(installed / L"Addons" / L"Map" / L"a.lua"), Bytes("new"));
 }
 
+// A link left in the staging folder (Wine cannot remove it) is never moved into Mods,
+// where a rename of it moves the folder it names: the install is refused and names it.
+TEST(WorkFolders, ALinkLeftInTheStagingFolderIsNeverMoved) {
+  ziptest::TScratch scratch;
+  TLinks links(scratch.Path());
+  fs::path mods = scratch.Path() / L"Mods";
+  fs::create_directories(scratch.Path() / L"outside");
+  ziptest::WriteFile(scratch.Path() / L"outside" / L"keep.txt", Bytes("keep"));
+  fs::create_directories(mods / L".VornisTools-staging" / L"Addons");
+  ASSERT_TRUE(
+      links.Make(mods / L".VornisTools-staging" / L"elsewhere", scratch.Path() / L"outside"));
+  ASSERT_TRUE(
+      links.Make(mods / L".VornisTools-staging" / L"Addons" / L"Map", scratch.Path() / L"outside"));
+  ziptest::WriteFile(scratch / "map.zip", MapArchive("Other", "new"));
+  install::TInstallResult result =
+      install::UnzipArchive((scratch / "map.zip").wstring(), mods.wstring());
+  EXPECT_EQ(result.Failure, install::TInstallFailure::Link);
+  EXPECT_NE(result.Path.find(L".VornisTools-staging"), std::wstring::npos);
+  EXPECT_FALSE(Exists(mods / L"elsewhere"));
+  EXPECT_FALSE(Exists(mods / L"Addons" / L"Map"));
+  EXPECT_FALSE(Exists(mods / L"Addons" / L"Other"));
+  EXPECT_EQ(ziptest::ReadFile(scratch.Path() / L"outside" / L"keep.txt"), Bytes("keep"));
+}
+
 // Stand-in for the rename, refusing what `RefuseMove` names.
 std::function<bool(const std::wstring& from, const std::wstring& to)> RefuseMove;
 BOOL WINAPI ShimMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
