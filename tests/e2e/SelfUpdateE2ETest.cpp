@@ -168,8 +168,8 @@ TEST_F(SelfUpdateE2E, LowerPublishedVersionSwapsAndTheNewCopyCleansUp) {
   EXPECT_EQ(4, RecordedVersion());
   EXPECT_TRUE(WaitUntil([&] { return !Box->Exists(L"VornisTools.old"); }, 15s));
   EXPECT_FALSE(Box->Exists(L"VornisTools2.exe"));
-  // Wine's cmd.exe keeps the batch file open while the copy it started runs, so the
-  // show cannot delete it under Wine; the batch's own last line does once that copy ends.
+  // The batch does not wait for the copy it started: its own last line deletes it while
+  // that copy runs.
   KillProcess(Relaunched);
   Relaunched = 0;
   EXPECT_TRUE(WaitUntil([&] { return !Box->Exists(L"delme.bat"); }, 15s));
