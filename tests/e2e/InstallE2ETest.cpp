@@ -59,7 +59,13 @@ class InstallE2E : public ::testing::Test {
                                                            testserver::kDefaultPort);
     Box = std::make_unique<TSandbox>(TestName());
     // Wine's recycle bin: the trash in XDG_DATA_HOME, one per test; a file there, none.
-    if (TrashHome.empty()) TrashHome = Box->UnixDir() + "xdg";
+    std::string TrashHome = Box->UnixDir() + "xdg";
+    if (TrashOnOtherFileSystem) {
+      ASSERT_FALSE(OtherFileSystem().empty()) << "no tmpfs could be mounted in the sandbox";
+      TrashHome = OtherFileSystem() + "/xdg";
+      ASSERT_EQ(0,
+                RunUnix("mkdir -p '" + TrashHome + "/Trash/files' '" + TrashHome + "/Trash/info'"));
+    }
     SetEnvironmentVariableW(L"XDG_DATA_HOME", ui::Widen(TrashHome).c_str());
     if (!WithTrash) Box->WriteFile(L"xdg", "no trash here");
     GameExe = Box->MakeGame();
@@ -116,11 +122,37 @@ class InstallE2E : public ::testing::Test {
     ASSERT_EQ(0, RunUnix("cd '" + Box->UnixDir() + "' && python3 script.py"));
   }
 
-  void RemoveThroughALink() {
-    std::string elsewhere = "/dev/shm/vornis-addons-" + std::to_string(GetCurrentProcessId());
+  void TearDown() override {
+    if (!FOtherFileSystem.empty()) RunUnix("umount -l '" + FOtherFileSystem + "'");
+  }
+
+  // Another file system inside the sandbox, where a rename reports another device: a
+  // small tmpfs mounted at the sandbox's "otherfs" (the tests run as root) for this test.
+  std::string OtherFileSystem() {
+    if (FOtherFileSystem.empty()) {
+      std::string point = Box->UnixDir() + "otherfs";
+      if (RunUnix("mkdir -p '" + point + "' && mount -t tmpfs -o size=64m vornis-test '" + point +
+                  "'") == 0)
+        FOtherFileSystem = point;
+    }
+    return FOtherFileSystem;
+  }
+
+  // Makes the game's Addons folder a link to a folder on the other file system; empty
+  // when there is none.
+  std::string LinkAddonsToOtherFileSystem() {
+    if (OtherFileSystem().empty()) return "";
+    std::string elsewhere = OtherFileSystem() + "/addons";
     std::string addons = "'" + Box->UnixDir() + "game/client/data/Mods/Addons'";
-    ASSERT_EQ(0, RunUnix("rm -rf " + elsewhere + " " + addons + " && mkdir " + elsewhere +
-                         " && ln -s " + elsewhere + " " + addons));
+    if (RunUnix("rm -rf " + addons + " && mkdir '" + elsewhere + "' && ln -s '" + elsewhere + "' " +
+                addons) != 0)
+      return "";
+    return elsewhere;
+  }
+
+  void RemoveThroughALink() {
+    std::string elsewhere = LinkAddonsToOtherFileSystem();
+    ASSERT_FALSE(elsewhere.empty()) << "no tmpfs could be mounted in the sandbox";
     Check({L"CombatText"});
     ASSERT_TRUE(Install());
     Check({L"CombatText"});
@@ -142,13 +174,13 @@ class InstallE2E : public ::testing::Test {
     EXPECT_EQ(Tree(linked).size(), WithTrash ? 0u : Tree(Expected(L"CombatText")).size());
     fs::path mods = Box->Path(L"game\\client\\data\\Mods");
     EXPECT_EQ(std::distance(fs::directory_iterator(mods), {}), 1);  // Addons alone
-    RunUnix("rm -rf " + elsewhere);
   }
 
   bool WithTrash = true;
-  std::string TrashHome;  // Linux path; a folder of the sandbox when empty
+  bool TrashOnOtherFileSystem = false;
   std::unique_ptr<testserver::TTestHttpServer> Server;
   std::unique_ptr<TSandbox> Box;
+  std::string FOtherFileSystem;  // Linux path of the mounted tmpfs, once mounted
   std::wstring GameExe;
   TProcess Manager;
   HWND Main = nullptr;
@@ -293,18 +325,14 @@ open('served.xml', 'w', encoding='utf-8').write(xml)
 }
 
 TEST_F(InstallE2E, AddonsFolderLinkedToAnotherFileSystem) {
-  // A shared Addons folder kept elsewhere through a directory link; /dev/shm is another
-  // file system, where a rename reports another device.
-  std::string elsewhere = "/dev/shm/vornis-addons-" + std::to_string(GetCurrentProcessId());
-  std::string addons = "'" + Box->UnixDir() + "game/client/data/Mods/Addons'";
-  ASSERT_EQ(0, RunUnix("rm -rf " + elsewhere + " " + addons + " && mkdir " + elsewhere +
-                       " && ln -s " + elsewhere + " " + addons));
+  // A shared Addons folder kept on another file system through a directory link.
+  std::string elsewhere = LinkAddonsToOtherFileSystem();
+  ASSERT_FALSE(elsewhere.empty()) << "no tmpfs could be mounted in the sandbox";
   Check({L"CombatText", L"CastBar"});
   ASSERT_TRUE(Install());
   for (const wchar_t* folder : {L"CombatText", L"CastBar"})
     EXPECT_EQ(Tree(fs::path(WinPath(elsewhere)) / folder), Tree(Expected(folder))) << folder;
   EXPECT_EQ(Counter(L"Label12"), L"2");
-  RunUnix("rm -rf " + elsewhere);
 }
 
 class InstallE2ENoTrash : public InstallE2E {
@@ -315,12 +343,7 @@ class InstallE2ENoTrash : public InstallE2E {
 // Wine's bin takes only what is on the file system of its trash folder.
 class InstallE2ETrashElsewhere : public InstallE2E {
  protected:
-  InstallE2ETrashElsewhere() {
-    TrashHome = "/dev/shm/vornis-trash-" + std::to_string(GetCurrentProcessId());
-    RunUnix("rm -rf " + TrashHome + " && mkdir -p " + TrashHome + "/Trash/files " + TrashHome +
-            "/Trash/info");
-  }
-  ~InstallE2ETrashElsewhere() override { RunUnix("rm -rf " + TrashHome); }
+  InstallE2ETrashElsewhere() { TrashOnOtherFileSystem = true; }
 };
 
 TEST_F(InstallE2ETrashElsewhere, RemovalThroughALinkToAnotherFileSystem) {

@@ -59,17 +59,22 @@ bool Exists(const fs::path& path) {
 // Directory links to folders of the scratch folder: symbolic links made on the Linux side
 // under Wine (whose own calls make none), which Wine shows as reparse points. Windows
 // calls cannot remove them again under Wine, so the Linux side does, before the scratch
-// folder goes.
+// folder goes: the links alone, wherever the code under test moved them in the scratch
+// folder, never what they point to.
 class TLinks {
  public:
   explicit TLinks(fs::path scratch) : FScratch(std::move(scratch)) {}
   ~TLinks() {
-    if (FMade)
-      RunLinux(L"Z:\\bin\\rm", L"/bin/rm -rf \"" + fs::path(UnixName(FScratch)).wstring() + L"\"",
-               [this] { return !Exists(FScratch); });
+    std::string scratch = UnixName(FScratch);
+    if (FMade && !scratch.empty())
+      RunLinux(L"Z:\\usr\\bin\\find",
+               L"/usr/bin/find \"" + fs::path(scratch).wstring() + L"\" -type l -delete",
+               [this] { return !HoldsLinks(FScratch); });
   }
-  // Makes `link` a directory link to `target`; true once it is there.
+  // Makes `link` a directory link to `target`, both inside the scratch folder; true once
+  // it is there.
   bool Make(const fs::path& link, const fs::path& target) {
+    if (!Inside(link) || !Inside(target)) return false;
     std::string folder = UnixName(link.parent_path());
     std::string to = UnixName(target);
     if (folder.empty() || to.empty())
@@ -84,6 +89,18 @@ class TLinks {
   }
 
  private:
+  bool Inside(const fs::path& path) const {
+    fs::path relative = path.lexically_normal().lexically_relative(FScratch.lexically_normal());
+    return !relative.empty() && *relative.begin() != L"..";
+  }
+  static bool HoldsLinks(const fs::path& folder) {
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error))
+      if (GetFileAttributesW(entry->path().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    return false;
+  }
+
   fs::path FScratch;
   bool FMade = false;
 };
